@@ -1,0 +1,33 @@
+#pragma once
+// The compression-options dialog of the AVI library: the user picks a compressor and, where asked, the
+// key-frame interval and the data rate. The AVI library calls the installed chooser.
+
+#include <cstdint>
+
+#include "platform/types.h"
+
+namespace skorva {
+
+namespace icmf {
+inline constexpr std::uint32_t kChooseKeyFrame = 0x1;
+inline constexpr std::uint32_t kChooseDataRate = 0x2;
+}  // namespace icmf
+
+// What the dialog fills in; the AVI library reads it back when it makes the compressed stream.
+struct CompressOptions {
+    std::uint32_t fccType = 0;
+    std::uint32_t fccHandler = 0;        // the compressor's four-character code; 0 = full frames
+    std::uint32_t keyFrameEvery = 0;     // 0 = the codec's default
+    std::uint32_t quality = 0;           // 0..10000, 0 = the codec's default
+    std::uint32_t bytesPerSecond = 0;    // 0 = no data-rate limit
+    std::uint32_t flags = 0;             // AVICOMPRESSF_* bits
+};
+
+class CodecChooser {
+public:
+    virtual ~CodecChooser() = default;
+    // Modal. True when the user accepted; then `options` holds the choice.
+    virtual bool choose(WindowHandle owner, std::uint32_t icmfFlags, CompressOptions& options) = 0;
+};
+
+}  // namespace skorva

@@ -1,0 +1,38 @@
+#pragma once
+// The desktop as the capture needs it: the top-level windows with their titles, their state and place,
+// and the pixels of the screen.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "imaging/picture.h"
+#include "platform/types.h"
+
+namespace skorva {
+
+class Desktop {
+public:
+    virtual ~Desktop() = default;
+
+    // Calls `visit` once for every top-level window, in the platform's order, before it returns; stops
+    // early when `visit` returns false.
+    virtual void enumWindows(const std::function<bool(WindowHandle)>& visit) = 0;
+    // The window's title as UTF-8; empty for a window without a title or one that is gone.
+    virtual std::string windowTitle(WindowHandle window) = 0;
+    // True when the window is minimised.
+    virtual bool isIconic(WindowHandle window) = 0;
+    // Restores a minimised window and lets it repaint before returning (bounded by a short wait).
+    virtual bool restoreWindow(WindowHandle window) = 0;
+    // Places the window above all windows that are not kept on top; neither moves nor resizes it.
+    virtual bool keepOnTop(WindowHandle window) = 0;
+    // The outer rectangle (frame and title bar included) in screen coordinates. False, and `rect` left
+    // alone, when the handle names no window.
+    virtual bool windowRect(WindowHandle window, Rect& rect) = 0;
+    // Copies a rectangle of the screen. The picture always has the size asked for; parts outside the
+    // screen are black; a zero or negative size gives an empty picture. Throws PlatformError when the
+    // screen cannot be read at all.
+    virtual Picture grabScreen(std::int32_t left, std::int32_t top, std::int32_t width, std::int32_t height) = 0;
+};
+
+}  // namespace skorva

@@ -1,0 +1,17 @@
+#include "platform/executable_folder.h"
+
+#include <filesystem>
+#include <system_error>
+
+namespace skorva {
+
+std::string executableFolder() {
+    std::error_code error;
+    const auto exe = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (error) {
+        return std::filesystem::current_path(error).string();
+    }
+    return exe.parent_path().string();
+}
+
+}  // namespace skorva

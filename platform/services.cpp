@@ -1,0 +1,83 @@
+#include "platform/services.h"
+
+#include <iostream>
+
+namespace skorva {
+namespace {
+
+// Null backends: a desktop without windows, messages on standard error, dialogs that are cancelled.
+class NullDesktop final : public Desktop {
+public:
+    void enumWindows(const std::function<bool(WindowHandle)>&) override {}
+    std::string windowTitle(WindowHandle) override { return {}; }
+    bool isIconic(WindowHandle) override { return false; }
+    bool restoreWindow(WindowHandle) override { return false; }
+    bool keepOnTop(WindowHandle) override { return false; }
+    bool windowRect(WindowHandle, Rect&) override { return false; }
+    Picture grabScreen(std::int32_t, std::int32_t, std::int32_t width, std::int32_t height) override {
+        return Picture::black(width, height);
+    }
+};
+
+class StderrMessages final : public MessageBoxes {
+public:
+    void show(const std::string& text, MessageIcon) override { std::cerr << kAppTitle << ": " << text << '\n'; }
+};
+
+class CancelledFileDialogs final : public FileDialogs {
+public:
+    bool run(FileDialogKind, OpenFileName&) override { return false; }
+};
+
+class CancelledFolderBrowser final : public FolderBrowser {
+public:
+    bool browse(WindowHandle, const std::string&, const std::string&, std::string&) override { return false; }
+};
+
+class CancelledCodecChooser final : public CodecChooser {
+public:
+    bool choose(WindowHandle, std::uint32_t, CompressOptions&) override { return false; }
+};
+
+class RefusingClipboard final : public Clipboard {
+public:
+    bool setBitmap(const Picture&) override { return false; }
+};
+
+Services& current() {
+    static NullDesktop desktop;
+    static StderrMessages messages;
+    static CancelledFileDialogs fileDialogs;
+    static CancelledFolderBrowser folderBrowser;
+    static CancelledCodecChooser codecChooser;
+    static RefusingClipboard clipboard;
+    static Services installed{&desktop, &messages, &fileDialogs, &folderBrowser, &codecChooser, &clipboard};
+    return installed;
+}
+
+template <typename T>
+void replaceIfSet(T*& slot, T* replacement) {
+    if (replacement != nullptr) {
+        slot = replacement;
+    }
+}
+
+}  // namespace
+
+const Services& services() { return current(); }
+
+ScopedServices::ScopedServices(const Services& replacement) : previous_(current()) {
+    Services& now = current();
+    replaceIfSet(now.desktop, replacement.desktop);
+    replaceIfSet(now.messages, replacement.messages);
+    replaceIfSet(now.fileDialogs, replacement.fileDialogs);
+    replaceIfSet(now.folderBrowser, replacement.folderBrowser);
+    replaceIfSet(now.codecChooser, replacement.codecChooser);
+    replaceIfSet(now.clipboard, replacement.clipboard);
+}
+
+ScopedServices::~ScopedServices() { current() = previous_; }
+
+void MsgBox(std::string_view text, MessageIcon icon) { services().messages->show(std::string(text), icon); }
+
+}  // namespace skorva

@@ -1,0 +1,37 @@
+#pragma once
+// The platform services in force. main() installs the real backends; tests install fakes with
+// ScopedServices. Every slot always holds a usable object: a null backend until one is installed.
+
+#include "platform/clipboard.h"
+#include "platform/codec_chooser.h"
+#include "platform/desktop.h"
+#include "platform/file_dialogs.h"
+#include "platform/message_box.h"
+
+namespace skorva {
+
+struct Services {
+    Desktop* desktop = nullptr;
+    MessageBoxes* messages = nullptr;
+    FileDialogs* fileDialogs = nullptr;
+    FolderBrowser* folderBrowser = nullptr;
+    CodecChooser* codecChooser = nullptr;
+    Clipboard* clipboard = nullptr;
+};
+
+// The services in force; never null members.
+const Services& services();
+
+// Installs the non-null members of `replacement` and puts back what was there before on destruction.
+class ScopedServices {
+public:
+    explicit ScopedServices(const Services& replacement);
+    ~ScopedServices();
+    ScopedServices(const ScopedServices&) = delete;
+    ScopedServices& operator=(const ScopedServices&) = delete;
+
+private:
+    Services previous_;
+};
+
+}  // namespace skorva
