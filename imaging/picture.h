@@ -15,13 +15,13 @@ namespace skorva {
 enum class PixelFormat : std::uint8_t { Bgrx32 };
 
 class Picture {
-public:
+  public:
     // No picture at all ("no object").
     Picture() = default;
 
     // Takes ownership of rows stored top-down, `stride` bytes apart. An empty picture (0 x 0) is valid.
-    static Picture fromPixels(std::int32_t width, std::int32_t height, std::int32_t stride, PixelFormat format,
-                              std::vector<std::uint8_t> bytes);
+    static Picture fromPixels(std::int32_t width, std::int32_t height, std::int32_t stride,
+                              PixelFormat format, std::vector<std::uint8_t> bytes);
     // A picture of the given size with every pixel black (and opaque).
     static Picture black(std::int32_t width, std::int32_t height);
 
@@ -32,7 +32,9 @@ public:
     std::int32_t stride() const { return data_ ? data_->stride : 0; }
     PixelFormat format() const { return data_ ? data_->format : PixelFormat::Bgrx32; }
     const std::uint8_t* bits() const { return data_ ? data_->bytes.data() : nullptr; }
-    const std::uint8_t* row(std::int32_t y) const { return bits() + static_cast<std::ptrdiff_t>(y) * stride(); }
+    const std::uint8_t* row(std::int32_t y) const {
+        return bits() + static_cast<std::ptrdiff_t>(y) * stride();
+    }
     std::size_t byteCount() const { return data_ ? data_->bytes.size() : 0; }
 
     // A shared reference that keeps the pixels alive, for views such as a zero-copy QImage.
@@ -41,7 +43,7 @@ public:
 
     friend bool operator==(const Picture& a, const Picture& b) { return a.data_ == b.data_; }
 
-private:
+  private:
     struct Data {
         std::int32_t width = 0;
         std::int32_t height = 0;
@@ -52,6 +54,8 @@ private:
     std::shared_ptr<const Data> data_;
 };
 
-constexpr int bytesPerPixel(PixelFormat) { return 4; }
+constexpr int bytesPerPixel(PixelFormat) {
+    return 4;
+}
 
 }  // namespace skorva

@@ -5,7 +5,7 @@
 namespace skorva {
 
 class Clipboard {
-public:
+  public:
     virtual ~Clipboard() = default;
     // Hands the picture to the clipboard as a bitmap; false when the clipboard refuses it.
     virtual bool setBitmap(const Picture& picture) = 0;

@@ -16,15 +16,15 @@ inline constexpr std::uint32_t kChooseDataRate = 0x2;
 // What the dialog fills in; the AVI library reads it back when it makes the compressed stream.
 struct CompressOptions {
     std::uint32_t fccType = 0;
-    std::uint32_t fccHandler = 0;        // the compressor's four-character code; 0 = full frames
-    std::uint32_t keyFrameEvery = 0;     // 0 = the codec's default
-    std::uint32_t quality = 0;           // 0..10000, 0 = the codec's default
-    std::uint32_t bytesPerSecond = 0;    // 0 = no data-rate limit
-    std::uint32_t flags = 0;             // AVICOMPRESSF_* bits
+    std::uint32_t fccHandler = 0;      // the compressor's four-character code; 0 = full frames
+    std::uint32_t keyFrameEvery = 0;   // 0 = the codec's default
+    std::uint32_t quality = 0;         // 0..10000, 0 = the codec's default
+    std::uint32_t bytesPerSecond = 0;  // 0 = no data-rate limit
+    std::uint32_t flags = 0;           // AVICOMPRESSF_* bits
 };
 
 class CodecChooser {
-public:
+  public:
     virtual ~CodecChooser() = default;
     // Modal. True when the user accepted; then `options` holds the choice.
     virtual bool choose(WindowHandle owner, std::uint32_t icmfFlags, CompressOptions& options) = 0;

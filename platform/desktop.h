@@ -12,7 +12,7 @@
 namespace skorva {
 
 class Desktop {
-public:
+  public:
     virtual ~Desktop() = default;
 
     // Calls `visit` once for every top-level window, in the platform's order, before it returns; stops
@@ -32,7 +32,8 @@ public:
     // Copies a rectangle of the screen. The picture always has the size asked for; parts outside the
     // screen are black; a zero or negative size gives an empty picture. Throws PlatformError when the
     // screen cannot be read at all.
-    virtual Picture grabScreen(std::int32_t left, std::int32_t top, std::int32_t width, std::int32_t height) = 0;
+    virtual Picture grabScreen(std::int32_t left, std::int32_t top, std::int32_t width,
+                               std::int32_t height) = 0;
 };
 
 }  // namespace skorva

@@ -35,7 +35,7 @@ struct OpenFileName {
 enum class FileDialogKind { Open, OpenPreview, Save };
 
 class FileDialogs {
-public:
+  public:
     virtual ~FileDialogs() = default;
     // True when the user accepted; then file, fileTitle, flags and filterIndex hold what was chosen.
     virtual bool run(FileDialogKind kind, OpenFileName& record) = 0;
@@ -43,7 +43,7 @@ public:
 
 // Chooses a folder. `root` is the folder the tree starts at; only real folders can be accepted.
 class FolderBrowser {
-public:
+  public:
     virtual ~FolderBrowser() = default;
     // The chosen folder's path, or false when the user cancelled.
     virtual bool browse(WindowHandle owner, const std::string& title, const std::string& root,

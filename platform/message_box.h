@@ -12,7 +12,7 @@ enum class MessageIcon { None, Information, Exclamation, Critical };
 inline constexpr std::string_view kAppTitle = "Skorva webcam capture";
 
 class MessageBoxes {
-public:
+  public:
     virtual ~MessageBoxes() = default;
     // Modal: returns when the user has closed the box.
     virtual void show(const std::string& text, MessageIcon icon) = 0;

@@ -8,12 +8,12 @@
 namespace skorva {
 
 class PlatformError : public std::runtime_error {
-public:
+  public:
     PlatformError(int number, const std::string& description)
         : std::runtime_error(description), number_(number) {}
     int number() const { return number_; }
 
-private:
+  private:
     int number_;
 };
 

@@ -7,7 +7,7 @@ namespace {
 
 // Null backends: a desktop without windows, messages on standard error, dialogs that are cancelled.
 class NullDesktop final : public Desktop {
-public:
+  public:
     void enumWindows(const std::function<bool(WindowHandle)>&) override {}
     std::string windowTitle(WindowHandle) override { return {}; }
     bool isIconic(WindowHandle) override { return false; }
@@ -20,27 +20,29 @@ public:
 };
 
 class StderrMessages final : public MessageBoxes {
-public:
-    void show(const std::string& text, MessageIcon) override { std::cerr << kAppTitle << ": " << text << '\n'; }
+  public:
+    void show(const std::string& text, MessageIcon) override {
+        std::cerr << kAppTitle << ": " << text << '\n';
+    }
 };
 
 class CancelledFileDialogs final : public FileDialogs {
-public:
+  public:
     bool run(FileDialogKind, OpenFileName&) override { return false; }
 };
 
 class CancelledFolderBrowser final : public FolderBrowser {
-public:
+  public:
     bool browse(WindowHandle, const std::string&, const std::string&, std::string&) override { return false; }
 };
 
 class CancelledCodecChooser final : public CodecChooser {
-public:
+  public:
     bool choose(WindowHandle, std::uint32_t, CompressOptions&) override { return false; }
 };
 
 class RefusingClipboard final : public Clipboard {
-public:
+  public:
     bool setBitmap(const Picture&) override { return false; }
 };
 
@@ -64,7 +66,9 @@ void replaceIfSet(T*& slot, T* replacement) {
 
 }  // namespace
 
-const Services& services() { return current(); }
+const Services& services() {
+    return current();
+}
 
 ScopedServices::ScopedServices(const Services& replacement) : previous_(current()) {
     Services& now = current();
@@ -76,8 +80,12 @@ ScopedServices::ScopedServices(const Services& replacement) : previous_(current(
     replaceIfSet(now.clipboard, replacement.clipboard);
 }
 
-ScopedServices::~ScopedServices() { current() = previous_; }
+ScopedServices::~ScopedServices() {
+    current() = previous_;
+}
 
-void MsgBox(std::string_view text, MessageIcon icon) { services().messages->show(std::string(text), icon); }
+void MsgBox(std::string_view text, MessageIcon icon) {
+    services().messages->show(std::string(text), icon);
+}
 
 }  // namespace skorva

@@ -24,13 +24,13 @@ const Services& services();
 
 // Installs the non-null members of `replacement` and puts back what was there before on destruction.
 class ScopedServices {
-public:
+  public:
     explicit ScopedServices(const Services& replacement);
     ~ScopedServices();
     ScopedServices(const ScopedServices&) = delete;
     ScopedServices& operator=(const ScopedServices&) = delete;
 
-private:
+  private:
     Services previous_;
 };
 

@@ -1,0 +1,40 @@
+#pragma once
+// What the AVI writer uses of the main window: the two text boxes, the one-line frame list, the preview
+// image and the window's handle as the owner of its dialogs.
+
+#include <cstdint>
+#include <string>
+
+#include "imaging/picture.h"
+#include "platform/types.h"
+
+namespace skorva {
+
+// The file list box beside "Currently encoding:".
+class FrameListControl {
+  public:
+    virtual ~FrameListControl() = default;
+    virtual void setPattern(const std::string& pattern) = 0;
+    // Builds the list anew from the folder's present content.
+    virtual void setPath(const std::string& folder) = 0;
+    // 32-bit: a folder may hold any number of frames.
+    virtual std::int32_t listCount() const = 0;
+    // Selects the entry and scrolls it into view (repainted at once).
+    virtual void setListIndex(std::int32_t index) = 0;
+    virtual std::string fileName() const = 0;
+};
+
+class AviWriterView {
+  public:
+    virtual ~AviWriterView() = default;
+    virtual std::string outputFolder() = 0;     // txtPath
+    virtual std::string frameRateText() = 0;    // txtFPS
+    virtual FrameListControl& frameList() = 0;  // File1
+    // Image1: shows the picture and repaints at once.
+    virtual void showPicture(const Picture& picture) = 0;
+    // Image1's picture, read back.
+    virtual Picture shownPicture() = 0;
+    virtual WindowHandle ownerHandle() = 0;
+};
+
+}  // namespace skorva
