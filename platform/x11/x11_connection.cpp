@@ -1,0 +1,124 @@
+#include "platform/x11/x11_connection.h"
+
+#include <array>
+#include <cstring>
+#include <string_view>
+#include <utility>
+
+namespace skorva::x11 {
+
+std::vector<std::uint32_t> Property::items32() const {
+    std::vector<std::uint32_t> items;
+    if (format != 32) {
+        return items;
+    }
+    items.resize(bytes.size() / 4);
+    // The reply holds the items in the client's byte order.
+    std::memcpy(items.data(), bytes.data(), items.size() * 4);
+    return items;
+}
+
+std::optional<Connection> Connection::open(const char* display) {
+    int screenNumber = 0;
+    ConnectionPtr connection(xcb_connect(display, &screenNumber));
+    if (!connection || xcb_connection_has_error(connection.get()) != 0) {
+        return std::nullopt;
+    }
+    xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(connection.get()));
+    for (int i = 0; i < screenNumber && it.rem > 0; ++i) {
+        xcb_screen_next(&it);
+    }
+    if (it.rem == 0 || it.data == nullptr) {
+        return std::nullopt;
+    }
+    Connection result(std::move(connection), it.data);
+    result.internAtoms();
+    if (result.broken()) {
+        return std::nullopt;
+    }
+    return result;
+}
+
+void Connection::internAtoms() {
+    const std::array<std::pair<std::string_view, xcb_atom_t*>, 11> wanted{{
+        {"_NET_CLIENT_LIST", &atoms_.netClientList},
+        {"_NET_WM_NAME", &atoms_.netWmName},
+        {"UTF8_STRING", &atoms_.utf8String},
+        {"COMPOUND_TEXT", &atoms_.compoundText},
+        {"WM_STATE", &atoms_.wmState},
+        {"_NET_WM_STATE", &atoms_.netWmState},
+        {"_NET_WM_STATE_HIDDEN", &atoms_.netWmStateHidden},
+        {"_NET_WM_STATE_ABOVE", &atoms_.netWmStateAbove},
+        {"_NET_ACTIVE_WINDOW", &atoms_.netActiveWindow},
+        {"_NET_FRAME_EXTENTS", &atoms_.netFrameExtents},
+        {"_NET_SUPPORTING_WM_CHECK", &atoms_.netSupportingWmCheck},
+    }};
+    // All requests first, then the replies: one round trip instead of eleven.
+    std::array<xcb_intern_atom_cookie_t, wanted.size()> cookies{};
+    for (std::size_t i = 0; i < wanted.size(); ++i) {
+        cookies[i] = xcb_intern_atom(get(), 0, static_cast<std::uint16_t>(wanted[i].first.size()),
+                                     wanted[i].first.data());
+    }
+    for (std::size_t i = 0; i < wanted.size(); ++i) {
+        Reply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(get(), cookies[i], nullptr));
+        if (reply) {
+            *wanted[i].second = reply->atom;
+        }
+    }
+}
+
+std::optional<Property> Connection::property(xcb_window_t window, xcb_atom_t name, xcb_atom_t type) const {
+    if (window == XCB_WINDOW_NONE || name == XCB_ATOM_NONE) {
+        return std::nullopt;
+    }
+    // 4 MiB is far beyond any title or list a client sets.
+    constexpr std::uint32_t kMaxLength32 = 1u << 20;
+    xcb_generic_error_t* rawError = nullptr;
+    Reply<xcb_get_property_reply_t> reply(xcb_get_property_reply(
+        get(), xcb_get_property(get(), 0, window, name, type, 0, kMaxLength32), &rawError));
+    ErrorPtr error(rawError);
+    if (!reply || error || reply->type == XCB_ATOM_NONE) {
+        return std::nullopt;
+    }
+    if (type != XCB_GET_PROPERTY_TYPE_ANY && reply->type != type) {
+        return std::nullopt;
+    }
+    Property result;
+    result.type = reply->type;
+    result.format = reply->format;
+    const int length = xcb_get_property_value_length(reply.get());
+    const auto* value = static_cast<const std::uint8_t*>(xcb_get_property_value(reply.get()));
+    if (length > 0 && value != nullptr) {
+        result.bytes.assign(value, value + length);
+    }
+    return result;
+}
+
+bool Connection::exists(xcb_window_t window) const {
+    if (window == XCB_WINDOW_NONE) {
+        return false;
+    }
+    xcb_generic_error_t* rawError = nullptr;
+    Reply<xcb_get_geometry_reply_t> reply(
+        xcb_get_geometry_reply(get(), xcb_get_geometry(get(), window), &rawError));
+    ErrorPtr error(rawError);
+    return reply && !error;
+}
+
+bool Connection::windowManagerRunning() const {
+    const auto onRoot = property(root(), atoms_.netSupportingWmCheck, XCB_ATOM_WINDOW);
+    if (!onRoot || onRoot->items32().empty()) {
+        return false;
+    }
+    // A manager that has gone leaves the root's property behind; its check window is gone with it.
+    const xcb_window_t check = onRoot->items32().front();
+    const auto onCheck = property(check, atoms_.netSupportingWmCheck, XCB_ATOM_WINDOW);
+    return onCheck && !onCheck->items32().empty() && onCheck->items32().front() == check;
+}
+
+void Connection::roundTrip() const {
+    Reply<xcb_get_input_focus_reply_t> reply(
+        xcb_get_input_focus_reply(get(), xcb_get_input_focus(get()), nullptr));
+}
+
+}  // namespace skorva::x11
