@@ -1,0 +1,24 @@
+#pragma once
+// The window grabber: copies a rectangle of the screen into a new picture. The capture tick calls it once
+// a second with window 0 and the video rectangle of the viewer window in screen coordinates.
+
+#include <cstdint>
+
+#include "imaging/picture.h"
+#include "platform/types.h"
+
+namespace skorva {
+
+// Grabs WidthSrc x HeightSrc pixels at (LeftSrc, TopSrc). With hWndSrc 0 the coordinates are the
+// screen's; otherwise they count from the outer top-left corner of that window. What the screen does not
+// cover is black. An error raised by a step is shown ("CaptureWindow" + number + description) and the
+// routine goes on: the result is then a null picture. A window that is gone gives a null picture too.
+Picture CaptureWindow(WindowHandle hWndSrc, std::int32_t LeftSrc, std::int32_t TopSrc, std::int32_t WidthSrc,
+                      std::int32_t HeightSrc);
+
+// Wraps grabbed pixels as the picture that owns them. On X11 the grab already arrives as a picture and
+// there is no palette or picture factory, so this takes over that reference and nothing in it can raise
+// an error; a null bitmap gives a null picture.
+Picture CreateBitmapPicture(Picture hBmp) noexcept;
+
+}  // namespace skorva

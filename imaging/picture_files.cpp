@@ -1,0 +1,129 @@
+#include "imaging/picture_files.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdint>
+#include <fstream>
+#include <iterator>
+#include <limits>
+#include <new>
+#include <utility>
+#include <vector>
+
+#include "imaging/dib_section.h"
+#include "imaging/replace_file.h"
+#include "imaging/turbojpeg_handle.h"
+
+namespace skorva {
+namespace {
+
+constexpr std::uint32_t kFileHeaderSize = 14;
+constexpr std::uint32_t kInfoHeaderSize = 40;
+
+void put16(std::vector<std::uint8_t>& out, std::uint16_t value) {
+    out.push_back(static_cast<std::uint8_t>(value));
+    out.push_back(static_cast<std::uint8_t>(value >> 8));
+}
+
+void put32(std::vector<std::uint8_t>& out, std::uint32_t value) {
+    for (int shift = 0; shift < 32; shift += 8) {
+        out.push_back(static_cast<std::uint8_t>(value >> shift));
+    }
+}
+
+bool readWholeFile(const std::string& fileName, std::vector<unsigned char>& bytes) {
+    std::ifstream in(fileName, std::ios::binary);
+    if (!in) {
+        return false;
+    }
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return !in.bad();
+}
+
+}  // namespace
+
+Picture LoadPicture(const std::string& fileName) {
+    std::vector<unsigned char> jpeg;
+    if (!readWholeFile(fileName, jpeg) || jpeg.empty() || jpeg.size() > ULONG_MAX) {
+        return {};
+    }
+    const TurboJpegHandle decoder(tjInitDecompress());
+    if (!decoder) {
+        return {};
+    }
+    int width = 0;
+    int height = 0;
+    int subsampling = 0;
+    int colourspace = 0;
+    if (tjDecompressHeader3(decoder.get(), jpeg.data(), static_cast<unsigned long>(jpeg.size()), &width,
+                            &height, &subsampling, &colourspace) != 0 ||
+        width <= 0 || height <= 0) {
+        return {};
+    }
+    // Sizes are 32-bit signed: a header that claims more is not a frame we can hold.
+    const std::int64_t stride = static_cast<std::int64_t>(width) * 4;
+    if (stride * height > std::numeric_limits<std::int32_t>::max()) {
+        return {};
+    }
+    std::vector<std::uint8_t> pixels;
+    try {
+        pixels.resize(static_cast<std::size_t>(stride * height));
+    } catch (const std::bad_alloc&) {
+        return {};
+    }
+    // A truncated or damaged file decodes with a warning and grey filler; any warning counts as failure,
+    // so that no frame is made up.
+    if (tjDecompress2(decoder.get(), jpeg.data(), static_cast<unsigned long>(jpeg.size()), pixels.data(),
+                      width, static_cast<int>(stride), height, TJPF_BGRX, 0) != 0) {
+        return {};
+    }
+    for (std::size_t i = 3; i < pixels.size(); i += 4) {
+        pixels[i] = 0xFF;
+    }
+    return Picture::fromPixels(width, height, static_cast<std::int32_t>(stride), PixelFormat::Bgrx32,
+                               std::move(pixels));
+}
+
+bool SavePicture(const Picture& picture, const std::string& fileName) {
+    if (picture.isEmpty()) {
+        errno = EINVAL;
+        return false;
+    }
+    cDIBSection section;
+    section.CreateFromPicture(picture);
+    if (section.DIBSectionBitsPtr() == nullptr) {
+        errno = ENOMEM;
+        return false;
+    }
+    const BitmapInfoHeader& info = section.Header();
+    const std::uint32_t offBits = kFileHeaderSize + kInfoHeaderSize;
+    if (info.biSizeImage > std::numeric_limits<std::uint32_t>::max() - offBits) {
+        errno = EFBIG;
+        return false;
+    }
+    std::vector<std::uint8_t> file;
+    file.reserve(offBits + info.biSizeImage);
+    // File header.
+    put16(file, 0x4D42);  // "BM"
+    put32(file, offBits + info.biSizeImage);
+    put16(file, 0);
+    put16(file, 0);
+    put32(file, offBits);
+    // Info header.
+    put32(file, info.biSize);
+    put32(file, static_cast<std::uint32_t>(info.biWidth));
+    put32(file, static_cast<std::uint32_t>(info.biHeight));
+    put16(file, info.biPlanes);
+    put16(file, info.biBitCount);
+    put32(file, info.biCompression);
+    put32(file, info.biSizeImage);
+    put32(file, static_cast<std::uint32_t>(info.biXPelsPerMeter));
+    put32(file, static_cast<std::uint32_t>(info.biYPelsPerMeter));
+    put32(file, info.biClrUsed);
+    put32(file, info.biClrImportant);
+    const std::uint8_t* bits = section.DIBSectionBitsPtr();
+    file.insert(file.end(), bits, bits + info.biSizeImage);
+    return replaceFile(fileName, file);
+}
+
+}  // namespace skorva

@@ -1,0 +1,19 @@
+#pragma once
+// Pictures to and from files: a JPEG frame loaded as a picture, a picture saved as an uncompressed
+// Windows bitmap file (24 bits per pixel, bottom-up rows padded to 4 bytes).
+
+#include <string>
+
+#include "imaging/picture.h"
+
+namespace skorva {
+
+// Decodes a JPEG file at its own size. A missing, corrupt or truncated file gives a null picture.
+Picture LoadPicture(const std::string& fileName);
+
+// Saves the picture as a 24-bit bitmap file with its image-size field filled. An existing file of that
+// name is replaced only by a complete new one. False (and no file written) for a null or empty picture or
+// when the file cannot be written; errno tells why.
+bool SavePicture(const Picture& picture, const std::string& fileName);
+
+}  // namespace skorva
