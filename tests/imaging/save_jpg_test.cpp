@@ -1,0 +1,169 @@
+#include "imaging/save_jpg.h"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstring>
+
+#include "imaging/replace_file.h"
+#include "tests/fakes/message_recorder.h"
+#include "tests/imaging/imaging_test_support.h"
+
+namespace skorva {
+namespace {
+
+using testing::Decoded;
+using testing::ScratchFolder;
+
+const std::string kWriteFailed = "Failed to save to JPG, seems webcam window is closed or no space left.";
+
+Picture flippedVertically(const Picture& picture) {
+    return testing::makePicture(picture.width(), picture.height(), [&](int x, int y) {
+        const std::uint8_t* p = picture.row(picture.height() - 1 - y) + 4 * x;
+        return static_cast<std::uint32_t>(p[2] << 16 | p[1] << 8 | p[0]);
+    });
+}
+
+TEST(SaveJpg, WritesAnUprightJpegCloseToTheSource) {
+    testing::MessageRecorder messages;
+    ScratchFolder folder;
+    const Picture picture = testing::gradientPicture(320, 240);
+    cDIBSection section;
+    section.CreateFromPicture(picture);
+
+    ASSERT_TRUE(SaveJPG(section, folder.file("bob0000000.jpg"), 70));
+    EXPECT_TRUE(messages.messages.empty());
+    EXPECT_EQ(folder.entries(), std::vector<std::string>{"bob0000000.jpg"});
+    const Decoded decoded = testing::decodeJpegFile(folder.file("bob0000000.jpg"));
+    ASSERT_TRUE(decoded.ok);
+    ASSERT_EQ(decoded.width, 320);
+    ASSERT_EQ(decoded.height, 240);
+    EXPECT_GT(testing::psnr(decoded, picture), 30.0);
+    EXPECT_LT(testing::psnr(decoded, flippedVertically(picture)), 20.0);
+
+    // The section is only read.
+    cDIBSection again;
+    again.CreateFromPicture(picture);
+    EXPECT_EQ(0, std::memcmp(again.DIBSectionBitsPtr(), section.DIBSectionBitsPtr(), 960 * 240));
+}
+
+TEST(SaveJpg, HandlesEveryRowPadding) {
+    testing::MessageRecorder messages;
+    ScratchFolder folder;
+    for (int width = 1; width <= 4; ++width) {
+        // Smooth across columns: 4:2:0 shares colour between neighbouring pixels. A wrong row pitch would
+        // shear the rows and show as a large error all the same.
+        const Picture picture = testing::makePicture(width, 24, [](int x, int y) {
+            return static_cast<std::uint32_t>((40 + 7 * y) << 16 | (100 + 8 * x) << 8 | (120 - 3 * y));
+        });
+        cDIBSection section;
+        section.CreateFromPicture(picture);
+        EXPECT_EQ(section.BytesPerScanLine() - 3 * width, (4 - (3 * width) % 4) % 4);
+        const std::string path = folder.file("w" + std::to_string(width) + ".jpg");
+        ASSERT_TRUE(SaveJPG(section, path, 70)) << width;
+        const Decoded decoded = testing::decodeJpegFile(path);
+        ASSERT_TRUE(decoded.ok) << width;
+        ASSERT_EQ(decoded.width, width);
+        ASSERT_EQ(decoded.height, 24);
+        EXPECT_GT(testing::psnr(decoded, picture), 30.0) << width;
+        // Red grows from the top row to the bottom row of the picture.
+        EXPECT_LT(decoded.bgr[2] + 60, decoded.bgr[static_cast<std::size_t>(23 * width) * 3 + 2]) << width;
+    }
+    EXPECT_TRUE(messages.messages.empty());
+}
+
+TEST(SaveJpg, ASectionWithoutPixelsFailsWithTheWarning) {
+    testing::MessageRecorder messages;
+    ScratchFolder folder;
+    cDIBSection never;
+    EXPECT_FALSE(SaveJPG(never, folder.file("a.jpg"), 70));
+    cDIBSection cleared;
+    ASSERT_TRUE(cleared.Create(8, 8));
+    cleared.ClearUp();
+    EXPECT_FALSE(SaveJPG(cleared, folder.file("b.jpg"), 70));
+    // What the tick gets for a closed viewer window: a grab of negative size.
+    cDIBSection closed;
+    closed.CreateFromPicture(Picture::black(-50, -164));
+    EXPECT_FALSE(SaveJPG(closed, folder.file("c.jpg"), 70));
+
+    ASSERT_EQ(messages.messages.size(), 3u);
+    for (const auto& message : messages.messages) {
+        EXPECT_EQ(message.text, kWriteFailed);
+        EXPECT_EQ(message.icon, MessageIcon::Exclamation);
+    }
+    EXPECT_TRUE(folder.entries().empty());
+}
+
+TEST(SaveJpg, UnwritablePlacesFailAndLeaveNothingBehind) {
+    testing::MessageRecorder messages;
+    ScratchFolder folder;
+    cDIBSection section;
+    section.CreateFromPicture(testing::gradientPicture(16, 16));
+    // A folder that does not exist, a "folder" that is a file, a name that is a folder, no name at all.
+    testing::writeFile(folder.file("plain"), {1, 2, 3});
+    std::filesystem::create_directory(folder.file("taken.jpg"));
+    EXPECT_FALSE(SaveJPG(section, folder.file("missing/x.jpg"), 70));
+    EXPECT_FALSE(SaveJPG(section, folder.file("plain/x.jpg"), 70));
+    EXPECT_FALSE(SaveJPG(section, folder.file("taken.jpg"), 70));
+    EXPECT_FALSE(SaveJPG(section, "", 70));
+    EXPECT_EQ(messages.texts(), std::vector<std::string>(4, kWriteFailed));
+    EXPECT_EQ(folder.entries(), (std::vector<std::string>{"plain", "taken.jpg"}));
+}
+
+TEST(SaveJpg, ReplacesAnOlderFileOnlyWithACompleteOne) {
+    testing::MessageRecorder messages;
+    ScratchFolder folder;
+    const std::string path = folder.file("x.jpg");
+    const std::vector<std::uint8_t> old(5000, 0x5A);
+    testing::writeFile(path, old);
+
+    // The temporary name sits in the same folder and is never taken for a frame.
+    const std::string temporary = temporaryNameFor(path);
+    EXPECT_EQ(temporary.rfind(folder.file(".x.jpg.tmp-"), 0), 0u) << temporary;
+    EXPECT_FALSE(temporary.ends_with(".jpg"));
+
+    // Noise compresses badly: the JPEG is far larger than the file size limit below.
+    cDIBSection noise;
+    ASSERT_TRUE(noise.Create(640, 480));
+    noise.RandomiseBits(false);
+
+    // A full disk, as a file size limit in a child process (the limit would outlive the test otherwise).
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{4096, 4096};
+        if (setrlimit(RLIMIT_FSIZE, &limit) != 0) {
+            _exit(3);
+        }
+        testing::MessageRecorder inChild;
+        const bool written = SaveJPG(noise, path, 70);
+        const bool warned = inChild.texts() == std::vector<std::string>{kWriteFailed} &&
+                            inChild.messages[0].icon == MessageIcon::Exclamation;
+        _exit(written ? 1 : warned ? 0 : 2);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: reported success, 2: wrong warning, 3: no limit";
+    EXPECT_EQ(folder.entries(), std::vector<std::string>{"x.jpg"});
+    EXPECT_EQ(testing::readFile(path), old);
+
+    // With room on the disk the old file is replaced by the new frame.
+    ASSERT_TRUE(SaveJPG(noise, path, 70));
+    EXPECT_EQ(folder.entries(), std::vector<std::string>{"x.jpg"});
+    const Decoded decoded = testing::decodeJpegFile(path);
+    ASSERT_TRUE(decoded.ok);
+    EXPECT_EQ(decoded.width, 640);
+    EXPECT_EQ(decoded.height, 480);
+    // A new file gets the usual permissions, not those of a private temporary file.
+    const auto permissions = std::filesystem::status(path).permissions();
+    EXPECT_NE(permissions & std::filesystem::perms::others_read, std::filesystem::perms::none);
+    EXPECT_TRUE(messages.messages.empty());
+}
+
+}  // namespace
+}  // namespace skorva
