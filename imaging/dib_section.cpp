@@ -138,6 +138,7 @@ void cDIBSection::LoadPictureBlt(const Picture& source, std::int32_t lSrcLeft, s
 
 void cDIBSection::LoadPictureBlt(const cDIBSection& source, std::int32_t lSrcLeft, std::int32_t lSrcTop,
                                  std::int32_t lSrcWidth, std::int32_t lSrcHeight) {
+    // Copying a section onto itself is never asked for; the rows could overlap.
     if (!bits_ || !source.bits_ || &source == this) {
         return;
     }
@@ -271,16 +272,19 @@ void cDIBSection::ResampleDib(cDIBSection& target) const {
     }
 }
 
+void cDIBSection::checkIndex(std::int32_t y, std::int32_t x) const {
+    if (!bits_ || y < 0 || y >= Height() || x < 0 || x >= BytesPerScanLine()) {
+        throw std::out_of_range("pixel index outside the section");
+    }
+}
+
 std::uint8_t& cDIBSection::byteAt(std::int32_t y, std::int32_t x) {
-    const auto& self = *this;
-    self.byteAt(y, x);  // bounds test
+    checkIndex(y, x);
     return memoryRow(y)[x];
 }
 
 std::uint8_t cDIBSection::byteAt(std::int32_t y, std::int32_t x) const {
-    if (!bits_ || y < 0 || y >= Height() || x < 0 || x >= BytesPerScanLine()) {
-        throw std::out_of_range("pixel index outside the section");
-    }
+    checkIndex(y, x);
     return memoryRow(y)[x];
 }
 

@@ -85,7 +85,8 @@ class cDIBSection {
 
   private:
     void ResampleDib(cDIBSection& target) const;
-    // Byte x of memory row y, with both indexes tested against the grid.
+    // Byte x of memory row y, with both indexes tested against the grid (std::out_of_range).
+    void checkIndex(std::int32_t y, std::int32_t x) const;
     std::uint8_t& byteAt(std::int32_t y, std::int32_t x);
     std::uint8_t byteAt(std::int32_t y, std::int32_t x) const;
     std::uint8_t* memoryRow(std::int32_t y) {
