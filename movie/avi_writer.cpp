@@ -1,0 +1,352 @@
+#include "movie/avi_writer.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <exception>
+#include <future>
+#include <vector>
+
+#include "dialogs/cfile_dlg.h"
+#include "imaging/dib_section.h"
+#include "imaging/picture_files.h"
+#include "movie/cdib.h"
+#include "platform/avi/avifile.h"
+#include "platform/file_list.h"
+#include "platform/message_box.h"
+
+namespace skorva {
+namespace {
+
+using namespace avi;
+
+constexpr const char* kPattern = "*.jpg";
+constexpr const char* kTemporaryName = "tmp.bmp";
+constexpr const char* kLineBreak = "\r\n";
+
+// Decodes the next frame on another core while the current one is saved, read back and written. The
+// names are a snapshot of the folder taken with the list; a frame whose name the list does not confirm
+// is decoded on the spot instead.
+class FrameDecoder {
+  public:
+    FrameDecoder(std::string folder, std::vector<std::string> names)
+        : folder_(std::move(folder)), names_(std::move(names)) {}
+    FrameDecoder(const FrameDecoder&) = delete;
+    FrameDecoder& operator=(const FrameDecoder&) = delete;
+
+    Picture take(std::int32_t index, const std::string& framePath) {
+        if (index == lastIndex_ && framePath == lastPath_) {
+            return last_;
+        }
+        Picture picture;
+        if (pending_.valid() && pendingIndex_ == index && pendingPath_ == framePath) {
+            picture = pending_.get();
+        } else {
+            if (pending_.valid()) {
+                pending_.wait();
+                pending_ = {};
+            }
+            picture = LoadPicture(framePath);
+        }
+        lastIndex_ = index;
+        lastPath_ = framePath;
+        last_ = picture;
+        start(index + 1);
+        return picture;
+    }
+
+    std::string pathOf(const std::string& name) const { return folder_ + "/" + name; }
+
+  private:
+    void start(std::int32_t index) {
+        if (index < 0 || static_cast<std::size_t>(index) >= names_.size()) {
+            return;
+        }
+        pendingIndex_ = index;
+        pendingPath_ = pathOf(names_[static_cast<std::size_t>(index)]);
+        pending_ = std::async(std::launch::async, [path = pendingPath_] { return LoadPicture(path); });
+    }
+
+    std::string folder_;
+    std::vector<std::string> names_;
+    std::future<Picture> pending_;
+    std::int32_t pendingIndex_ = -1;
+    std::string pendingPath_;
+    std::int32_t lastIndex_ = -1;
+    std::string lastPath_;
+    Picture last_;
+};
+
+// A frame of another size than the first is resampled to the stream's size, so every sample fits.
+Picture resampled(const Picture& picture, std::int32_t width, std::int32_t height) {
+    cDIBSection section;
+    section.CreateFromPicture(picture);
+    std::unique_ptr<cDIBSection> scaled;
+    try {
+        scaled = section.Resample(height, width);
+    } catch (const std::out_of_range&) {
+        return {};
+    }
+    if (!scaled) {
+        return {};
+    }
+    Picture result = Picture::black(width, height);
+    scaled->PaintPicture(result, 0, 0, width, height, 0, 0);
+    return result;
+}
+
+// One write, from the save dialog's answer to the closing sequence.
+class AviWrite {
+  public:
+    AviWrite(AviWriterView& view, std::string outputPath)
+        : view_(view),
+          list_(view.frameList()),
+          folder_(view.outputFolder()),
+          temporaryPath_(folder_ + "/" + kTemporaryName),
+          outputPath_(std::move(outputPath)),
+          decoder_(folder_, listMatchingFiles(folder_, kPattern)) {}
+
+    void run() {
+        try {
+            writeMovie();
+        } catch (const std::exception& error) {
+            // Nothing may leave the click; the movie is still closed below.
+            MsgBox(error.what(), MessageIcon::Critical);
+        }
+        close();
+    }
+
+  private:
+    void writeMovie() {
+        lastResult_ = AVIFileOpen(&file_, outputPath_, OF_WRITE | OF_CREATE, nullptr);
+        if (lastResult_ != AVIERR_OK) {
+            MsgBox("Can't open File to write, try to use different name to save.");
+            return;
+        }
+        if (!convertFrame(0, true)) {
+            MsgBox("Could not load first bitmap file in list!", MessageIcon::Exclamation);
+            return;
+        }
+        firstSizeImage_ = dib_.SizeImage();
+
+        AVISTREAMINFO header;
+        header.fccType = mmioStringToFOURCC("vids", 0);
+        header.fccHandler = 0;
+        header.dwScale = 1;
+        header.dwRate = static_cast<std::uint32_t>(frameRateFromText(view_.frameRateText()));
+        header.dwSuggestedBufferSize = static_cast<std::uint32_t>(dib_.SizeImage());
+        header.rcFrame = Rect{0, 0, dib_.Width(), dib_.Height()};
+        lastResult_ = AVIFileCreateStream(file_, &source_, &header);
+        if (lastResult_ != AVIERR_OK) {
+            MsgBox("Error in Creating  Avi file Stream");
+            return;
+        }
+
+        AVICOMPRESSOPTIONS options;
+        AVICOMPRESSOPTIONS* optionsList[1] = {&options};
+        lastResult_ = AVISaveOptions(view_.ownerHandle(), icmf::kChooseKeyFrame | icmf::kChooseDataRate, 1,
+                                     &source_, optionsList);
+        if (lastResult_ != 1) {
+            AVISaveOptionsFree(1, optionsList);
+            MsgBox("Error in getting Avi Save options");
+            return;
+        }
+        lastResult_ = AVIMakeCompressedStream(&compressed_, source_, &options, nullptr);
+        if (lastResult_ != AVIERR_OK) {
+            MsgBox("Error in making Compressed Avi, Try with uncompressed avi");
+            return;
+        }
+        lastResult_ = AVIStreamSetFormat(compressed_, 0, dib_.PointerToBitmapInfo(), dib_.SizeBitmapInfo());
+        if (lastResult_ != AVIERR_OK) {
+            MsgBox("Error setting Avi stream format");
+            return;
+        }
+
+        const std::int32_t count = list_.listCount();
+        for (std::int32_t i = 0; i < count; ++i) {
+            // A frame that cannot be converted ends the write; the frames before it stay a playable movie.
+            if (!convertFrame(i, false)) {
+                return;
+            }
+            lastResult_ = AVIStreamWrite(compressed_, i, 1, dib_.PointerToBits(), dib_.SizeImage(),
+                                         AVIIF_KEYFRAME, nullptr, nullptr);
+            if (lastResult_ != AVIERR_OK) {
+                MsgBox("Error writing Avi stream");
+                return;
+            }
+        }
+    }
+
+    // Selects entry `index`, decodes it into the preview, saves the preview as the temporary bitmap and
+    // reads that back into the frame model.
+    bool convertFrame(std::int32_t index, bool first) {
+        list_.setListIndex(index);
+        const std::string framePath = decoder_.pathOf(list_.fileName());
+        Picture picture = decoder_.take(index, framePath);
+        if (picture.isEmpty()) {
+            MsgBox("Could not decode frame:" + std::string(kLineBreak) + framePath, MessageIcon::Exclamation);
+            return false;
+        }
+        if (first) {
+            width_ = picture.width();
+            height_ = picture.height();
+        } else if (picture.width() != width_ || picture.height() != height_) {
+            picture = resampled(picture, width_, height_);
+            if (picture.isEmpty()) {
+                MsgBox("Could not resize frame:" + std::string(kLineBreak) + framePath,
+                       MessageIcon::Exclamation);
+                return false;
+            }
+        }
+        view_.showPicture(picture);
+        if (!SavePicture(view_.shownPicture(), temporaryPath_)) {
+            const std::string reason = std::strerror(errno);
+            MsgBox("Could not save the temporary bitmap for frame:" + std::string(kLineBreak) + framePath +
+                       std::string(kLineBreak) + reason,
+                   MessageIcon::Exclamation);
+            return false;
+        }
+        if (!dib_.CreateFromFile(temporaryPath_)) {
+            // cDib has named the temporary file; for the first frame the caller says which one it was.
+            if (!first) {
+                MsgBox("Could not read back the temporary bitmap for frame:" + std::string(kLineBreak) +
+                           framePath,
+                       MessageIcon::Exclamation);
+            }
+            return false;
+        }
+        if (!first && dib_.SizeImage() != firstSizeImage_) {
+            MsgBox("Frame does not match the movie's format:" + std::string(kLineBreak) + framePath,
+                   MessageIcon::Exclamation);
+            return false;
+        }
+        return true;
+    }
+
+    void close() {
+        if (source_ != 0) {
+            AVIStreamRelease(source_);
+        }
+        if (compressed_ != 0) {
+            AVIStreamRelease(compressed_);
+        }
+        if (file_ != 0) {
+            AVIFileRelease(file_);
+        }
+        AVIFileExit();
+        if (lastResult_ != AVIERR_OK) {
+            MsgBox("There was an error writing the file.", MessageIcon::Information);
+        }
+    }
+
+    AviWriterView& view_;
+    FrameListControl& list_;
+    const std::string folder_;
+    const std::string temporaryPath_;
+    const std::string outputPath_;
+    FrameDecoder decoder_;
+    cDib dib_;
+    PAVIFILE file_ = 0;
+    PAVISTREAM source_ = 0;
+    PAVISTREAM compressed_ = 0;
+    std::int32_t lastResult_ = AVIERR_OK;
+    std::int32_t width_ = 0;
+    std::int32_t height_ = 0;
+    std::int32_t firstSizeImage_ = 0;
+};
+
+}  // namespace
+
+int frameRateFromText(const std::string& text) {
+    // Blanks, tabs and line feeds count for nothing, wherever they stand.
+    std::string number;
+    for (const char c : text) {
+        if (c != ' ' && c != '\t' && c != '\n') {
+            number += c;
+        }
+    }
+    // A sign, digits with at most one decimal point, then an exponent ("E" or "D") only where digits follow.
+    std::string accepted;
+    std::size_t i = 0;
+    const auto digitAt = [&number](std::size_t at) {
+        return at < number.size() && number[at] >= '0' && number[at] <= '9';
+    };
+    if (i < number.size() && (number[i] == '-' || number[i] == '+')) {
+        if (number[i] == '-') {
+            accepted += '-';
+        }
+        ++i;
+    }
+    bool digits = false;
+    while (digitAt(i)) {
+        accepted += number[i++];
+        digits = true;
+    }
+    if (i < number.size() && number[i] == '.') {
+        accepted += number[i++];
+        while (digitAt(i)) {
+            accepted += number[i++];
+            digits = true;
+        }
+    }
+    if (digits && i < number.size() && std::strchr("eEdD", number[i]) != nullptr) {
+        std::size_t j = i + 1;
+        std::string exponent = "e";
+        if (j < number.size() && (number[j] == '-' || number[j] == '+')) {
+            exponent += number[j++];
+        }
+        if (digitAt(j)) {
+            while (digitAt(j)) {
+                exponent += number[j++];
+            }
+            accepted += exponent;
+        }
+    }
+    double value = 0;
+    if (digits) {
+        // from_chars, unlike strtod, ignores the locale the toolkit may have set.
+        const auto [end, error] = std::from_chars(accepted.data(), accepted.data() + accepted.size(), value);
+        if (error == std::errc::result_out_of_range) {
+            // Too small a magnitude is 0; too large is beyond either bound.
+            const bool tiny = accepted.find("e-") != std::string::npos;
+            value = tiny ? 0.0 : (accepted[0] == '-' ? -1.0 : 1e9);
+        } else if (error != std::errc{}) {
+            value = 0;
+        }
+    }
+    const double rounded = std::nearbyint(value);  // the default rounding mode takes a half to even
+    if (!(rounded >= 1)) {
+        return 1;
+    }
+    return rounded > 30 ? 30 : static_cast<int>(rounded);
+}
+
+void aviwrite_Click(AviWriterView& view) {
+    FrameListControl& list = view.frameList();
+    list.setPattern(kPattern);
+    list.setPath(view.outputFolder());
+    if (list.listCount() <= 0) {
+        MsgBox("No files to convert");
+        return;
+    }
+
+    std::string outputPath = "MyAVI.avi";
+    {
+        cFileDlg dialog;
+        dialog.setDefaultExt("avi");
+        dialog.setDlgTitle("Choose a filename to save AVI to...");
+        dialog.setFilter("AVI Files|*.avi");
+        dialog.setOwnerHwnd(view.ownerHandle());
+        std::string fileTitle;
+        if (!dialog.VBGetSaveFileName(outputPath, fileTitle)) {
+            return;
+        }
+    }
+
+    // The write's own use of the library, paired with the exit of its closing sequence.
+    AVIFileInit();
+    AviWrite(view, outputPath).run();
+}
+
+}  // namespace skorva

@@ -1,0 +1,18 @@
+#pragma once
+// The "Write Avi" button: joins the JPEG frames of the output folder into one AVI movie. Each frame is
+// decoded into the preview, saved as the temporary bitmap "tmp.bmp" in that folder, read back through
+// cDib and written as one key-frame sample, compressed with the codec the user chose.
+
+#include <string>
+
+#include "movie/avi_writer_view.h"
+
+namespace skorva {
+
+void aviwrite_Click(AviWriterView& view);
+
+// The frame rate typed into the "Frame Rate:" box: the number at the start of the text (blanks, tabs and
+// line feeds ignored), rounded half to even and held to 1..30.
+int frameRateFromText(const std::string& text);
+
+}  // namespace skorva

@@ -1,0 +1,79 @@
+#pragma once
+// cDib: one Windows bitmap file held as its two headers and two byte blocks, the info block (the info
+// header and whatever follows it up to the pixels: colour table or masks) and the pixel block. The AVI
+// writer reads each frame's temporary bitmap through it and hands the blocks on unchanged.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace skorva {
+
+class cDib {
+  public:
+    // Loads a BMP file. Shows a message and returns false when the file is missing, locked, unreadable
+    // or not a bitmap this model can hold; the object then keeps its previous image.
+    bool CreateFromFile(const std::string& sFile);
+    // A 40-byte info header followed directly by the pixels; only 16 bits per pixel and more.
+    bool CreateFromPackedDIBPointer(const std::uint8_t* lPtr);
+    // Writes the file header, the info block and the pixel block; an existing file is replaced.
+    bool WriteToFile(const std::string& sFile) const;
+
+    std::int32_t BitCount() const { return info_.biBitCount; }
+    std::int32_t Height() const { return info_.biHeight; }
+    std::int32_t Width() const { return info_.biWidth; }
+    std::int32_t Compression() const { return info_.biCompression; }
+    std::int32_t SizeInfoHeader() const { return info_.biSize; }
+    std::int32_t SizeImage() const { return info_.biSizeImage; }
+    std::int32_t Planes() const { return info_.biPlanes; }
+    std::int32_t ClrImportant() const { return info_.biClrImportant; }
+    std::int32_t ClrUsed() const { return info_.biClrUsed; }
+    std::int32_t XPPM() const { return info_.biXPelsPerMeter; }
+    std::int32_t YPPM() const { return info_.biYPelsPerMeter; }
+    std::int32_t FileType() const { return file_.bfType; }
+    std::int32_t SizeFileHeader() const { return file_.bfSize; }
+    std::int32_t BitOffset() const { return file_.bfOffBits; }
+
+    // The blocks exist only after a successful creation; before it these throw std::out_of_range.
+    const std::uint8_t* PointerToBits() const;
+    const std::uint8_t* PointerToBitmapInfo() const;
+    std::int32_t SizeBitmapInfo() const;
+
+    struct FileHeader {
+        std::int16_t bfType = 0;
+        std::int32_t bfSize = 0;
+        std::int16_t bfReserved1 = 0;
+        std::int16_t bfReserved2 = 0;
+        std::int32_t bfOffBits = 0;
+    };
+    struct InfoHeader {
+        std::int32_t biSize = 0;
+        std::int32_t biWidth = 0;
+        std::int32_t biHeight = 0;
+        std::int16_t biPlanes = 0;
+        std::int16_t biBitCount = 0;
+        std::int32_t biCompression = 0;
+        std::int32_t biSizeImage = 0;
+        std::int32_t biXPelsPerMeter = 0;
+        std::int32_t biYPelsPerMeter = 0;
+        std::int32_t biClrUsed = 0;
+        std::int32_t biClrImportant = 0;
+    };
+    static constexpr std::int32_t kFileHeaderSize = 14;
+    static constexpr std::int32_t kInfoHeaderSize = 40;
+    static constexpr std::int16_t kBitmapType = 19778;  // 'B', 'M'
+
+    static FileHeader readFileHeader(const std::uint8_t* bytes);
+    static InfoHeader readInfoHeader(const std::uint8_t* bytes);
+    static void writeFileHeader(const FileHeader& header, std::uint8_t* bytes);
+    static void writeInfoHeader(const InfoHeader& header, std::uint8_t* bytes);
+
+  private:
+    std::vector<std::uint8_t> bits_;
+    std::vector<std::uint8_t> bitmapInfo_;
+    bool loaded_ = false;
+    InfoHeader info_;
+    FileHeader file_;
+};
+
+}  // namespace skorva

@@ -1,0 +1,631 @@
+#include "platform/avi/avifile.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "platform/avi/codecs.h"
+#include "platform/services.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/dict.h>
+#include <libavutil/opt.h>
+#include <libavutil/pixdesc.h>
+#include <libswscale/swscale.h>
+}
+
+namespace skorva::avi {
+namespace {
+
+struct CodecContextFree {
+    void operator()(AVCodecContext* context) const { avcodec_free_context(&context); }
+};
+struct FrameFree {
+    void operator()(AVFrame* frame) const { av_frame_free(&frame); }
+};
+struct PacketFree {
+    void operator()(AVPacket* packet) const { av_packet_free(&packet); }
+};
+struct SwsFree {
+    void operator()(SwsContext* context) const { sws_freeContext(context); }
+};
+struct DictionaryFree {
+    void operator()(AVDictionary* dictionary) const { av_dict_free(&dictionary); }
+};
+struct FormatContextFree {
+    void operator()(AVFormatContext* context) const {
+        if (context->pb != nullptr) {
+            avio_closep(&context->pb);
+        }
+        avformat_free_context(context);
+    }
+};
+using CodecContextPtr = std::unique_ptr<AVCodecContext, CodecContextFree>;
+using FramePtr = std::unique_ptr<AVFrame, FrameFree>;
+using PacketPtr = std::unique_ptr<AVPacket, PacketFree>;
+using SwsPtr = std::unique_ptr<SwsContext, SwsFree>;
+using FormatContextPtr = std::unique_ptr<AVFormatContext, FormatContextFree>;
+
+constexpr std::uint32_t kVids = makeFourcc("vids");
+constexpr std::int32_t kBiRgb = 0;
+
+// The BITMAPINFOHEADER fields the library needs, read field by field (little-endian).
+struct BitmapFormat {
+    std::int32_t width = 0;
+    std::int32_t height = 0;  // negative: rows top-down
+    std::int32_t bitCount = 0;
+    std::int64_t stride = 0;
+    std::int64_t frameBytes = 0;
+};
+
+std::uint32_t readU32(const std::uint8_t* p) {
+    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+}
+std::uint16_t readU16(const std::uint8_t* p) {
+    return static_cast<std::uint16_t>(p[0] | p[1] << 8);
+}
+
+bool parseFormat(const void* lpFormat, std::int32_t cbFormat, BitmapFormat& format) {
+    if (lpFormat == nullptr || cbFormat < 40) {
+        return false;
+    }
+    const auto* p = static_cast<const std::uint8_t*>(lpFormat);
+    const auto size = static_cast<std::int32_t>(readU32(p));
+    format.width = static_cast<std::int32_t>(readU32(p + 4));
+    format.height = static_cast<std::int32_t>(readU32(p + 8));
+    const std::uint16_t planes = readU16(p + 12);
+    format.bitCount = readU16(p + 14);
+    const auto compression = static_cast<std::int32_t>(readU32(p + 16));
+    if (size < 40 || size > cbFormat || planes != 1 || compression != kBiRgb ||
+        (format.bitCount != 24 && format.bitCount != 32) || format.width <= 0 || format.height == 0 ||
+        format.width > 16384 || format.height > 16384 || format.height < -16384) {
+        return false;
+    }
+    format.stride = (static_cast<std::int64_t>(format.width) * format.bitCount + 31) / 32 * 4;
+    format.frameBytes = format.stride * std::abs(static_cast<std::int64_t>(format.height));
+    return true;
+}
+
+// One open movie file: the muxer and its single video stream.
+struct FileState {
+    FormatContextPtr context;
+    AVStream* stream = nullptr;  // made when the first stream's format is set
+    bool headerWritten = false;
+    bool hasStream = false;
+
+    ~FileState() {
+        // The index and the header's counts are written last; libavformat switches to OpenDML by itself
+        // when the file grows past 1 GiB.
+        if (headerWritten) {
+            av_write_trailer(context.get());
+        }
+    }
+};
+
+// A stream handle. A source stream writes full frames; a compressed stream made over it encodes them.
+struct StreamState {
+    std::shared_ptr<FileState> file;
+    std::shared_ptr<StreamState> source;  // set for a compressed stream
+    AVISTREAMINFO info;
+    const Codec* codec = nullptr;  // null or full frames: no encoder
+    std::uint32_t tag = 0;
+    CompressOptions options;
+    CodecContextPtr encoder;
+    SwsPtr scaler;
+    FramePtr picture;
+    PacketPtr packet;
+    BitmapFormat format;
+    bool formatSet = false;
+    std::int64_t nextPosition = 0;
+    std::vector<std::uint8_t> flipped;  // top-down full frames turned bottom-up
+
+    ~StreamState() {
+        if (encoder && formatSet && file && file->headerWritten) {
+            drain(nullptr);
+        }
+    }
+
+    AVRational timeBase() const {
+        return AVRational{static_cast<int>(info.dwScale), static_cast<int>(info.dwRate)};
+    }
+
+    // Sends a frame (null: end of stream) and muxes every packet the encoder gives back.
+    std::int32_t drain(const AVFrame* frame) {
+        if (avcodec_send_frame(encoder.get(), frame) < 0) {
+            return AVIERR_COMPRESSOR;
+        }
+        for (;;) {
+            const int received = avcodec_receive_packet(encoder.get(), packet.get());
+            if (received == AVERROR(EAGAIN) || received == AVERROR_EOF) {
+                return AVIERR_OK;
+            }
+            if (received < 0) {
+                return AVIERR_COMPRESSOR;
+            }
+            packet->stream_index = file->stream->index;
+            av_packet_rescale_ts(packet.get(), encoder->time_base, file->stream->time_base);
+            const int written = av_write_frame(file->context.get(), packet.get());
+            av_packet_unref(packet.get());
+            if (written < 0) {
+                return AVIERR_FILEWRITE;
+            }
+        }
+    }
+};
+
+struct Registry {
+    std::mutex mutex;
+    int uses = 0;
+    std::uint32_t lastHandle = 0;
+    std::map<PAVIFILE, std::shared_ptr<FileState>> files;
+    std::map<PAVISTREAM, std::shared_ptr<StreamState>> streams;
+
+    std::uint32_t newHandle() {
+        do {
+            ++lastHandle;
+        } while (lastHandle == 0 || files.count(lastHandle) != 0 || streams.count(lastHandle) != 0);
+        return lastHandle;
+    }
+    std::shared_ptr<StreamState> stream(PAVISTREAM handle) {
+        const auto found = streams.find(handle);
+        return found == streams.end() ? nullptr : found->second;
+    }
+};
+
+Registry& registry() {
+    static Registry instance;
+    return instance;
+}
+
+AVPixelFormat encoderInputFormat(const AVCodec* encoder, const Codec& codec) {
+    const AVPixelFormat wanted =
+        codec.pixelFormat[0] != '\0' ? av_get_pix_fmt(codec.pixelFormat) : AV_PIX_FMT_NONE;
+    if (encoder->pix_fmts == nullptr) {
+        return wanted != AV_PIX_FMT_NONE ? wanted : AV_PIX_FMT_YUV420P;
+    }
+    for (const AVPixelFormat* each = encoder->pix_fmts; *each != AV_PIX_FMT_NONE; ++each) {
+        if (*each == wanted) {
+            return wanted;
+        }
+    }
+    return encoder->pix_fmts[0];
+}
+
+// Quality 1..10000 of the dialog onto the encoder's own scale; 0 leaves the codec's default.
+void applyQuality(AVCodecContext* context, const Codec& codec, std::uint32_t quality,
+                  AVDictionary** settings) {
+    if (!codec.hasQuality || context->bit_rate > 0) {
+        return;
+    }
+    const std::uint32_t chosen = quality == 0 ? 7500 : std::min<std::uint32_t>(quality, 10000);
+    const double worse = (10000.0 - chosen) / 10000.0;
+    if (std::strcmp(codec.encoder, "libx264") == 0) {
+        av_dict_set_int(settings, "crf", static_cast<std::int64_t>(18 + worse * 33 + 0.5), 0);
+    } else {
+        // Quantiser 2 (best) to 31 (worst).
+        const int quantiser = static_cast<int>(2 + worse * 29 + 0.5);
+        context->flags |= AV_CODEC_FLAG_QSCALE;
+        context->global_quality = FF_QP2LAMBDA * quantiser;
+    }
+}
+
+std::int32_t openEncoder(StreamState& stream) {
+    const Codec& codec = *stream.codec;
+    const AVCodec* encoder = avcodec_find_encoder_by_name(codec.encoder);
+    if (encoder == nullptr) {
+        return AVIERR_NOCOMPRESSOR;
+    }
+    CodecContextPtr context(avcodec_alloc_context3(encoder));
+    if (!context) {
+        return AVIERR_MEMORY;
+    }
+    const Rect& frame = stream.info.rcFrame;
+    context->width = frame.right - frame.left;
+    context->height = frame.bottom - frame.top;
+    context->pix_fmt = encoderInputFormat(encoder, codec);
+    context->time_base = stream.timeBase();
+    context->framerate = av_inv_q(context->time_base);
+    // AVI has no room for reordered frames.
+    context->max_b_frames = 0;
+    context->thread_count = 0;
+    if (stream.options.keyFrameEvery > 0) {
+        context->gop_size = static_cast<int>(stream.options.keyFrameEvery);
+    } else if (codec.intraOnly) {
+        // Some intra coders (FFV1) still carry state between frames unless every frame starts a group.
+        context->gop_size = 1;
+    }
+    if (stream.options.bytesPerSecond > 0) {
+        context->bit_rate = static_cast<std::int64_t>(stream.options.bytesPerSecond) * 8;
+    }
+    AVDictionary* rawSettings = nullptr;
+    if (codec.encoderOptions[0] != '\0') {
+        av_dict_parse_string(&rawSettings, codec.encoderOptions, "=", ":", 0);
+    }
+    applyQuality(context.get(), codec, stream.options.quality, &rawSettings);
+    std::unique_ptr<AVDictionary, DictionaryFree> settings(rawSettings);
+    AVDictionary* remaining = settings.release();
+    const int opened = avcodec_open2(context.get(), encoder, &remaining);
+    settings.reset(remaining);
+    if (opened < 0) {
+        return AVIERR_COMPRESSOR;
+    }
+    FramePtr picture(av_frame_alloc());
+    PacketPtr packet(av_packet_alloc());
+    if (!picture || !packet) {
+        return AVIERR_MEMORY;
+    }
+    picture->format = context->pix_fmt;
+    picture->width = context->width;
+    picture->height = context->height;
+    if (av_frame_get_buffer(picture.get(), 0) < 0) {
+        return AVIERR_MEMORY;
+    }
+    stream.encoder = std::move(context);
+    stream.picture = std::move(picture);
+    stream.packet = std::move(packet);
+    return AVIERR_OK;
+}
+
+// Adds the file's one video stream and writes the header, now that format and compressor are known.
+std::int32_t startMovie(StreamState& stream) {
+    FileState& file = *stream.file;
+    AVStream* video = avformat_new_stream(file.context.get(), nullptr);
+    if (video == nullptr) {
+        return AVIERR_MEMORY;
+    }
+    video->time_base = stream.timeBase();
+    video->avg_frame_rate = av_inv_q(video->time_base);
+    std::unique_ptr<AVDictionary, DictionaryFree> settings;
+    if (stream.encoder) {
+        if (avcodec_parameters_from_context(video->codecpar, stream.encoder.get()) < 0) {
+            return AVIERR_MEMORY;
+        }
+        video->codecpar->codec_tag = stream.tag;
+    } else {
+        // Full frames are the DIB rows as handed over: bottom-up, so the header keeps a positive height.
+        video->codecpar->codec_type = AVMEDIA_TYPE_VIDEO;
+        video->codecpar->codec_id = AV_CODEC_ID_RAWVIDEO;
+        video->codecpar->codec_tag = 0;
+        video->codecpar->format = stream.format.bitCount == 32 ? AV_PIX_FMT_BGR0 : AV_PIX_FMT_BGR24;
+        video->codecpar->bits_per_coded_sample = stream.format.bitCount;
+        video->codecpar->width = stream.format.width;
+        video->codecpar->height = std::abs(stream.format.height);
+        AVDictionary* raw = nullptr;
+        av_dict_set(&raw, "flipped_raw_rgb", "1", 0);
+        settings.reset(raw);
+    }
+    file.stream = video;
+    AVDictionary* remaining = settings.release();
+    const int written = avformat_write_header(file.context.get(), &remaining);
+    settings.reset(remaining);
+    if (written < 0) {
+        return AVIERR_FILEWRITE;
+    }
+    file.headerWritten = true;
+    return AVIERR_OK;
+}
+
+}  // namespace
+
+void AVIFileInit() {
+    Registry& all = registry();
+    const std::lock_guard lock(all.mutex);
+    if (all.uses++ == 0) {
+        av_log_set_level(AV_LOG_ERROR);
+    }
+}
+
+void AVIFileExit() {
+    Registry& all = registry();
+    const std::lock_guard lock(all.mutex);
+    if (all.uses > 0) {
+        --all.uses;
+    }
+}
+
+std::int32_t AVIFileOpen(PAVIFILE* ppfile, const std::string& szFile, std::uint32_t uMode,
+                         const void* lpHandler) {
+    if (ppfile == nullptr) {
+        return AVIERR_BADPARAM;
+    }
+    *ppfile = 0;
+    Registry& all = registry();
+    const std::lock_guard lock(all.mutex);
+    if (all.uses == 0) {
+        return AVIERR_ERROR;
+    }
+    if (lpHandler != nullptr) {
+        return AVIERR_NOCOMPRESSOR;
+    }
+    if (uMode != (OF_WRITE | OF_CREATE)) {
+        return AVIERR_UNSUPPORTED;
+    }
+    AVFormatContext* raw = nullptr;
+    if (avformat_alloc_output_context2(&raw, nullptr, "avi", nullptr) < 0 || raw == nullptr) {
+        return AVIERR_MEMORY;
+    }
+    FormatContextPtr context(raw);
+    // Named through the file protocol, so that a colon in the name is never taken for another protocol.
+    if (avio_open(&context->pb, ("file:" + szFile).c_str(), AVIO_FLAG_WRITE) < 0) {
+        return AVIERR_FILEOPEN;
+    }
+    auto file = std::make_shared<FileState>();
+    file->context = std::move(context);
+    const PAVIFILE handle = all.newHandle();
+    all.files.emplace(handle, std::move(file));
+    *ppfile = handle;
+    return AVIERR_OK;
+}
+
+std::uint32_t mmioStringToFOURCC(const std::string& sz, std::uint32_t uFlags) {
+    char code[4] = {' ', ' ', ' ', ' '};
+    for (std::size_t i = 0; i < 4 && i < sz.size(); ++i) {
+        const char c = sz[i];
+        code[i] =
+            (uFlags & MMIO_TOUPPER) != 0 ? static_cast<char>(std::toupper(static_cast<unsigned char>(c))) : c;
+    }
+    return makeFourcc({code[0], code[1], code[2], code[3], '\0'});
+}
+
+std::int32_t AVIFileCreateStream(PAVIFILE pfile, PAVISTREAM* ppavi, const AVISTREAMINFO* psi) {
+    if (ppavi == nullptr || psi == nullptr) {
+        return AVIERR_BADPARAM;
+    }
+    *ppavi = 0;
+    Registry& all = registry();
+    const std::lock_guard lock(all.mutex);
+    const auto found = all.files.find(pfile);
+    if (found == all.files.end()) {
+        return AVIERR_BADHANDLE;
+    }
+    if (psi->fccType != kVids || found->second->hasStream) {
+        return AVIERR_UNSUPPORTED;
+    }
+    const Rect& frame = psi->rcFrame;
+    if (psi->dwScale == 0 || psi->dwRate == 0 || psi->dwScale > 0x7FFFFFFF || psi->dwRate > 0x7FFFFFFF ||
+        frame.right <= frame.left || frame.bottom <= frame.top) {
+        return AVIERR_BADPARAM;
+    }
+    auto stream = std::make_shared<StreamState>();
+    stream->file = found->second;
+    stream->info = *psi;
+    found->second->hasStream = true;
+    const PAVISTREAM handle = all.newHandle();
+    all.streams.emplace(handle, std::move(stream));
+    *ppavi = handle;
+    return AVIERR_OK;
+}
+
+std::int32_t AVISaveOptions(WindowHandle hwnd, std::uint32_t uiFlags, std::int32_t nStreams,
+                            PAVISTREAM* ppavi, AVICOMPRESSOPTIONS** plpOptions) {
+    if (nStreams < 1 || ppavi == nullptr || plpOptions == nullptr || plpOptions[0] == nullptr) {
+        return 0;
+    }
+    {
+        Registry& all = registry();
+        const std::lock_guard lock(all.mutex);
+        if (!all.stream(ppavi[0])) {
+            return 0;
+        }
+    }
+    // The dialog runs its own event loop: no lock is held while it is up.
+    AVICOMPRESSOPTIONS chosen = *plpOptions[0];
+    if (!services().codecChooser->choose(hwnd, uiFlags, chosen)) {
+        return 0;
+    }
+    chosen.fccType = kVids;
+    *plpOptions[0] = chosen;
+    return 1;
+}
+
+std::int32_t AVISaveOptionsFree(std::int32_t nStreams, AVICOMPRESSOPTIONS** plpOptions) {
+    // The options hold no memory of the library's own.
+    return nStreams >= 0 && (nStreams == 0 || plpOptions != nullptr) ? AVIERR_OK : AVIERR_BADPARAM;
+}
+
+std::int32_t AVIMakeCompressedStream(PAVISTREAM* ppsCompressed, PAVISTREAM ppsSource,
+                                     const AVICOMPRESSOPTIONS* lpOptions, const void* pclsidHandler) {
+    if (ppsCompressed == nullptr || lpOptions == nullptr) {
+        return AVIERR_BADPARAM;
+    }
+    *ppsCompressed = 0;
+    if (pclsidHandler != nullptr) {
+        return AVIERR_NOCOMPRESSOR;
+    }
+    Registry& all = registry();
+    const std::lock_guard lock(all.mutex);
+    const std::shared_ptr<StreamState> source = all.stream(ppsSource);
+    if (!source || source->source) {
+        return AVIERR_BADHANDLE;
+    }
+    const Codec* codec = findCodec(lpOptions->fccHandler);
+    if (codec == nullptr) {
+        return AVIERR_NOCOMPRESSOR;
+    }
+    auto stream = std::make_shared<StreamState>();
+    stream->file = source->file;
+    stream->source = source;
+    stream->info = source->info;
+    stream->options = *lpOptions;
+    stream->codec = codec;
+    stream->tag = codec->fourcc == 0 ? 0 : lpOptions->fccHandler;
+    if (codec->fourcc != 0) {
+        if (const std::int32_t opened = openEncoder(*stream); opened != AVIERR_OK) {
+            return opened;
+        }
+    }
+    const PAVISTREAM handle = all.newHandle();
+    all.streams.emplace(handle, std::move(stream));
+    *ppsCompressed = handle;
+    return AVIERR_OK;
+}
+
+std::int32_t AVIStreamSetFormat(PAVISTREAM pavi, std::int32_t lPos, const void* lpFormat,
+                                std::int32_t cbFormat) {
+    Registry& all = registry();
+    const std::lock_guard lock(all.mutex);
+    const std::shared_ptr<StreamState> stream = all.stream(pavi);
+    if (!stream) {
+        return AVIERR_BADHANDLE;
+    }
+    BitmapFormat format;
+    if (!parseFormat(lpFormat, cbFormat, format)) {
+        return AVIERR_BADFORMAT;
+    }
+    // One format per movie, set before the first frame.
+    if (lPos != 0 || stream->formatSet || stream->file->headerWritten) {
+        return AVIERR_UNSUPPORTED;
+    }
+    const Rect& frame = stream->info.rcFrame;
+    if (format.width != frame.right - frame.left || std::abs(format.height) != frame.bottom - frame.top) {
+        return AVIERR_BADFORMAT;
+    }
+    stream->format = format;
+    if (stream->encoder) {
+        const AVPixelFormat input = format.bitCount == 32 ? AV_PIX_FMT_BGR0 : AV_PIX_FMT_BGR24;
+        stream->scaler.reset(sws_getContext(
+            format.width, std::abs(format.height), input, stream->encoder->width, stream->encoder->height,
+            stream->encoder->pix_fmt, SWS_BICUBIC, nullptr, nullptr, nullptr));
+        if (!stream->scaler) {
+            return AVIERR_COMPRESSOR;
+        }
+    }
+    if (const std::int32_t started = startMovie(*stream); started != AVIERR_OK) {
+        return started;
+    }
+    stream->formatSet = true;
+    return AVIERR_OK;
+}
+
+std::int32_t AVIStreamWrite(PAVISTREAM pavi, std::int32_t lStart, std::int32_t lSamples, const void* lpBuffer,
+                            std::int32_t cbBuffer, std::uint32_t dwFlags, std::int32_t* plSampWritten,
+                            std::int32_t* plBytesWritten) {
+    if (plSampWritten != nullptr) {
+        *plSampWritten = 0;
+    }
+    if (plBytesWritten != nullptr) {
+        *plBytesWritten = 0;
+    }
+    Registry& all = registry();
+    const std::lock_guard lock(all.mutex);
+    const std::shared_ptr<StreamState> stream = all.stream(pavi);
+    if (!stream) {
+        return AVIERR_BADHANDLE;
+    }
+    if (!stream->formatSet) {
+        return AVIERR_BADFORMAT;
+    }
+    if (lSamples != 1 || lStart < stream->nextPosition || lpBuffer == nullptr) {
+        return AVIERR_BADPARAM;
+    }
+    // A sample shorter than one frame of the format would be read past its end.
+    if (cbBuffer < stream->format.frameBytes) {
+        return AVIERR_BADSIZE;
+    }
+    const auto* rows = static_cast<const std::uint8_t*>(lpBuffer);
+    const BitmapFormat& format = stream->format;
+    const std::int32_t height = std::abs(format.height);
+    FileState& file = *stream->file;
+    std::int32_t result = AVIERR_OK;
+    if (stream->encoder) {
+        AVFrame* picture = stream->picture.get();
+        if (av_frame_make_writable(picture) < 0) {
+            return AVIERR_MEMORY;
+        }
+        // Bottom-up rows are read top-down by starting at the last one with a negative stride.
+        const std::uint8_t* top = format.height > 0 ? rows + format.stride * (height - 1) : rows;
+        const int stride = static_cast<int>(format.height > 0 ? -format.stride : format.stride);
+        const std::uint8_t* const planes[1] = {top};
+        const int strides[1] = {stride};
+        sws_scale(stream->scaler.get(), planes, strides, 0, height, picture->data, picture->linesize);
+        picture->pts = lStart;
+        // Every sample asked for as a key frame becomes one, unless the user chose a key-frame interval.
+        const bool forceKey = (dwFlags & AVIIF_KEYFRAME) != 0 && stream->options.keyFrameEvery == 0;
+        picture->pict_type = forceKey ? AV_PICTURE_TYPE_I : AV_PICTURE_TYPE_NONE;
+        result = stream->drain(picture);
+    } else {
+        const std::uint8_t* sample = rows;
+        std::int64_t length = cbBuffer;
+        if (format.height < 0) {
+            stream->flipped.resize(static_cast<std::size_t>(format.frameBytes));
+            for (std::int32_t y = 0; y < height; ++y) {
+                std::memcpy(stream->flipped.data() + format.stride * (height - 1 - y),
+                            rows + format.stride * y, static_cast<std::size_t>(format.stride));
+            }
+            sample = stream->flipped.data();
+            length = format.frameBytes;
+        }
+        if (!stream->packet) {
+            stream->packet.reset(av_packet_alloc());
+            if (!stream->packet) {
+                return AVIERR_MEMORY;
+            }
+        }
+        // The muxer takes the caller's rows without a copy: av_write_frame does not keep the packet.
+        AVPacket* packet = stream->packet.get();
+        packet->data = const_cast<std::uint8_t*>(sample);
+        packet->size = static_cast<int>(length);
+        packet->stream_index = file.stream->index;
+        packet->pts = av_rescale_q(lStart, stream->timeBase(), file.stream->time_base);
+        packet->dts = packet->pts;
+        packet->duration = av_rescale_q(1, stream->timeBase(), file.stream->time_base);
+        packet->flags = AV_PKT_FLAG_KEY;
+        packet->pos = -1;
+        const int written = av_write_frame(file.context.get(), packet);
+        packet->data = nullptr;
+        packet->size = 0;
+        if (written < 0) {
+            result = AVIERR_FILEWRITE;
+        }
+    }
+    if (result != AVIERR_OK) {
+        return result;
+    }
+    stream->nextPosition = lStart + 1;
+    if (plSampWritten != nullptr) {
+        *plSampWritten = 1;
+    }
+    if (plBytesWritten != nullptr) {
+        *plBytesWritten = cbBuffer;
+    }
+    return AVIERR_OK;
+}
+
+std::uint32_t AVIStreamRelease(PAVISTREAM pavi) {
+    std::shared_ptr<StreamState> stream;
+    Registry& all = registry();
+    const std::lock_guard lock(all.mutex);
+    const auto found = all.streams.find(pavi);
+    if (found == all.streams.end()) {
+        return 0;
+    }
+    stream = std::move(found->second);
+    all.streams.erase(found);
+    const auto left = static_cast<std::uint32_t>(stream.use_count() - 1);
+    stream.reset();  // a compressed stream hands its last frames to the file here
+    return left;
+}
+
+std::uint32_t AVIFileRelease(PAVIFILE pfile) {
+    std::shared_ptr<FileState> file;
+    Registry& all = registry();
+    const std::lock_guard lock(all.mutex);
+    const auto found = all.files.find(pfile);
+    if (found == all.files.end()) {
+        return 0;
+    }
+    file = std::move(found->second);
+    all.files.erase(found);
+    const auto left = static_cast<std::uint32_t>(file.use_count() - 1);
+    file.reset();  // the last reference writes the index and closes the file
+    return left;
+}
+
+}  // namespace skorva::avi

@@ -1,0 +1,176 @@
+#include "platform/avi/avifile.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "platform/avi/codecs.h"
+#include "tests/movie/movie_test_support.h"
+
+namespace skorva::avi {
+namespace {
+
+using testing::decodeMovie;
+using testing::TempFolder;
+
+struct LibraryUse {
+    LibraryUse() { AVIFileInit(); }
+    ~LibraryUse() { AVIFileExit(); }
+};
+
+// A BITMAPINFOHEADER laid out field by field.
+std::vector<std::uint8_t> bitmapInfo(std::int32_t width, std::int32_t height, std::uint16_t bitCount) {
+    std::vector<std::uint8_t> b(40, 0);
+    const auto put = [&b](std::size_t at, std::uint32_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i) {
+            b[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
+        }
+    };
+    put(0, 40, 4);
+    put(4, static_cast<std::uint32_t>(width), 4);
+    put(8, static_cast<std::uint32_t>(height), 4);
+    put(12, 1, 2);
+    put(14, bitCount, 2);
+    return b;
+}
+
+AVISTREAMINFO videoHeader(std::int32_t width, std::int32_t height, std::uint32_t rate) {
+    AVISTREAMINFO header;
+    header.fccType = mmioStringToFOURCC("vids", 0);
+    header.dwScale = 1;
+    header.dwRate = rate;
+    header.rcFrame = Rect{0, 0, width, height};
+    return header;
+}
+
+TEST(AviLibrary, UsesAreCountedAndFourCharacterCodesAreBlankPadded) {
+    TempFolder folder;
+    PAVIFILE file = 99;
+    AVIFileExit();  // an exit without an init does nothing
+    EXPECT_NE(AVIFileOpen(&file, folder.file("a.avi"), OF_WRITE | OF_CREATE, nullptr), AVIERR_OK);
+    EXPECT_EQ(file, 0u);
+    AVIFileInit();
+    AVIFileInit();
+    AVIFileExit();
+    ASSERT_EQ(AVIFileOpen(&file, folder.file("a.avi"), OF_WRITE | OF_CREATE, nullptr), AVIERR_OK);
+    EXPECT_NE(file, 0u);
+    AVIFileRelease(file);
+    AVIFileExit();
+    EXPECT_NE(AVIFileOpen(&file, folder.file("b.avi"), OF_WRITE | OF_CREATE, nullptr), AVIERR_OK);
+
+    EXPECT_EQ(mmioStringToFOURCC("vids", 0), 0x73646976u);
+    EXPECT_EQ(mmioStringToFOURCC("ab", 0), testing::fourcc("ab  "));
+    EXPECT_EQ(mmioStringToFOURCC("mjpg", MMIO_TOUPPER), testing::fourcc("MJPG"));
+    EXPECT_EQ(mmioStringToFOURCC("mjpg", 0), testing::fourcc("mjpg"));
+}
+
+TEST(AviLibrary, RefusesWhatWouldCorruptTheMovie) {
+    LibraryUse use;
+    TempFolder folder;
+    const std::string path = folder.file("x:y.avi");  // a colon is part of the name, not a protocol
+    std::filesystem::create_directories(folder.path());
+    {
+        std::FILE* old = std::fopen(path.c_str(), "wb");
+        std::fputs("old content that must go", old);
+        std::fclose(old);
+    }
+    PAVIFILE file = 0;
+    ASSERT_EQ(AVIFileOpen(&file, path, OF_WRITE | OF_CREATE, nullptr), AVIERR_OK);
+    EXPECT_EQ(std::filesystem::file_size(path), 0u);
+    PAVISTREAM source = 0;
+    AVISTREAMINFO audio = videoHeader(8, 4, 5);
+    audio.fccType = mmioStringToFOURCC("auds", 0);
+    EXPECT_NE(AVIFileCreateStream(file, &source, &audio), AVIERR_OK);
+    AVISTREAMINFO noRate = videoHeader(8, 4, 0);
+    EXPECT_NE(AVIFileCreateStream(file, &source, &noRate), AVIERR_OK);
+    const AVISTREAMINFO header = videoHeader(8, 4, 5);
+    ASSERT_EQ(AVIFileCreateStream(file, &source, &header), AVIERR_OK);
+
+    AVICOMPRESSOPTIONS unknown;
+    unknown.fccHandler = testing::fourcc("ZZZZ");
+    PAVISTREAM compressed = 0;
+    EXPECT_EQ(AVIMakeCompressedStream(&compressed, source, &unknown, nullptr), AVIERR_NOCOMPRESSOR);
+    AVICOMPRESSOPTIONS full;
+    ASSERT_EQ(AVIMakeCompressedStream(&compressed, source, &full, nullptr), AVIERR_OK);
+
+    std::vector<std::uint8_t> frame(32 * 4, 0);
+    EXPECT_NE(AVIStreamWrite(compressed, 0, 1, frame.data(), 96, AVIIF_KEYFRAME, nullptr, nullptr),
+              AVIERR_OK);
+    EXPECT_EQ(AVIStreamSetFormat(compressed, 0, bitmapInfo(8, 4, 8).data(), 40), AVIERR_BADFORMAT);
+    EXPECT_EQ(AVIStreamSetFormat(compressed, 0, bitmapInfo(9, 4, 24).data(), 40), AVIERR_BADFORMAT);
+    EXPECT_EQ(AVIStreamSetFormat(compressed, 0, bitmapInfo(8, 4, 24).data(), 39), AVIERR_BADFORMAT);
+    // Top-down rows are accepted and turned upright.
+    ASSERT_EQ(AVIStreamSetFormat(compressed, 0, bitmapInfo(8, -4, 24).data(), 40), AVIERR_OK);
+    EXPECT_NE(AVIStreamSetFormat(compressed, 0, bitmapInfo(8, -4, 24).data(), 40), AVIERR_OK);
+    // A sample shorter than one frame would be read beyond its end.
+    EXPECT_EQ(AVIStreamWrite(compressed, 0, 1, frame.data(), 95, AVIIF_KEYFRAME, nullptr, nullptr),
+              AVIERR_BADSIZE);
+    for (std::size_t row = 0; row < 4; ++row) {
+        std::fill_n(frame.begin() + static_cast<std::ptrdiff_t>(row * 24), 24,
+                    static_cast<std::uint8_t>(row * 60));
+    }
+    std::int32_t samples = 0;
+    std::int32_t bytes = 0;
+    ASSERT_EQ(AVIStreamWrite(compressed, 0, 1, frame.data(), 96, AVIIF_KEYFRAME, &samples, &bytes),
+              AVIERR_OK);
+    EXPECT_EQ(samples, 1);
+    EXPECT_EQ(bytes, 96);
+    EXPECT_NE(AVIStreamWrite(compressed, 0, 1, frame.data(), 96, AVIIF_KEYFRAME, nullptr, nullptr),
+              AVIERR_OK);
+    EXPECT_EQ(AVIStreamRelease(source), 1u);  // the compressed stream still holds it
+    AVIStreamRelease(compressed);
+    AVIFileRelease(file);
+    EXPECT_EQ(AVIStreamWrite(compressed, 1, 1, frame.data(), 96, 0, nullptr, nullptr), AVIERR_BADHANDLE);
+
+    const auto movie = decodeMovie(path);
+    ASSERT_EQ(movie.frames.size(), 1u);
+    EXPECT_EQ(movie.frames[0][0], 0);            // top row first
+    EXPECT_EQ(movie.frames[0][3 * 8 * 3], 180);  // bottom row last
+}
+
+TEST(AviLibrary, ReleasingTheFileBeforeItsStreamsStillCompletesTheMovie) {
+    LibraryUse use;
+    TempFolder folder;
+    const std::string path = folder.file("order.avi");
+    PAVIFILE file = 0;
+    ASSERT_EQ(AVIFileOpen(&file, path, OF_WRITE | OF_CREATE, nullptr), AVIERR_OK);
+    PAVISTREAM source = 0;
+    const AVISTREAMINFO header = videoHeader(16, 16, 25);
+    ASSERT_EQ(AVIFileCreateStream(file, &source, &header), AVIERR_OK);
+    AVICOMPRESSOPTIONS options;
+    options.fccHandler = findCodec(makeFourcc("MJPG")) != nullptr ? makeFourcc("MJPG") : 0;
+    PAVISTREAM compressed = 0;
+    ASSERT_EQ(AVIMakeCompressedStream(&compressed, source, &options, nullptr), AVIERR_OK);
+    ASSERT_EQ(AVIStreamSetFormat(compressed, 0, bitmapInfo(16, 16, 32).data(), 40), AVIERR_OK);
+    std::vector<std::uint8_t> frame(16 * 16 * 4, 128);
+    for (std::int32_t i = 0; i < 10; ++i) {
+        ASSERT_EQ(AVIStreamWrite(compressed, i, 1, frame.data(), static_cast<std::int32_t>(frame.size()),
+                                 AVIIF_KEYFRAME, nullptr, nullptr),
+                  AVIERR_OK);
+    }
+    AVIFileRelease(file);
+    AVIStreamRelease(compressed);
+    AVIStreamRelease(source);
+    const auto movie = decodeMovie(path);
+    EXPECT_EQ(movie.frames.size(), 10u);
+    EXPECT_EQ(movie.rateNum, 25);
+}
+
+TEST(AviLibrary, OffersFullFramesFirstAndOnlyInstalledEncoders) {
+    const auto codecs = availableCodecs();
+    ASSERT_FALSE(codecs.empty());
+    EXPECT_STREQ(codecs[0].displayName, "Full Frames (Uncompressed)");
+    EXPECT_EQ(codecs[0].fourcc, 0u);
+    for (const Codec& codec : codecs) {
+        EXPECT_EQ(findCodec(codec.fourcc),
+                  &*std::find_if(knownCodecs().begin(), knownCodecs().end(),
+                                 [&](const Codec& c) { return c.fourcc == codec.fourcc; }));
+        EXPECT_NE(std::string(codec.goodFor), "");
+    }
+    EXPECT_EQ(findCodec(makeFourcc("DIB ")), findCodec(0));
+    EXPECT_EQ(findCodec(makeFourcc("XVID")), findCodec(makeFourcc("FMP4")));
+    EXPECT_EQ(findCodec(makeFourcc("ZZZZ")), nullptr);
+}
+
+}  // namespace
+}  // namespace skorva::avi

@@ -1,0 +1,293 @@
+#include "movie/avi_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "imaging/picture_files.h"
+#include "movie/cdib.h"
+#include "platform/avi/codecs.h"
+#include "tests/fakes/message_recorder.h"
+#include "tests/fakes/scripted_dialogs.h"
+#include "tests/movie/movie_test_support.h"
+
+namespace skorva {
+namespace {
+
+using testing::decodeMovie;
+using testing::FakeWriterView;
+using testing::FileDialogAnswer;
+using testing::fourcc;
+using testing::MessageRecorder;
+using testing::ScriptedCodecChooser;
+using testing::ScriptedFileDialogs;
+using testing::TempFolder;
+using testing::writeJpeg;
+
+// The scripted user: saves under `output` and picks the compressor `handler`.
+struct ScriptedUser {
+    ScriptedUser(const std::string& output, std::uint32_t handler, std::uint32_t quality = 10000) {
+        dialogs.script.push_back(testing::savedAs(output));
+        CompressOptions options;
+        options.fccHandler = handler;
+        options.quality = quality;
+        chooser.answer = options;
+    }
+    MessageRecorder messages;
+    ScriptedFileDialogs dialogs;
+    ScriptedCodecChooser chooser;
+};
+
+std::vector<std::uint8_t> expectedFrame(const std::string& jpeg) {
+    return testing::bgrRows(LoadPicture(jpeg));
+}
+
+TEST(FrameRate, TakesTheLeadingNumberRoundedHalfToEvenWithin1To30) {
+    const std::vector<std::pair<std::string, int>> cases = {
+        {"0", 1},      {"-5", 1},      {"", 1},    {"abc", 1},   {"31", 30},   {"100", 30}, {"2.5", 2},
+        {"3.5", 4},    {"12 fps", 12}, {"3", 3},   {" 1 2", 12}, {"\t7\n", 7}, {"+8", 8},   {"1e1", 10},
+        {"2d1", 20},   {"29.5", 30},   {"0.5", 1}, {"1.5", 2},   {"inf", 1},   {"nan", 1},  {"1e400", 30},
+        {"1e-400", 1}, {"-1e400", 1},  {".", 1},   {"5.", 5},    {"6,5", 6},   {"9e", 9},   {"--3", 1},
+    };
+    for (const auto& [text, rate] : cases) {
+        EXPECT_EQ(frameRateFromText(text), rate) << "text \"" << text << "\"";
+    }
+}
+
+TEST(AviWriter, WritesFullFramesUprightInNameOrderAndLeavesTheTemporaryBitmap) {
+    TempFolder folder;
+    // Names sort as text: a1, a10, a2. Bitmap frames and the output file lie beside them.
+    writeJpeg(folder.file("a1.jpg"), 50, 36, 1);
+    writeJpeg(folder.file("a10.jpg"), 50, 36, 10);
+    writeJpeg(folder.file("a2.jpg"), 50, 36, 2);
+    std::ofstream(folder.file("a3.bmp")) << "not a frame";
+    const std::string output = folder.file("MyAVI.avi");
+    ScriptedUser user(output, 0);
+    FakeWriterView view(folder.path().string(), "12 fps");
+
+    aviwrite_Click(view);
+
+    EXPECT_TRUE(user.messages.messages.empty()) << user.messages.texts()[0];
+    ASSERT_EQ(user.dialogs.calls.size(), 1u);
+    const OpenFileName& request = user.dialogs.calls[0].record;
+    EXPECT_EQ(user.dialogs.calls[0].kind, FileDialogKind::Save);
+    EXPECT_EQ(request.title, "Choose a filename to save AVI to...");
+    EXPECT_EQ(request.defExt, "avi");
+    EXPECT_STREQ(request.file.c_str(), "MyAVI.avi");  // the dialog's buffer is padded
+    EXPECT_EQ(request.owner, 0x2Au);
+    EXPECT_EQ(request.filter, std::string("AVI Files\0*.avi\0\0", 17));
+    EXPECT_EQ(user.chooser.calls, 1);
+    EXPECT_EQ(user.chooser.owner, 0x2Au);
+    EXPECT_EQ(user.chooser.flags, 3u);
+    // The first frame is converted twice: once for the format, once as frame 0.
+    EXPECT_EQ(view.list.selections, (std::vector<std::int32_t>{0, 0, 1, 2}));
+    EXPECT_EQ(view.shownCount, 4);
+
+    const auto movie = decodeMovie(output);
+    ASSERT_TRUE(movie.opened);
+    EXPECT_EQ(movie.codec, "rawvideo");
+    EXPECT_EQ(movie.width, 50);
+    EXPECT_EQ(movie.height, 36);
+    EXPECT_EQ(movie.rateNum, 12);
+    EXPECT_EQ(movie.rateDen, 1);
+    ASSERT_EQ(movie.frames.size(), 3u);
+    EXPECT_EQ(movie.frames[0], expectedFrame(folder.file("a1.jpg")));
+    EXPECT_EQ(movie.frames[1], expectedFrame(folder.file("a10.jpg")));
+    EXPECT_EQ(movie.frames[2], expectedFrame(folder.file("a2.jpg")));
+
+    const auto headers = testing::readAviHeaders(output);
+    ASSERT_TRUE(headers.found);
+    EXPECT_EQ(headers.fccType, fourcc("vids"));
+    EXPECT_EQ(headers.dwScale, 1u);
+    EXPECT_EQ(headers.dwRate, 12u);
+    EXPECT_EQ(headers.dwLength, 3u);
+    EXPECT_EQ(headers.rcLeft, 0);
+    EXPECT_EQ(headers.rcTop, 0);
+    EXPECT_EQ(headers.rcRight, 50);
+    EXPECT_EQ(headers.rcBottom, 36);
+    EXPECT_EQ(headers.biWidth, 50);
+    EXPECT_EQ(headers.biHeight, 36);  // bottom-up rows, as the bitmap file had them
+    EXPECT_EQ(headers.biBitCount, 24);
+    EXPECT_EQ(headers.biCompression, 0u);
+
+    // "tmp.bmp" holds the last frame converted and is never taken as a frame.
+    cDib last;
+    ASSERT_TRUE(last.CreateFromFile(folder.file("tmp.bmp")));
+    EXPECT_EQ(last.Width(), 50);
+    EXPECT_EQ(last.SizeImage(), 152 * 36);
+    EXPECT_EQ(testing::bgrRows(view.shownPicture()), movie.frames[2]);
+}
+
+TEST(AviWriter, EveryOfferedCodecWritesAMovieFFmpegReadsWithTheRightCountAndRate) {
+    for (const avi::Codec& codec : avi::availableCodecs()) {
+        SCOPED_TRACE(codec.displayName);
+        TempFolder folder;
+        for (int i = 0; i < 5; ++i) {
+            writeJpeg(folder.file("f" + std::to_string(i) + ".jpg"), 96, 64, i * 5);
+        }
+        const std::string output = folder.file("movie.avi");
+        ScriptedUser user(output, codec.fourcc);
+        FakeWriterView view(folder.path().string(), "7");
+        aviwrite_Click(view);
+        EXPECT_TRUE(user.messages.messages.empty());
+
+        const auto movie = decodeMovie(output);
+        ASSERT_TRUE(movie.opened);
+        EXPECT_EQ(movie.width, 96);
+        EXPECT_EQ(movie.height, 64);
+        EXPECT_EQ(movie.rateNum, 7);
+        EXPECT_EQ(movie.rateDen, 1);
+        if (codec.fourcc != 0) {
+            EXPECT_EQ(movie.codecTag, codec.fourcc);
+        }
+        ASSERT_EQ(movie.frames.size(), 5u);
+        for (int i = 0; i < 5; ++i) {
+            const auto expected = expectedFrame(folder.file("f" + std::to_string(i) + ".jpg"));
+            const double quality = testing::psnr(movie.frames[static_cast<std::size_t>(i)], expected);
+            if (!codec.hasQuality) {
+                EXPECT_EQ(movie.frames[static_cast<std::size_t>(i)], expected) << "frame " << i;
+            } else {
+                EXPECT_GE(quality, 30.0) << "frame " << i;
+            }
+        }
+        // Every sample was asked for as a key frame and no key-frame interval was chosen.
+        EXPECT_EQ(movie.keyPackets, 5);
+        const auto headers = testing::readAviHeaders(output);
+        EXPECT_EQ(headers.dwRate, 7u);
+        EXPECT_EQ(headers.dwScale, 1u);
+        EXPECT_EQ(headers.dwLength, 5u);
+    }
+}
+
+TEST(AviWriter, NothingToConvertAndCancelledDialogs) {
+    {
+        SCOPED_TRACE("no JPEG files");
+        TempFolder folder;
+        std::ofstream(folder.file("frame.bmp")) << "x";
+        ScriptedUser user(folder.file("out.avi"), 0);
+        FakeWriterView view(folder.path().string());
+        aviwrite_Click(view);
+        EXPECT_EQ(user.messages.texts(), std::vector<std::string>{"No files to convert"});
+        EXPECT_EQ(user.messages.messages[0].icon, MessageIcon::None);
+        EXPECT_TRUE(user.dialogs.calls.empty());
+        EXPECT_EQ(user.chooser.calls, 0);
+        EXPECT_FALSE(std::filesystem::exists(folder.file("tmp.bmp")));
+    }
+    {
+        SCOPED_TRACE("save dialog cancelled");
+        TempFolder folder;
+        writeJpeg(folder.file("f.jpg"), 32, 32, 1);
+        MessageRecorder messages;
+        ScriptedFileDialogs dialogs;  // no answer: cancel
+        ScriptedCodecChooser chooser;
+        FakeWriterView view(folder.path().string());
+        aviwrite_Click(view);
+        EXPECT_TRUE(messages.messages.empty());
+        EXPECT_EQ(dialogs.calls.size(), 1u);
+        EXPECT_EQ(chooser.calls, 0);
+        EXPECT_FALSE(std::filesystem::exists(folder.file("MyAVI.avi")));
+    }
+    {
+        SCOPED_TRACE("codec dialog cancelled");
+        TempFolder folder;
+        writeJpeg(folder.file("f.jpg"), 32, 32, 1);
+        const std::string output = folder.file("cancelled.avi");
+        ScriptedUser user(output, 0);
+        user.chooser.answer.reset();
+        FakeWriterView view(folder.path().string());
+        aviwrite_Click(view);
+        EXPECT_EQ(user.messages.texts(), std::vector<std::string>{"Error in getting Avi Save options"});
+        ASSERT_TRUE(std::filesystem::exists(output));
+        EXPECT_EQ(std::filesystem::file_size(output), 0u);
+    }
+    {
+        SCOPED_TRACE("one file");
+        TempFolder folder;
+        writeJpeg(folder.file("only.jpg"), 40, 30, 4);
+        const std::string output = folder.file("one.avi");
+        ScriptedUser user(output, 0);
+        FakeWriterView view(folder.path().string());
+        aviwrite_Click(view);
+        EXPECT_TRUE(user.messages.messages.empty());
+        const auto movie = decodeMovie(output);
+        ASSERT_EQ(movie.frames.size(), 1u);
+        EXPECT_EQ(movie.frames[0], expectedFrame(folder.file("only.jpg")));
+        EXPECT_EQ(movie.rateNum, 3);
+    }
+    {
+        SCOPED_TRACE("file that cannot be opened");
+        TempFolder folder;
+        writeJpeg(folder.file("f.jpg"), 32, 32, 1);
+        ScriptedUser user(folder.file("no/such/folder/x.avi"), 0);
+        FakeWriterView view(folder.path().string());
+        aviwrite_Click(view);
+        EXPECT_EQ(user.messages.texts(),
+                  (std::vector<std::string>{"Can't open File to write, try to use different name to save.",
+                                            "There was an error writing the file."}));
+        EXPECT_EQ(user.messages.messages[1].icon, MessageIcon::Information);
+        EXPECT_EQ(user.chooser.calls, 0);
+    }
+}
+
+TEST(AviWriter, ACorruptFrameEndsTheWriteWithTheFramesBeforeItPlayable) {
+    TempFolder folder;
+    for (int i = 1; i <= 5; ++i) {
+        writeJpeg(folder.file("f" + std::to_string(i) + ".jpg"), 48, 32, i);
+    }
+    // Half a JPEG: the decoder cannot give the whole frame.
+    const std::string broken = folder.file("f3.jpg");
+    std::filesystem::resize_file(broken, std::filesystem::file_size(broken) / 2);
+    const std::string output = folder.file("movie.avi");
+    ScriptedUser user(output, 0);
+    FakeWriterView view(folder.path().string());
+    aviwrite_Click(view);
+
+    EXPECT_EQ(user.messages.texts(), std::vector<std::string>{"Could not decode frame:\r\n" + broken});
+    const auto movie = decodeMovie(output);
+    ASSERT_TRUE(movie.opened);
+    ASSERT_EQ(movie.frames.size(), 2u);
+    EXPECT_EQ(movie.frames[0], expectedFrame(folder.file("f1.jpg")));
+    EXPECT_EQ(movie.frames[1], expectedFrame(folder.file("f2.jpg")));
+
+    // A broken first frame: the write stops before any stream is made.
+    std::filesystem::remove(folder.file("f1.jpg"));
+    std::filesystem::remove(folder.file("f2.jpg"));
+    user.messages.messages.clear();
+    user.dialogs.script.push_back(testing::savedAs(output));
+    aviwrite_Click(view);
+    EXPECT_EQ(user.messages.texts(), (std::vector<std::string>{"Could not decode frame:\r\n" + broken,
+                                                               "Could not load first bitmap file in list!"}));
+    EXPECT_EQ(user.messages.messages[1].icon, MessageIcon::Exclamation);
+    EXPECT_EQ(std::filesystem::file_size(output), 0u);
+}
+
+TEST(AviWriter, FramesOfAnotherSizeAreResampledToTheFirstFramesSize) {
+    TempFolder folder;
+    writeJpeg(folder.file("f1.jpg"), 64, 48, 1);
+    writeJpeg(folder.file("f2.jpg"), 32, 24, 2);
+    writeJpeg(folder.file("f3.jpg"), 90, 70, 3);
+    writeJpeg(folder.file("f4.jpg"), 64, 48, 4);
+    const std::string output = folder.file("movie.avi");
+    ScriptedUser user(output, 0);
+    FakeWriterView view(folder.path().string());
+    aviwrite_Click(view);
+
+    EXPECT_TRUE(user.messages.messages.empty());
+    const auto movie = decodeMovie(output);
+    ASSERT_EQ(movie.frames.size(), 4u);
+    EXPECT_EQ(movie.width, 64);
+    EXPECT_EQ(movie.height, 48);
+    EXPECT_EQ(movie.frames[0], expectedFrame(folder.file("f1.jpg")));
+    EXPECT_EQ(movie.frames[3], expectedFrame(folder.file("f4.jpg")));
+    for (const auto& frame : movie.frames) {
+        EXPECT_EQ(frame.size(), 64u * 48u * 3u);
+    }
+    // The resampled frames keep their picture: the bright block stays at the top left.
+    const auto& small = movie.frames[1];
+    EXPECT_GT(small[(2 * 64 + 2) * 3 + 1], 200);
+    EXPECT_LT(small[(40 * 64 + 60) * 3 + 1], 200);
+}
+
+}  // namespace
+}  // namespace skorva

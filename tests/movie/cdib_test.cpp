@@ -1,0 +1,288 @@
+#include "movie/cdib.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+
+#include "tests/fakes/message_recorder.h"
+#include "tests/movie/movie_test_support.h"
+
+namespace skorva {
+namespace {
+
+using testing::MessageRecorder;
+using testing::TempFolder;
+
+void put32(std::vector<std::uint8_t>& b, std::size_t at, std::int32_t v) {
+    for (int i = 0; i < 4; ++i) {
+        b[at + i] = static_cast<std::uint8_t>(static_cast<std::uint32_t>(v) >> (8 * i));
+    }
+}
+void put16(std::vector<std::uint8_t>& b, std::size_t at, std::int16_t v) {
+    b[at] = static_cast<std::uint8_t>(static_cast<std::uint16_t>(v) & 0xFF);
+    b[at + 1] = static_cast<std::uint8_t>(static_cast<std::uint16_t>(v) >> 8);
+}
+
+struct BmpSpec {
+    std::int32_t width = 3;
+    std::int32_t height = 2;
+    std::int16_t bitCount = 24;
+    std::int32_t compression = 0;
+    std::int32_t offset = 54;      // where the pixels start
+    std::int32_t sizeField = -2;   // -2: the true length
+    std::int32_t pixelBytes = -1;  // how many pixel bytes follow; -1: the true length
+    std::int32_t clrUsed = 0;
+};
+
+std::int32_t rowBytes(const BmpSpec& s) {
+    return (s.width * s.bitCount + 31) / 32 * 4;
+}
+
+// A bitmap file laid out byte by byte; pixel and table bytes count up so that blocks can be compared.
+std::vector<std::uint8_t> makeBmp(const BmpSpec& s) {
+    const std::int32_t trueLength = rowBytes(s) * std::abs(s.height);
+    const std::int32_t pixels = s.pixelBytes < 0 ? trueLength : s.pixelBytes;
+    std::vector<std::uint8_t> b(static_cast<std::size_t>(std::max(s.offset, 54) + pixels));
+    b[0] = 'B';
+    b[1] = 'M';
+    put32(b, 2, static_cast<std::int32_t>(b.size()));
+    put32(b, 10, s.offset);
+    put32(b, 14, 40);
+    put32(b, 18, s.width);
+    put32(b, 22, s.height);
+    put16(b, 26, 1);
+    put16(b, 28, s.bitCount);
+    put32(b, 30, s.compression);
+    put32(b, 34, s.sizeField == -2 ? trueLength : s.sizeField);
+    put32(b, 38, 2835);
+    put32(b, 42, 2835);
+    put32(b, 46, s.clrUsed);
+    for (std::size_t i = 54; i < b.size(); ++i) {
+        b[i] = static_cast<std::uint8_t>(i * 7);
+    }
+    return b;
+}
+
+void writeFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::vector<std::uint8_t> readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::vector<std::uint8_t> block(const std::uint8_t* p, std::int32_t n) {
+    return {p, p + n};
+}
+
+TEST(cDib, Reads24BitAnd8BitFilesWithTheirBlocksAsTheyStand) {
+    TempFolder folder;
+    MessageRecorder messages;
+    cDib dib;
+
+    const BmpSpec rgb{.width = 3, .height = 2};
+    const auto bytes = makeBmp(rgb);
+    writeFile(folder.file("rgb.bmp"), bytes);
+    ASSERT_TRUE(dib.CreateFromFile(folder.file("rgb.bmp")));
+    EXPECT_EQ(dib.FileType(), 19778);
+    EXPECT_EQ(dib.SizeFileHeader(), static_cast<std::int32_t>(bytes.size()));
+    EXPECT_EQ(dib.BitOffset(), 54);
+    EXPECT_EQ(dib.SizeInfoHeader(), 40);
+    EXPECT_EQ(dib.Width(), 3);
+    EXPECT_EQ(dib.Height(), 2);
+    EXPECT_EQ(dib.Planes(), 1);
+    EXPECT_EQ(dib.BitCount(), 24);
+    EXPECT_EQ(dib.Compression(), 0);
+    EXPECT_EQ(dib.SizeImage(), 24);  // two rows of 9 bytes padded to 12
+    EXPECT_EQ(dib.XPPM(), 2835);
+    EXPECT_EQ(dib.YPPM(), 2835);
+    EXPECT_EQ(dib.ClrUsed(), 0);
+    EXPECT_EQ(dib.ClrImportant(), 0);
+    EXPECT_EQ(dib.SizeBitmapInfo(), 40);
+    EXPECT_EQ(block(dib.PointerToBitmapInfo(), 40),
+              std::vector<std::uint8_t>(bytes.begin() + 14, bytes.begin() + 54));
+    EXPECT_EQ(block(dib.PointerToBits(), 24), std::vector<std::uint8_t>(bytes.begin() + 54, bytes.end()));
+
+    const BmpSpec palette{.width = 5, .height = 3, .bitCount = 8, .offset = 1078, .clrUsed = 256};
+    const auto paletted = makeBmp(palette);
+    writeFile(folder.file("pal.bmp"), paletted);
+    ASSERT_TRUE(dib.CreateFromFile(folder.file("pal.bmp")));
+    EXPECT_EQ(dib.BitCount(), 8);
+    EXPECT_EQ(dib.SizeBitmapInfo(), 1064);
+    EXPECT_EQ(block(dib.PointerToBitmapInfo(), 1064),
+              std::vector<std::uint8_t>(paletted.begin() + 14, paletted.begin() + 1078));
+    EXPECT_EQ(dib.SizeImage(), 24);
+    EXPECT_EQ(block(dib.PointerToBits(), 24),
+              std::vector<std::uint8_t>(paletted.begin() + 1078, paletted.end()));
+
+    // An image-size field of 0 is allowed for uncompressed bitmaps: the length follows from the rows.
+    const BmpSpec zero{.width = 7, .height = -4, .sizeField = 0};
+    writeFile(folder.file("zero.bmp"), makeBmp(zero));
+    ASSERT_TRUE(dib.CreateFromFile(folder.file("zero.bmp")));
+    EXPECT_EQ(dib.SizeImage(), 24 * 4);
+    EXPECT_TRUE(messages.messages.empty());
+}
+
+TEST(cDib, BlocksAreOutOfRangeBeforeTheFirstCreation) {
+    MessageRecorder messages;
+    cDib dib;
+    EXPECT_THROW(dib.PointerToBits(), std::out_of_range);
+    EXPECT_THROW(dib.PointerToBitmapInfo(), std::out_of_range);
+    EXPECT_THROW(dib.SizeBitmapInfo(), std::out_of_range);
+    EXPECT_EQ(dib.Width(), 0);
+    TempFolder folder;
+    EXPECT_FALSE(dib.WriteToFile(folder.file("nothing.bmp")));
+    EXPECT_FALSE(std::filesystem::exists(folder.file("nothing.bmp")));
+}
+
+TEST(cDib, MissingJpegAndLockedFilesGiveTheirMessagesAndKeepTheImage) {
+    TempFolder folder;
+    MessageRecorder messages;
+    cDib dib;
+    writeFile(folder.file("good.bmp"), makeBmp({}));
+    ASSERT_TRUE(dib.CreateFromFile(folder.file("good.bmp")));
+    const auto bits = block(dib.PointerToBits(), dib.SizeImage());
+
+    const std::string missing = folder.file("missing.bmp");
+    EXPECT_FALSE(dib.CreateFromFile(missing));
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_EQ(messages.messages[0].text, "File does not exist:\r\n" + missing);
+    EXPECT_EQ(messages.messages[0].icon, MessageIcon::Critical);
+    EXPECT_EQ(dib.FileType(), 19778);
+    EXPECT_EQ(block(dib.PointerToBits(), dib.SizeImage()), bits);
+
+    const std::string jpeg = folder.file("frame.bmp");
+    testing::writeJpeg(jpeg, 16, 16, 1);
+    EXPECT_FALSE(dib.CreateFromFile(jpeg));
+    ASSERT_EQ(messages.messages.size(), 2u);
+    EXPECT_EQ(messages.messages[1].text, "File is not a supported bitmap format:\r\n" + jpeg);
+    EXPECT_EQ(messages.messages[1].icon, MessageIcon::Information);
+    // The first two bytes, FF D8, as a little-endian 16-bit number widened by its sign.
+    EXPECT_EQ(dib.FileType(), static_cast<std::int16_t>(0xD8FF));
+    EXPECT_EQ(dib.Width(), 3);
+    EXPECT_EQ(block(dib.PointerToBits(), dib.SizeImage()), bits);
+}
+
+TEST(cDib, AFileThatCannotBeOpenedForPermissionIsLocked) {
+    TempFolder folder;
+    const std::string path = folder.file("locked.bmp");
+    writeFile(path, makeBmp({}));
+    std::filesystem::permissions(path, std::filesystem::perms::none);
+    // Root reads any file, so the check runs in a child that has given up root.
+    const pid_t child = fork();
+    ASSERT_NE(child, -1);
+    if (child == 0) {
+        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) {
+            _exit(3);
+        }
+        MessageRecorder messages;
+        cDib dib;
+        const bool loaded = dib.CreateFromFile(path);
+        const bool told = messages.messages.size() == 1 &&
+                          messages.messages[0].text == "File is locked - cannot access:\r\n" + path &&
+                          messages.messages[0].icon == MessageIcon::Critical;
+        _exit(!loaded && told ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    if (WEXITSTATUS(status) == 3) {
+        GTEST_SKIP() << "cannot drop root to test a refused open";
+    }
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+TEST(cDib, MalformedHeadersAreNotSupportedAndLeaveTheObjectUnchanged) {
+    TempFolder folder;
+    MessageRecorder messages;
+    cDib dib;
+    writeFile(folder.file("good.bmp"), makeBmp({}));
+    ASSERT_TRUE(dib.CreateFromFile(folder.file("good.bmp")));
+    const auto bits = block(dib.PointerToBits(), dib.SizeImage());
+
+    struct Case {
+        const char* name;
+        std::vector<std::uint8_t> bytes;
+    };
+    std::vector<Case> cases = {
+        {"negative size", makeBmp({.sizeField = -5})},
+        {"size beyond the file", makeBmp({.sizeField = 0x7FFFFFF0})},
+        {"offset 14", makeBmp({.offset = 14})},
+        {"offset 0", makeBmp({.offset = 0})},
+        {"offset inside the info header", makeBmp({.offset = 40})},
+        {"pixels cut short", makeBmp({.pixelBytes = 10})},
+        {"zero size of a compressed bitmap", makeBmp({.compression = 1, .sizeField = 0})},
+        {"zero size with a giant width",
+         makeBmp({.width = 0x7FFFFFFF, .height = 0x7FFFFFFF, .sizeField = 0})},
+    };
+    auto shortHeader = makeBmp({});
+    shortHeader.resize(30);
+    cases.push_back({"headers cut short", shortHeader});
+    auto farOffset = makeBmp({.offset = 100000});
+    farOffset.resize(200);
+    cases.push_back({"offset beyond the file", farOffset});
+    cases.push_back({"file header only", std::vector<std::uint8_t>{'B', 'M', 0, 0}});
+
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        messages.messages.clear();
+        const std::string path = folder.file("bad.bmp");
+        writeFile(path, c.bytes);
+        EXPECT_FALSE(dib.CreateFromFile(path));
+        ASSERT_EQ(messages.messages.size(), 1u);
+        EXPECT_EQ(messages.messages[0].text, "File is not a supported bitmap format:\r\n" + path);
+        EXPECT_EQ(dib.Width(), 3);
+        EXPECT_EQ(dib.BitOffset(), 54);
+        EXPECT_EQ(dib.SizeBitmapInfo(), 40);
+        EXPECT_EQ(block(dib.PointerToBits(), dib.SizeImage()), bits);
+    }
+}
+
+TEST(cDib, PackedBitmapRoundTripsThroughAFile) {
+    TempFolder folder;
+    MessageRecorder messages;
+    cDib dib;
+    // 8-bit packed bitmaps are refused without a word.
+    auto packed8 = makeBmp({.bitCount = 8});
+    EXPECT_FALSE(dib.CreateFromPackedDIBPointer(packed8.data() + 14));
+    EXPECT_TRUE(messages.messages.empty());
+    EXPECT_THROW(dib.PointerToBits(), std::out_of_range);
+
+    const auto file = makeBmp({.width = 5, .height = 3});
+    ASSERT_TRUE(dib.CreateFromPackedDIBPointer(file.data() + 14));
+    EXPECT_EQ(dib.FileType(), 19778);
+    EXPECT_EQ(dib.SizeImage(), 48);
+    EXPECT_EQ(dib.SizeFileHeader(), 54 + 48);
+    EXPECT_EQ(dib.BitOffset(), 54);
+    EXPECT_EQ(dib.SizeBitmapInfo(), 40);
+
+    // Writing over a longer file leaves exactly the bitmap behind.
+    const std::string path = folder.file("round.bmp");
+    writeFile(path, std::vector<std::uint8_t>(5000, 0xAB));
+    ASSERT_TRUE(dib.WriteToFile(path));
+    const auto written = readFile(path);
+    ASSERT_EQ(written.size(), 54u + 48u);
+    EXPECT_EQ(std::vector<std::uint8_t>(written.begin() + 14, written.end()),
+              std::vector<std::uint8_t>(file.begin() + 14, file.end()));
+
+    cDib back;
+    ASSERT_TRUE(back.CreateFromFile(path));
+    EXPECT_EQ(back.SizeFileHeader(), dib.SizeFileHeader());
+    EXPECT_EQ(back.Width(), 5);
+    EXPECT_EQ(back.Height(), 3);
+    EXPECT_EQ(back.XPPM(), 2835);
+    EXPECT_EQ(block(back.PointerToBitmapInfo(), 40), block(dib.PointerToBitmapInfo(), 40));
+    EXPECT_EQ(block(back.PointerToBits(), 48), block(dib.PointerToBits(), 48));
+
+    EXPECT_FALSE(dib.WriteToFile(folder.file("no/such/folder/x.bmp")));
+    EXPECT_TRUE(messages.messages.empty());
+}
+
+}  // namespace
+}  // namespace skorva

@@ -1,0 +1,265 @@
+#include "tests/movie/movie_test_support.h"
+
+#include <turbojpeg.h>
+
+#include <cmath>
+#include <fstream>
+#include <memory>
+#include <random>
+#include <stdexcept>
+
+#include "platform/file_list.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libswscale/swscale.h>
+}
+
+namespace skorva::testing {
+namespace {
+
+struct TjFree {
+    void operator()(void* handle) const { tjDestroy(handle); }
+};
+struct TjBufferFree {
+    void operator()(unsigned char* buffer) const { tjFree(buffer); }
+};
+struct InputFree {
+    void operator()(AVFormatContext* context) const { avformat_close_input(&context); }
+};
+struct CodecFree {
+    void operator()(AVCodecContext* context) const { avcodec_free_context(&context); }
+};
+struct FrameFree {
+    void operator()(AVFrame* frame) const { av_frame_free(&frame); }
+};
+struct PacketFree {
+    void operator()(AVPacket* packet) const { av_packet_free(&packet); }
+};
+struct SwsFree {
+    void operator()(SwsContext* context) const { sws_freeContext(context); }
+};
+
+std::uint32_t u32(const std::vector<std::uint8_t>& b, std::size_t at) {
+    return static_cast<std::uint32_t>(b[at]) | static_cast<std::uint32_t>(b[at + 1]) << 8 |
+           static_cast<std::uint32_t>(b[at + 2]) << 16 | static_cast<std::uint32_t>(b[at + 3]) << 24;
+}
+std::uint16_t u16(const std::vector<std::uint8_t>& b, std::size_t at) {
+    return static_cast<std::uint16_t>(b[at] | b[at + 1] << 8);
+}
+
+}  // namespace
+
+TempFolder::TempFolder() {
+    std::random_device random;
+    path_ = std::filesystem::temp_directory_path() / ("skorva-movie-" + std::to_string(random()));
+    std::filesystem::create_directories(path_);
+}
+
+TempFolder::~TempFolder() {
+    std::error_code ignored;
+    std::filesystem::permissions(path_, std::filesystem::perms::owner_all, ignored);
+    std::filesystem::remove_all(path_, ignored);
+}
+
+void writeJpeg(const std::string& path, int width, int height, int seed, int quality) {
+    std::vector<std::uint8_t> rgb(static_cast<std::size_t>(width) * height * 3);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            std::uint8_t* p = &rgb[(static_cast<std::size_t>(y) * width + x) * 3];
+            // Smooth gradients that move with the seed, and a bright block at the top left, so that an
+            // upside-down or mirrored frame cannot pass.
+            const bool marker = x < width / 4 && y < height / 4;
+            p[0] = static_cast<std::uint8_t>(marker ? 250 : (x * 200 / width + seed * 7) % 256);
+            p[1] = static_cast<std::uint8_t>(marker ? 250 : (y * 200 / height + seed * 3) % 256);
+            p[2] = static_cast<std::uint8_t>(marker ? 250
+                                                    : ((x + y) * 100 / (width + height) + seed * 11) % 256);
+        }
+    }
+    std::unique_ptr<void, TjFree> encoder(tjInitCompress());
+    unsigned char* raw = nullptr;
+    unsigned long size = 0;
+    if (tjCompress2(encoder.get(), rgb.data(), width, width * 3, height, TJPF_RGB, &raw, &size, TJSAMP_420,
+                    quality, 0) != 0) {
+        throw std::runtime_error("cannot encode a test JPEG");
+    }
+    std::unique_ptr<unsigned char, TjBufferFree> jpeg(raw);
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(jpeg.get()), static_cast<std::streamsize>(size));
+}
+
+std::vector<std::uint8_t> bgrRows(const Picture& picture) {
+    std::vector<std::uint8_t> rows;
+    rows.reserve(static_cast<std::size_t>(picture.width()) * picture.height() * 3);
+    for (int y = 0; y < picture.height(); ++y) {
+        const std::uint8_t* row = picture.row(y);
+        for (int x = 0; x < picture.width(); ++x) {
+            rows.insert(rows.end(), row + x * 4, row + x * 4 + 3);
+        }
+    }
+    return rows;
+}
+
+void FakeFrameList::setPath(const std::string& folder) {
+    names_ = listMatchingFiles(folder, pattern_);
+    index_ = -1;
+}
+
+void FakeFrameList::setListIndex(std::int32_t index) {
+    index_ = index;
+    selections.push_back(index);
+}
+
+std::string FakeFrameList::fileName() const {
+    return index_ >= 0 && index_ < listCount() ? names_[static_cast<std::size_t>(index_)] : std::string();
+}
+
+bool ScriptedCodecChooser::choose(WindowHandle hwnd, std::uint32_t icmfFlags, CompressOptions& options) {
+    ++calls;
+    owner = hwnd;
+    flags = icmfFlags;
+    if (!answer) {
+        return false;
+    }
+    options = *answer;
+    return true;
+}
+
+DecodedMovie decodeMovie(const std::string& path, bool keepFrames) {
+    DecodedMovie movie;
+    AVFormatContext* rawInput = nullptr;
+    if (avformat_open_input(&rawInput, path.c_str(), nullptr, nullptr) < 0) {
+        return movie;
+    }
+    std::unique_ptr<AVFormatContext, InputFree> input(rawInput);
+    if (avformat_find_stream_info(input.get(), nullptr) < 0) {
+        return movie;
+    }
+    const int index = av_find_best_stream(input.get(), AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+    if (index < 0) {
+        return movie;
+    }
+    AVStream* stream = input->streams[index];
+    const AVCodec* decoder = avcodec_find_decoder(stream->codecpar->codec_id);
+    if (decoder == nullptr) {
+        return movie;
+    }
+    std::unique_ptr<AVCodecContext, CodecFree> context(avcodec_alloc_context3(decoder));
+    avcodec_parameters_to_context(context.get(), stream->codecpar);
+    if (avcodec_open2(context.get(), decoder, nullptr) < 0) {
+        return movie;
+    }
+    movie.opened = true;
+    movie.codec = decoder->name;
+    movie.codecTag = stream->codecpar->codec_tag;
+    movie.width = stream->codecpar->width;
+    movie.height = stream->codecpar->height;
+    movie.rateNum = stream->avg_frame_rate.num != 0 ? stream->avg_frame_rate.num : stream->r_frame_rate.num;
+    movie.rateDen = stream->avg_frame_rate.num != 0 ? stream->avg_frame_rate.den : stream->r_frame_rate.den;
+    movie.containerFrames = stream->nb_frames;
+
+    std::unique_ptr<AVPacket, PacketFree> packet(av_packet_alloc());
+    std::unique_ptr<AVFrame, FrameFree> frame(av_frame_alloc());
+    std::unique_ptr<SwsContext, SwsFree> scaler;
+    std::size_t counted = 0;
+    const auto take = [&]() {
+        while (avcodec_receive_frame(context.get(), frame.get()) == 0) {
+            ++counted;
+            if (keepFrames) {
+                scaler.reset(sws_getCachedContext(
+                    scaler.release(), frame->width, frame->height, static_cast<AVPixelFormat>(frame->format),
+                    frame->width, frame->height, AV_PIX_FMT_BGR24, SWS_POINT, nullptr, nullptr, nullptr));
+                std::vector<std::uint8_t> rows(static_cast<std::size_t>(frame->width) * frame->height * 3);
+                std::uint8_t* planes[1] = {rows.data()};
+                const int strides[1] = {frame->width * 3};
+                sws_scale(scaler.get(), frame->data, frame->linesize, 0, frame->height, planes, strides);
+                movie.frames.push_back(std::move(rows));
+            }
+            av_frame_unref(frame.get());
+        }
+    };
+    while (av_read_frame(input.get(), packet.get()) >= 0) {
+        if (packet->stream_index == index) {
+            if ((packet->flags & AV_PKT_FLAG_KEY) != 0) {
+                ++movie.keyPackets;
+            }
+            avcodec_send_packet(context.get(), packet.get());
+            take();
+        }
+        av_packet_unref(packet.get());
+    }
+    avcodec_send_packet(context.get(), nullptr);
+    take();
+    if (!keepFrames) {
+        movie.frames.resize(counted);
+    }
+    return movie;
+}
+
+AviHeaders readAviHeaders(const std::string& path) {
+    AviHeaders headers;
+    std::ifstream in(path, std::ios::binary);
+    std::vector<std::uint8_t> bytes(64 * 1024);
+    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    bytes.resize(static_cast<std::size_t>(in.gcount()));
+    const auto find = [&bytes](const char* tag) -> std::size_t {
+        for (std::size_t i = 0; i + 8 <= bytes.size(); ++i) {
+            if (std::equal(tag, tag + 4, bytes.begin() + static_cast<std::ptrdiff_t>(i))) {
+                return i + 8;
+            }
+        }
+        return 0;
+    };
+    const std::size_t strh = find("strh");
+    const std::size_t strf = find("strf");
+    if (strh == 0 || strf == 0 || strh + 56 > bytes.size() || strf + 40 > bytes.size()) {
+        return headers;
+    }
+    headers.found = true;
+    headers.fccType = u32(bytes, strh);
+    headers.fccHandler = u32(bytes, strh + 4);
+    headers.dwScale = u32(bytes, strh + 20);
+    headers.dwRate = u32(bytes, strh + 24);
+    headers.dwLength = u32(bytes, strh + 32);
+    headers.dwSuggestedBufferSize = u32(bytes, strh + 36);
+    headers.rcLeft = static_cast<std::int16_t>(u16(bytes, strh + 48));
+    headers.rcTop = static_cast<std::int16_t>(u16(bytes, strh + 50));
+    headers.rcRight = static_cast<std::int16_t>(u16(bytes, strh + 52));
+    headers.rcBottom = static_cast<std::int16_t>(u16(bytes, strh + 54));
+    headers.biWidth = static_cast<std::int32_t>(u32(bytes, strf + 4));
+    headers.biHeight = static_cast<std::int32_t>(u32(bytes, strf + 8));
+    headers.biBitCount = u16(bytes, strf + 14);
+    headers.biCompression = u32(bytes, strf + 16);
+    headers.biSizeImage = u32(bytes, strf + 20);
+    return headers;
+}
+
+FileDialogAnswer savedAs(const std::string& path) {
+    FileDialogAnswer answer;
+    answer.file = path;
+    answer.fileTitle = std::filesystem::path(path).filename().string();
+    return answer;
+}
+
+double psnr(const std::vector<std::uint8_t>& a, const std::vector<std::uint8_t>& b) {
+    if (a.size() != b.size() || a.empty()) {
+        return 0;
+    }
+    double sum = 0;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        const double d = static_cast<double>(a[i]) - b[i];
+        sum += d * d;
+    }
+    const double mse = sum / static_cast<double>(a.size());
+    return mse == 0 ? 99.0 : 10.0 * std::log10(255.0 * 255.0 / mse);
+}
+
+std::uint32_t fourcc(const char (&code)[5]) {
+    return static_cast<std::uint32_t>(static_cast<unsigned char>(code[0])) |
+           static_cast<std::uint32_t>(static_cast<unsigned char>(code[1])) << 8 |
+           static_cast<std::uint32_t>(static_cast<unsigned char>(code[2])) << 16 |
+           static_cast<std::uint32_t>(static_cast<unsigned char>(code[3])) << 24;
+}
+
+}  // namespace skorva::testing

@@ -1,0 +1,125 @@
+#pragma once
+// Helpers for the movie tests: JPEG frames with known content, a view that stands in for the main
+// window, a scripted codec dialog, and a reader that demuxes and decodes a movie with FFmpeg.
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "imaging/picture.h"
+#include "movie/avi_writer_view.h"
+#include "platform/services.h"
+#include "tests/fakes/scripted_dialogs.h"
+
+namespace skorva::testing {
+
+// A folder of its own below the system's temporary folder, removed with the object.
+class TempFolder {
+  public:
+    TempFolder();
+    ~TempFolder();
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+    const std::filesystem::path& path() const { return path_; }
+    std::string file(const std::string& name) const { return (path_ / name).string(); }
+
+  private:
+    std::filesystem::path path_;
+};
+
+// Writes a JPEG (quality 70 unless told) whose content varies smoothly with the seed.
+void writeJpeg(const std::string& path, int width, int height, int seed, int quality = 70);
+// Top-down rows of 3 bytes per pixel, blue first: what the movie must show.
+std::vector<std::uint8_t> bgrRows(const Picture& picture);
+
+class FakeFrameList final : public FrameListControl {
+  public:
+    void setPattern(const std::string& pattern) override { pattern_ = pattern; }
+    void setPath(const std::string& folder) override;
+    std::int32_t listCount() const override { return static_cast<std::int32_t>(names_.size()); }
+    void setListIndex(std::int32_t index) override;
+    std::string fileName() const override;
+
+    std::vector<std::int32_t> selections;
+
+  private:
+    std::string pattern_;
+    std::vector<std::string> names_;
+    std::int32_t index_ = -1;
+};
+
+class FakeWriterView final : public AviWriterView {
+  public:
+    explicit FakeWriterView(std::string folder, std::string frameRate = "3")
+        : folder_(std::move(folder)), frameRate_(std::move(frameRate)) {}
+    std::string outputFolder() override { return folder_; }
+    std::string frameRateText() override { return frameRate_; }
+    FrameListControl& frameList() override { return list; }
+    void showPicture(const Picture& picture) override {
+        shown_ = picture;
+        ++shownCount;
+    }
+    Picture shownPicture() override { return shown_; }
+    WindowHandle ownerHandle() override { return 0x2A; }
+
+    FakeFrameList list;
+    int shownCount = 0;
+
+  private:
+    std::string folder_;
+    std::string frameRate_;
+    Picture shown_;
+};
+
+class ScriptedCodecChooser final : public CodecChooser {
+  public:
+    ScriptedCodecChooser() : scope_(Services{.codecChooser = this}) {}
+    // Unset: the user cancels.
+    std::optional<CompressOptions> answer;
+    int calls = 0;
+    WindowHandle owner = 0;
+    std::uint32_t flags = 0;
+
+    bool choose(WindowHandle hwnd, std::uint32_t icmfFlags, CompressOptions& options) override;
+
+  private:
+    ScopedServices scope_;
+};
+
+struct DecodedMovie {
+    bool opened = false;
+    std::string codec;  // FFmpeg's decoder name
+    std::uint32_t codecTag = 0;
+    int width = 0;
+    int height = 0;
+    int rateNum = 0;  // the stream's frame rate
+    int rateDen = 0;
+    std::int64_t containerFrames = 0;               // what the header says
+    std::vector<std::vector<std::uint8_t>> frames;  // top-down BGR rows, 3 bytes a pixel, no padding
+    std::int64_t keyPackets = 0;
+};
+
+// Demuxes and decodes every frame. `keepFrames` false counts them without keeping the pixels.
+DecodedMovie decodeMovie(const std::string& path, bool keepFrames = true);
+
+// The video stream's header and format as the file holds them.
+struct AviHeaders {
+    bool found = false;
+    std::uint32_t fccType = 0, fccHandler = 0, dwScale = 0, dwRate = 0, dwLength = 0,
+                  dwSuggestedBufferSize = 0;
+    std::int16_t rcLeft = 0, rcTop = 0, rcRight = 0, rcBottom = 0;
+    std::int32_t biWidth = 0, biHeight = 0;
+    std::uint16_t biBitCount = 0;
+    std::uint32_t biCompression = 0, biSizeImage = 0;
+};
+AviHeaders readAviHeaders(const std::string& path);
+
+// The save dialog's answer: the user chose `path`.
+FileDialogAnswer savedAs(const std::string& path);
+
+double psnr(const std::vector<std::uint8_t>& a, const std::vector<std::uint8_t>& b);
+std::uint32_t fourcc(const char (&code)[5]);
+
+}  // namespace skorva::testing
