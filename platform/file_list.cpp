@@ -36,9 +36,6 @@ std::vector<std::string> listMatchingFiles(const std::string& folder, const std:
     }
     for (const auto& entry : it) {
         std::string name = entry.path().filename().string();
-        if (name.empty() || name.front() == '.') {
-            continue;
-        }
         std::error_code statError;
         if (!entry.is_regular_file(statError)) {
             continue;

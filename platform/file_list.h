@@ -8,8 +8,8 @@ namespace skorva {
 
 // Names (without the folder) of the regular files in `folder` that match the wildcard `pattern` ("*" and
 // "?", letter case ignored as on the platform the recordings come from), in ascending order without
-// regard to letter case. Hidden files (a leading dot) are left out. A folder that cannot be read gives
-// an empty list.
+// regard to letter case. Names with a leading dot are listed too: a frame's name may begin with one. A
+// folder that cannot be read gives an empty list.
 std::vector<std::string> listMatchingFiles(const std::string& folder, const std::string& pattern);
 
 // Ascending, letter case ignored (ASCII); names equal but for case keep a stable byte order.

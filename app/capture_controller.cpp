@@ -1,0 +1,87 @@
+// Start, Stop, Pause and Reset: the recording states.
+
+#include <QDateTime>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QLocale>
+#include <QPushButton>
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+#include <system_error>
+
+#include "app/form1.h"
+#include "app/locale_names.h"
+#include "app/recording_names.h"
+#include "platform/message_box.h"
+
+namespace skorva {
+namespace {
+
+constexpr int kCaptureIntervalMs = 1000;
+
+std::tm localTimeNow() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    return local;
+}
+
+// Makes sure a folder of that path exists. Returns an empty text on success, else the reason.
+std::string ensureFolder(const std::string& path) {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    const fs::file_status status = fs::status(path, error);
+    if (fs::exists(status)) {
+        return fs::is_directory(status) ? std::string() : std::string("a file of that name is in the way");
+    }
+    if (!fs::create_directory(path, error) && error) {
+        return error.message();
+    }
+    return {};
+}
+
+}  // namespace
+
+void Form1::Start_Click() {
+    std::string entryText;
+    WindowHandle window = 0;
+    if (!selectedEntry(entryText, window)) {
+        MsgBox("choose a webcam from the list first");
+        Timer1->setEnabled(false);
+        return;
+    }
+    // The folder is made before anything switches, so that a recording that cannot be stored never
+    // starts: the timer and the buttons stay as they were.
+    const std::string folderName = recordingFolderName(entryText, localTimeNow(), systemLocaleNames());
+    const std::string path = txtPath->text().toStdString() + "/" + folderName;
+    if (const std::string reason = ensureFolder(path); !reason.empty()) {
+        MsgBox("Cannot create the recording folder " + path + ": " + reason + ".", MessageIcon::Exclamation);
+        return;
+    }
+    Timer1->setInterval(kCaptureIntervalMs);
+    Timer1->setEnabled(true);
+    Start->setEnabled(false);
+    btstop->setEnabled(true);
+    pause->setEnabled(true);
+    reset->setEnabled(true);
+    recordingFolder = folderName;
+}
+
+void Form1::btstop_Click() {
+    Timer1->setEnabled(false);
+    btstop->setEnabled(false);
+    pause->setEnabled(false);
+    Start->setEnabled(true);
+}
+
+void Form1::pause_Click() {
+    btstop_Click();
+}
+
+void Form1::reset_Click() {
+    frameCounter = 0;
+}
+
+}  // namespace skorva

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QLocale>
+
+#include "app/recording_names.h"
+
+namespace skorva {
+
+// The month abbreviations and AM/PM designators of a locale.
+LocaleNames localeNames(const QLocale& locale);
+// Those of the user's locale.
+LocaleNames systemLocaleNames();
+
+}  // namespace skorva

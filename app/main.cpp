@@ -1,0 +1,37 @@
+// Starts the program: wires the real platform services, then opens the main window.
+
+#include <QApplication>
+#include <cstdio>
+#include <memory>
+
+#include "app/form1.h"
+#include "platform/qt/qt_clipboard.h"
+#include "platform/qt/qt_file_dialogs.h"
+#include "platform/qt/qt_folder_browser.h"
+#include "platform/qt/qt_message_boxes.h"
+#include "platform/services.h"
+#include "platform/x11/x11_desktop.h"
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Skorva webcam capture"));
+    QApplication::setDesktopFileName(QStringLiteral("skorva"));
+
+    skorva::QtMessageBoxes messages;
+    skorva::QtFileDialogs fileDialogs;
+    skorva::QtFolderBrowser folderBrowser;
+    skorva::QtClipboard clipboard;
+    std::unique_ptr<skorva::Desktop> desktop = skorva::makeX11Desktop();
+    if (!desktop) {
+        std::fputs("skorva: no X server to list and grab windows from; the list stays empty.\n", stderr);
+    }
+    skorva::ScopedServices installed(skorva::Services{.desktop = desktop.get(),
+                                                      .messages = &messages,
+                                                      .fileDialogs = &fileDialogs,
+                                                      .folderBrowser = &folderBrowser,
+                                                      .clipboard = &clipboard});
+
+    skorva::Form1 window;
+    window.show();
+    return QApplication::exec();
+}

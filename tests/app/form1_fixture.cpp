@@ -1,0 +1,47 @@
+#include "tests/app/form1_fixture.h"
+
+#include <QLineEdit>
+#include <algorithm>
+#include <cstdlib>
+
+namespace skorva::testing {
+
+void Form1Test::SetUp() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "skorva-form1-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    output = pattern;
+}
+
+void Form1Test::TearDown() {
+    form.reset();
+    std::error_code ignored;
+    std::filesystem::remove_all(output, ignored);
+}
+
+void Form1Test::load() {
+    form = std::make_unique<Form1>();
+    form->txtPath->setText(QString::fromStdString(output.string()));
+}
+
+void Form1Test::select(int row) {
+    form->List1->setCurrentRow(row);
+}
+
+std::string Form1Test::buttons() const {
+    std::string states;
+    for (const QPushButton* button : {form->Start, form->btstop, form->pause, form->reset}) {
+        states += button->isEnabled() ? '1' : '0';
+    }
+    return states;
+}
+
+std::vector<std::filesystem::path> Form1Test::foldersBelowOutput() const {
+    std::vector<std::filesystem::path> folders;
+    for (const auto& entry : std::filesystem::directory_iterator(output)) {
+        folders.push_back(entry.path().filename());
+    }
+    std::sort(folders.begin(), folders.end());
+    return folders;
+}
+
+}  // namespace skorva::testing

@@ -1,0 +1,35 @@
+#pragma once
+// A main window over a fake desktop, with every message box captured and the output folder in a
+// fresh temporary folder.
+
+#include <gtest/gtest.h>
+#include <QListWidget>
+#include <QPushButton>
+#include <filesystem>
+#include <memory>
+
+#include "app/form1.h"
+#include "tests/fakes/fake_desktop.h"
+#include "tests/fakes/message_recorder.h"
+
+namespace skorva::testing {
+
+class Form1Test : public ::testing::Test {
+  protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Opens the window (Form_Load lists the desktop's windows as they are now).
+    void load();
+    void select(int row);
+    // Enabled states of Start, Stop, Pause, Reset, as "1010".
+    std::string buttons() const;
+    std::vector<std::filesystem::path> foldersBelowOutput() const;
+
+    FakeDesktop desktop;
+    MessageRecorder messages;
+    std::unique_ptr<Form1> form;
+    std::filesystem::path output;
+};
+
+}  // namespace skorva::testing
