@@ -1,11 +1,11 @@
 // The main window: its controls as it opens, discovery, and the recording states.
 
+#include <gmock/gmock.h>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <fstream>
-#include <gmock/gmock.h>
 
 #include "app/locale_names.h"
 #include "app/recording_names.h"

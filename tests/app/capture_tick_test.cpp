@@ -1,0 +1,221 @@
+// The capture tick through the main window, over a fake desktop.
+
+#include <gmock/gmock.h>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+
+#include "imaging/picture_files.h"
+#include "tests/app/form1_fixture.h"
+
+namespace skorva::testing {
+namespace {
+
+namespace fs = std::filesystem;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+
+class CaptureTickTest : public Form1Test {
+  protected:
+    // Loads the window, selects entry `row` and starts a recording.
+    void startRecording(int row = 0) {
+        load();
+        select(row);
+        form->Start_Click();
+        ASSERT_TRUE(form->Timer1->ticking());
+        folder = output / form->recordingFolder;
+    }
+    std::vector<std::string> framesInFolder() const {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(folder)) {
+            names.push_back(entry.path().filename().string());
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    fs::path folder;
+};
+
+TEST_F(CaptureTickTest, FirstFramesAreNumberedJpegsOfTheVideoArea) {
+    desktop.add("Webcam for bob", Rect{100, 100, 500, 450});
+    startRecording();
+    form->Timer1_Timer();
+    form->Timer1_Timer();
+
+    EXPECT_THAT(framesInFolder(), ElementsAre("bob0000000.jpg", "bob0000001.jpg"));
+    EXPECT_EQ(form->Text1->text(), "1");
+    EXPECT_EQ(form->frameCounter, 2);
+    EXPECT_EQ(form->Label5->text(), "Large");
+    ASSERT_EQ(desktop.grabs.size(), 2u);
+    EXPECT_EQ(desktop.grabs[0].left, 125);
+    EXPECT_EQ(desktop.grabs[0].top, 150);
+    EXPECT_EQ(desktop.grabs[0].width, 350);
+    EXPECT_EQ(desktop.grabs[0].height, 180);
+    EXPECT_TRUE(desktop.windows.begin()->second.onTop);
+
+    // The frame is the grabbed picture: decode it and compare a pixel away from block edges.
+    const Picture frame = LoadPicture((folder / "bob0000000.jpg").string());
+    ASSERT_EQ(frame.width(), 350);
+    ASSERT_EQ(frame.height(), 180);
+    const std::uint8_t* pixel = frame.row(90) + 4 * 100;
+    const std::uint32_t expected = patternPixel(125 + 100, 150 + 90);
+    EXPECT_NEAR(pixel[2], (expected >> 16) & 0xFF, 12);
+    EXPECT_NEAR(pixel[1], (expected >> 8) & 0xFF, 12);
+    // Both previews show the last frame.
+    EXPECT_EQ(form->Image1->picture().width(), 350);
+    EXPECT_EQ(form->Image1->picture(), form->Picture1->picture());
+    EXPECT_TRUE(messages.messages.empty());
+}
+
+TEST_F(CaptureTickTest, SizeClassChangesBetween250And251PixelsWide) {
+    const WindowHandle small = desktop.add("Webcam for small", Rect{10, 20, 260, 400});
+    desktop.add("Webcam for large", Rect{10, 20, 261, 400});
+    startRecording(0);
+    form->Timer1_Timer();
+    EXPECT_EQ(form->Label5->text(), "Small");
+    select(1);
+    form->Timer1_Timer();
+    EXPECT_EQ(form->Label5->text(), "Large");
+    ASSERT_EQ(desktop.grabs.size(), 2u);
+    EXPECT_EQ(desktop.grabs[0].top, 64);
+    EXPECT_EQ(desktop.grabs[0].width, 200);
+    EXPECT_EQ(desktop.grabs[0].height, 380 - 164);
+    EXPECT_EQ(desktop.grabs[1].top, 70);
+    EXPECT_EQ(desktop.grabs[1].width, 201);
+    EXPECT_EQ(desktop.grabs[1].height, 380 - 170);
+    // A selection change switches the source window and the file-name prefix, not the folder.
+    EXPECT_THAT(framesInFolder(), ElementsAre("large0000001.jpg", "small0000000.jpg"));
+    (void)small;
+}
+
+TEST_F(CaptureTickTest, CheckBoxesChooseTheFilesAndTheCounterAlwaysAdvances) {
+    desktop.add("Webcam for bob");
+    startRecording();
+    form->cbbmp->setChecked(true);
+    form->Timer1_Timer();
+    form->cbjpg->setChecked(false);
+    form->Timer1_Timer();
+    form->cbbmp->setChecked(false);
+    form->Timer1_Timer();
+    EXPECT_THAT(framesInFolder(), ElementsAre("bob0000000.bmp", "bob0000000.jpg", "bob0000001.bmp"));
+    EXPECT_EQ(form->frameCounter, 3);
+    EXPECT_EQ(form->Text1->text(), "2");
+    EXPECT_EQ(desktop.grabs.size(), 3u);
+}
+
+TEST_F(CaptureTickTest, ResetRewritesFrameZeroInTheSameFolder) {
+    desktop.add("Webcam for bob");
+    startRecording();
+    form->cbbmp->setChecked(true);
+    form->Timer1_Timer();
+    form->Timer1_Timer();
+    const auto firstSize = fs::file_size(folder / "bob0000000.jpg");
+    desktop.screenPixel = [](std::int32_t, std::int32_t) { return 0x00FF0000u; };
+    form->reset_Click();
+    form->Timer1_Timer();
+    EXPECT_THAT(framesInFolder(),
+                ElementsAre("bob0000000.bmp", "bob0000000.jpg", "bob0000001.bmp", "bob0000001.jpg"));
+    EXPECT_NE(fs::file_size(folder / "bob0000000.jpg"), firstSize);
+    const Picture red = LoadPicture((folder / "bob0000000.jpg").string());
+    ASSERT_FALSE(red.isEmpty());
+    EXPECT_GT(red.row(10)[4 * 10 + 2], 240);
+    EXPECT_EQ(form->frameCounter, 1);
+}
+
+TEST_F(CaptureTickTest, MinimisedWindowIsRestoredAndTopmostOnlyWhenTicked) {
+    const WindowHandle bob = desktop.add("Webcam for bob");
+    desktop.windows[bob].iconic = true;
+    startRecording();
+    form->windowtop->setChecked(false);
+    form->Timer1_Timer();
+    EXPECT_THAT(desktop.restored, ElementsAre(bob));
+    EXPECT_FALSE(desktop.windows[bob].onTop);
+    form->Timer1_Timer();
+    EXPECT_EQ(desktop.restored.size(), 1u);  // restored once, not every tick
+}
+
+// Every box of the tick opens with the capture timer already stopped.
+class TimerCheckingMessages final : public MessageBoxes {
+  public:
+    TimerCheckingMessages(MessageRecorder& recorder, const std::unique_ptr<Form1>& form)
+        : recorder_(recorder), form_(form), scope_(Services{.messages = this}) {}
+    void show(const std::string& text, MessageIcon icon) override {
+        timerWasStopped.push_back(!form_->Timer1->ticking());
+        recorder_.show(text, icon);
+    }
+    std::vector<bool> timerWasStopped;
+
+  private:
+    MessageRecorder& recorder_;
+    const std::unique_ptr<Form1>& form_;
+    ScopedServices scope_;
+};
+
+TEST_F(CaptureTickTest, AClosedViewerWindowStopsTheRecordingWithoutCountingTheFrame) {
+    const WindowHandle bob = desktop.add("Webcam for bob");
+    startRecording();
+    TimerCheckingMessages checking(messages, form);
+    form->Timer1_Timer();
+    desktop.close(bob);
+    form->Timer1_Timer();
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_THAT(messages.messages[0].text, HasSubstr("\"Webcam for bob\""));
+    EXPECT_THAT(messages.messages[0].text, HasSubstr("closed"));
+    EXPECT_THAT(checking.timerWasStopped, ElementsAre(true));
+    EXPECT_EQ(buttons(), "1001");  // stopped as by Pause
+    EXPECT_EQ(form->frameCounter, 1);
+    EXPECT_EQ(form->Label5->text(), "Small");  // the failed query left 0, 0, 0, 0
+    EXPECT_THAT(framesInFolder(), ElementsAre("bob0000000.jpg"));
+}
+
+TEST_F(CaptureTickTest, AFrameThatCannotBeWrittenStopsTheRecordingAndNamesTheFile) {
+    desktop.add("Webcam for bob");
+    startRecording();
+    TimerCheckingMessages checking(messages, form);
+    form->cbbmp->setChecked(true);
+    fs::remove_all(folder);  // the folder vanished under the recording
+    form->Timer1_Timer();
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_THAT(messages.messages[0].text, HasSubstr((folder / "bob0000000.bmp").string()));
+    EXPECT_EQ(buttons(), "1001");
+    EXPECT_EQ(form->frameCounter, 0);
+
+    // JPEG only: the writer's own warning, then the recording stops.
+    form->Start_Click();
+    form->cbbmp->setChecked(false);
+    fs::remove_all(output / form->recordingFolder);
+    form->Timer1_Timer();
+    ASSERT_EQ(messages.messages.size(), 2u);
+    EXPECT_EQ(messages.messages[1].text,
+              "Failed to save to JPG, seems webcam window is closed or no space left.");
+    EXPECT_EQ(buttons(), "1001");
+    EXPECT_EQ(form->frameCounter, 0);
+    EXPECT_EQ(form->Text1->text(), "");
+    EXPECT_THAT(checking.timerWasStopped, ElementsAre(true, true));
+}
+
+TEST_F(CaptureTickTest, TheLastSevenDigitFrameEndsTheRecording) {
+    desktop.add("Webcam for bob");
+    startRecording();
+    form->frameCounter = 9'999'999;
+    form->Timer1_Timer();
+    EXPECT_THAT(framesInFolder(), ElementsAre("bob9999999.jpg"));
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_THAT(messages.messages[0].text, HasSubstr("9999999"));
+    EXPECT_EQ(buttons(), "1001");
+
+    // Starting again without Reset writes nothing more.
+    form->Start_Click();
+    form->Timer1_Timer();
+    EXPECT_EQ(messages.messages.size(), 2u);
+    EXPECT_EQ(buttons(), "1001");
+    EXPECT_EQ(desktop.grabs.size(), 1u);
+    form->reset_Click();
+    form->Start_Click();
+    form->Timer1_Timer();
+    EXPECT_EQ(form->frameCounter, 1);
+}
+
+}  // namespace
+}  // namespace skorva::testing
