@@ -1,0 +1,50 @@
+#pragma once
+// The compression-options dialog on Qt: the compressors the AVI library offers, a quality slider where
+// the compressor has one, "Key Frame Every N frames" and "Data Rate N KB/sec" where the caller asks for
+// them (ICMF flags), OK and Cancel.
+
+#include <QDialog>
+#include <vector>
+
+#include "platform/avi/codecs.h"
+#include "platform/codec_chooser.h"
+
+class QCheckBox;
+class QLabel;
+class QListWidget;
+class QSlider;
+class QSpinBox;
+
+namespace skorva {
+
+class CodecDialog final : public QDialog {
+    Q_OBJECT
+
+  public:
+    CodecDialog(QWidget* parent, std::uint32_t icmfFlags, const CompressOptions& initial);
+    // The choice as the AVI library takes it.
+    CompressOptions options() const;
+
+  private:
+    void codecChanged();
+    const avi::Codec* currentCodec() const;
+
+    std::vector<avi::Codec> codecs_;
+    std::uint32_t icmfFlags_;
+    CompressOptions initial_;
+    QListWidget* list_;
+    QLabel* goodFor_;
+    QLabel* qualityLabel_;
+    QSlider* quality_;
+    QCheckBox* keyFrameCheck_;
+    QSpinBox* keyFrameSpin_;
+    QCheckBox* dataRateCheck_;
+    QSpinBox* dataRateSpin_;
+};
+
+class QtCodecChooser final : public CodecChooser {
+  public:
+    bool choose(WindowHandle owner, std::uint32_t icmfFlags, CompressOptions& options) override;
+};
+
+}  // namespace skorva

@@ -1,0 +1,146 @@
+#include "platform/qt/codec_dialog.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSlider>
+#include <QSpinBox>
+#include <QWidget>
+
+#include "platform/avi/avifile.h"
+#include "platform/services.h"
+#include "tests/qt/modal_driver.h"
+
+namespace skorva {
+namespace {
+
+using testing::onNextModal;
+
+int rowOf(std::uint32_t fourcc) {
+    const auto codecs = avi::availableCodecs();
+    for (std::size_t i = 0; i < codecs.size(); ++i) {
+        if (codecs[i].fourcc == fourcc) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
+void press(QDialog& dialog, QDialogButtonBox::StandardButton which) {
+    dialog.findChild<QDialogButtonBox*>()->button(which)->click();
+}
+
+TEST(CodecDialog, AcceptedChoiceCarriesCompressorQualityKeyFramesAndDataRate) {
+    const int mjpeg = rowOf(avi::makeFourcc("MJPG"));
+    const int mpeg4 = rowOf(avi::makeFourcc("FMP4"));
+    if (mjpeg < 0 || mpeg4 < 0) {
+        GTEST_SKIP() << "the installed FFmpeg lacks the mjpeg or mpeg4 encoder";
+    }
+    QWidget owner;
+    owner.show();
+    QtCodecChooser chooser;
+    QWidget* parentSeen = nullptr;
+    QString goodFor;
+    bool keyFrameOfferedForMjpeg = true;
+    onNextModal<QDialog>([&](QDialog& dialog) {
+        parentSeen = dialog.parentWidget();
+        auto* list = dialog.findChild<QListWidget*>("compressorList");
+        list->setCurrentRow(mjpeg);
+        keyFrameOfferedForMjpeg = dialog.findChild<QCheckBox*>("keyFrameCheck")->isEnabled();
+        list->setCurrentRow(mpeg4);
+        goodFor = dialog.findChild<QLabel*>("goodFor")->text();
+        dialog.findChild<QSlider*>("qualitySlider")->setValue(55);
+        dialog.findChild<QCheckBox*>("keyFrameCheck")->setChecked(true);
+        dialog.findChild<QSpinBox*>("keyFrameSpin")->setValue(10);
+        dialog.findChild<QCheckBox*>("dataRateCheck")->setChecked(true);
+        dialog.findChild<QSpinBox*>("dataRateSpin")->setValue(100);
+        press(dialog, QDialogButtonBox::Ok);
+    });
+    CompressOptions options;
+    ASSERT_TRUE(chooser.choose(static_cast<WindowHandle>(owner.winId()),
+                               icmf::kChooseKeyFrame | icmf::kChooseDataRate, options));
+    EXPECT_EQ(parentSeen, &owner);
+    EXPECT_FALSE(keyFrameOfferedForMjpeg);  // every Motion JPEG frame is a key frame anyway
+    EXPECT_EQ(goodFor.toStdString(), avi::findCodec(avi::makeFourcc("FMP4"))->goodFor);
+    EXPECT_EQ(options.fccType, avi::makeFourcc("vids"));
+    EXPECT_EQ(options.fccHandler, avi::makeFourcc("FMP4"));
+    EXPECT_EQ(options.quality, 5500u);
+    EXPECT_EQ(options.keyFrameEvery, 10u);
+    EXPECT_EQ(options.bytesPerSecond, 100u * 1024u);
+}
+
+TEST(CodecDialog, FlagsDecideTheKeyFrameAndDataRateRowsAndCancelChangesNothing) {
+    QtCodecChooser chooser;
+    bool keyFrame = true;
+    bool dataRate = true;
+    bool qualityForFullFrames = true;
+    onNextModal<QDialog>([&](QDialog& dialog) {
+        dialog.findChild<QListWidget*>("compressorList")->setCurrentRow(0);
+        qualityForFullFrames = dialog.findChild<QSlider*>("qualitySlider")->isEnabled();
+        const int h264 = rowOf(avi::makeFourcc("H264"));
+        dialog.findChild<QListWidget*>("compressorList")->setCurrentRow(h264 >= 0 ? h264 : 0);
+        keyFrame = dialog.findChild<QCheckBox*>("keyFrameCheck")->isEnabled();
+        dataRate = dialog.findChild<QCheckBox*>("dataRateCheck")->isEnabled();
+        press(dialog, QDialogButtonBox::Ok);
+    });
+    CompressOptions options;
+    ASSERT_TRUE(chooser.choose(0, 0, options));
+    EXPECT_FALSE(qualityForFullFrames);
+    EXPECT_FALSE(keyFrame);
+    EXPECT_FALSE(dataRate);
+    EXPECT_EQ(options.keyFrameEvery, 0u);
+    EXPECT_EQ(options.bytesPerSecond, 0u);
+
+    onNextModal<QDialog>([](QDialog& dialog) {
+        dialog.findChild<QListWidget*>("compressorList")->setCurrentRow(1);
+        press(dialog, QDialogButtonBox::Cancel);
+    });
+    CompressOptions untouched;
+    untouched.fccHandler = 0;
+    untouched.quality = 1234;
+    EXPECT_FALSE(chooser.choose(0, 3, untouched));
+    EXPECT_EQ(untouched.fccHandler, 0u);
+    EXPECT_EQ(untouched.quality, 1234u);
+}
+
+TEST(CodecDialog, SaveOptionsOfTheAviLibraryAnswerThroughTheDialog) {
+    QtCodecChooser chooser;
+    ScopedServices installed(Services{.codecChooser = &chooser});
+    avi::AVIFileInit();
+    const std::string path = (std::filesystem::temp_directory_path() / "skorva-codec-dialog.avi").string();
+    avi::PAVIFILE file = 0;
+    ASSERT_EQ(avi::AVIFileOpen(&file, path, avi::OF_WRITE | avi::OF_CREATE, nullptr), avi::AVIERR_OK);
+    avi::AVISTREAMINFO header;
+    header.fccType = avi::mmioStringToFOURCC("vids", 0);
+    header.dwScale = 1;
+    header.dwRate = 3;
+    header.rcFrame = Rect{0, 0, 16, 16};
+    avi::PAVISTREAM stream = 0;
+    ASSERT_EQ(avi::AVIFileCreateStream(file, &stream, &header), avi::AVIERR_OK);
+    avi::AVICOMPRESSOPTIONS options;
+    avi::AVICOMPRESSOPTIONS* list[1] = {&options};
+
+    onNextModal<QDialog>([](QDialog& dialog) { press(dialog, QDialogButtonBox::Cancel); });
+    EXPECT_EQ(avi::AVISaveOptions(0, 3, 1, &stream, list), 0);
+    onNextModal<QDialog>([](QDialog& dialog) {
+        dialog.findChild<QListWidget*>("compressorList")->setCurrentRow(0);
+        press(dialog, QDialogButtonBox::Ok);
+    });
+    EXPECT_EQ(avi::AVISaveOptions(0, 3, 1, &stream, list), 1);
+    EXPECT_EQ(options.fccHandler, 0u);
+    EXPECT_EQ(options.fccType, avi::makeFourcc("vids"));
+
+    avi::AVIStreamRelease(stream);
+    avi::AVIFileRelease(file);
+    avi::AVIFileExit();
+    std::filesystem::remove(path);
+}
+
+}  // namespace
+}  // namespace skorva
