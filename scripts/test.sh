@@ -15,3 +15,12 @@ cmake -S . -B build/sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DSKORVA_SANITIZE
 cmake --build build/sanitize -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build/sanitize --output-on-failure -j "$jobs" -L unit
+
+# The bitmap reader under libFuzzer for about 30 seconds, starting from the seed corpus (copied, so that
+# the inputs it finds stay out of the source tree).
+cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ -DSKORVA_FUZZ=ON \
+  -DSKORVA_BUILD_APP=OFF >/dev/null
+cmake --build build/fuzz -j "$jobs" --target cdib_fuzz
+mkdir -p build/fuzz/corpus/cdib
+cp tests/fuzz/corpus/cdib/* build/fuzz/corpus/cdib/
+build/fuzz/tests/fuzz/cdib_fuzz -max_total_time=30 -max_len=4096 build/fuzz/corpus/cdib
