@@ -1,6 +1,7 @@
 #include "movie/cdib.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -50,8 +51,20 @@ bool readAt(std::FILE* file, std::int64_t offset, std::uint8_t* into, std::size_
     if (length == 0) {
         return true;
     }
-    return fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0 &&
-           std::fread(into, 1, length, file) == length;
+    // Straight from the file into the block: no stdio buffer in between.
+    std::size_t done = 0;
+    while (done < length) {
+        const ssize_t got = ::pread(fileno(file), into + done, length - done,
+                                    static_cast<off_t>(offset) + static_cast<off_t>(done));
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
+            return false;
+        }
+        done += static_cast<std::size_t>(got);
+    }
+    return true;
 }
 
 // The image size a header's size field stands for. The format allows 0 for uncompressed bitmaps, so
@@ -178,18 +191,19 @@ bool cDib::CreateFromFile(const std::string& sFile) {
         imageLength > fileLength - pixelOffset) {
         return notSupported();
     }
-    std::vector<std::uint8_t> bits(static_cast<std::size_t>(imageLength));
-    std::vector<std::uint8_t> bitmapInfo(static_cast<std::size_t>(pixelOffset - kFileHeaderSize));
-    if (!readAt(file.get(), pixelOffset, bits.data(), bits.size()) ||
-        !readAt(file.get(), kFileHeaderSize, bitmapInfo.data(), bitmapInfo.size())) {
+    // Read into the spare blocks; the image in use stays untouched until everything has been read.
+    spareBits_.resize(static_cast<std::size_t>(imageLength));
+    spareBitmapInfo_.resize(static_cast<std::size_t>(pixelOffset - kFileHeaderSize));
+    if (!readAt(file.get(), pixelOffset, spareBits_.data(), spareBits_.size()) ||
+        !readAt(file.get(), kFileHeaderSize, spareBitmapInfo_.data(), spareBitmapInfo_.size())) {
         return notSupported();
     }
 
     infoHeader.biSizeImage = static_cast<std::int32_t>(imageLength);
     file_ = fileHeader;
     info_ = infoHeader;
-    bits_ = std::move(bits);
-    bitmapInfo_ = std::move(bitmapInfo);
+    bits_.swap(spareBits_);
+    bitmapInfo_.swap(spareBitmapInfo_);
     loaded_ = true;
     return true;
 }

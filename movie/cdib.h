@@ -71,6 +71,10 @@ class cDib {
   private:
     std::vector<std::uint8_t> bits_;
     std::vector<std::uint8_t> bitmapInfo_;
+    // The blocks of the previous image, kept to read the next file into: a frame a time, without a
+    // fresh allocation per frame.
+    std::vector<std::uint8_t> spareBits_;
+    std::vector<std::uint8_t> spareBitmapInfo_;
     bool loaded_ = false;
     InfoHeader info_;
     FileHeader file_;

@@ -32,6 +32,9 @@ struct FrameFree {
 struct PacketFree {
     void operator()(AVPacket* packet) const { av_packet_free(&packet); }
 };
+struct BufferUnref {
+    void operator()(AVBufferRef* buffer) const { av_buffer_unref(&buffer); }
+};
 struct SwsFree {
     void operator()(SwsContext* context) const { sws_freeContext(context); }
 };
@@ -490,9 +493,22 @@ std::int32_t AVIStreamSetFormat(PAVISTREAM pavi, std::int32_t lPos, const void* 
     stream->format = format;
     if (stream->encoder) {
         const AVPixelFormat input = format.bitCount == 32 ? AV_PIX_FMT_BGR0 : AV_PIX_FMT_BGR24;
-        stream->scaler.reset(sws_getContext(
-            format.width, std::abs(format.height), input, stream->encoder->width, stream->encoder->height,
-            stream->encoder->pix_fmt, SWS_BICUBIC, nullptr, nullptr, nullptr));
+        // Sliced over two threads: the conversion is the larger part of the writer's own work per frame.
+        stream->scaler.reset(sws_alloc_context());
+        SwsContext* scaler = stream->scaler.get();
+        if (scaler != nullptr) {
+            av_opt_set_int(scaler, "srcw", format.width, 0);
+            av_opt_set_int(scaler, "srch", std::abs(format.height), 0);
+            av_opt_set_pixel_fmt(scaler, "src_format", input, 0);
+            av_opt_set_int(scaler, "dstw", stream->encoder->width, 0);
+            av_opt_set_int(scaler, "dsth", stream->encoder->height, 0);
+            av_opt_set_pixel_fmt(scaler, "dst_format", stream->encoder->pix_fmt, 0);
+            av_opt_set_int(scaler, "sws_flags", SWS_BILINEAR, 0);
+            av_opt_set_int(scaler, "threads", 2, 0);
+            if (sws_init_context(scaler, nullptr, nullptr) < 0) {
+                stream->scaler.reset();
+            }
+        }
         if (!stream->scaler) {
             return AVIERR_COMPRESSOR;
         }
@@ -539,12 +555,25 @@ std::int32_t AVIStreamWrite(PAVISTREAM pavi, std::int32_t lStart, std::int32_t l
         if (av_frame_make_writable(picture) < 0) {
             return AVIERR_MEMORY;
         }
-        // Bottom-up rows are read top-down by starting at the last one with a negative stride.
-        const std::uint8_t* top = format.height > 0 ? rows + format.stride * (height - 1) : rows;
-        const int stride = static_cast<int>(format.height > 0 ? -format.stride : format.stride);
-        const std::uint8_t* const planes[1] = {top};
-        const int strides[1] = {stride};
-        sws_scale(stream->scaler.get(), planes, strides, 0, height, picture->data, picture->linesize);
+        // Bottom-up rows are read top-down by starting at the last one with a negative stride. The caller's
+        // rows are lent to the frame, not copied.
+        FramePtr source(av_frame_alloc());
+        std::unique_ptr<AVBufferRef, BufferUnref> lent(av_buffer_create(
+            const_cast<std::uint8_t*>(rows), static_cast<std::size_t>(format.frameBytes),
+            [](void*, std::uint8_t*) {}, nullptr, AV_BUFFER_FLAG_READONLY));
+        if (!source || !lent) {
+            return AVIERR_MEMORY;
+        }
+        source->buf[0] = lent.release();
+        source->data[0] =
+            const_cast<std::uint8_t*>(format.height > 0 ? rows + format.stride * (height - 1) : rows);
+        source->linesize[0] = static_cast<int>(format.height > 0 ? -format.stride : format.stride);
+        source->width = format.width;
+        source->height = height;
+        source->format = format.bitCount == 32 ? AV_PIX_FMT_BGR0 : AV_PIX_FMT_BGR24;
+        if (sws_scale_frame(stream->scaler.get(), picture, source.get()) < 0) {
+            return AVIERR_COMPRESSOR;
+        }
         picture->pts = lStart;
         // Every sample asked for as a key frame becomes one, unless the user chose a key-frame interval.
         const bool forceKey = (dwFlags & AVIIF_KEYFRAME) != 0 && stream->options.keyFrameEvery == 0;
