@@ -102,6 +102,7 @@ TEST(AviWriter, WritesFullFramesUprightInNameOrderAndLeavesTheTemporaryBitmap) {
     EXPECT_EQ(headers.dwScale, 1u);
     EXPECT_EQ(headers.dwRate, 12u);
     EXPECT_EQ(headers.dwLength, 3u);
+    EXPECT_EQ(headers.dwSuggestedBufferSize, 152u * 36u);  // one padded frame
     EXPECT_EQ(headers.rcLeft, 0);
     EXPECT_EQ(headers.rcTop, 0);
     EXPECT_EQ(headers.rcRight, 50);
@@ -259,6 +260,26 @@ TEST(AviWriter, ACorruptFrameEndsTheWriteWithTheFramesBeforeItPlayable) {
     EXPECT_EQ(user.messages.texts(), (std::vector<std::string>{"Could not decode frame:\r\n" + broken,
                                                                "Could not load first bitmap file in list!"}));
     EXPECT_EQ(user.messages.messages[1].icon, MessageIcon::Exclamation);
+    EXPECT_EQ(std::filesystem::file_size(output), 0u);
+}
+
+TEST(AviWriter, ATemporaryBitmapThatCannotBeSavedIsReportedWithItsFrame) {
+    TempFolder folder;
+    writeJpeg(folder.file("f1.jpg"), 48, 32, 1);
+    // A folder in the temporary bitmap's place: no file can replace it.
+    std::filesystem::create_directory(folder.file("tmp.bmp"));
+    const std::string output = folder.file("movie.avi");
+    ScriptedUser user(output, 0);
+    FakeWriterView view(folder.path().string());
+    aviwrite_Click(view);
+
+    ASSERT_EQ(user.messages.messages.size(), 2u);
+    EXPECT_EQ(user.messages.messages[0].text.rfind(
+                  "Could not save the temporary bitmap for frame:\r\n" + folder.file("f1.jpg") + "\r\n", 0),
+              0u)
+        << user.messages.messages[0].text;
+    EXPECT_EQ(user.messages.messages[1].text, "Could not load first bitmap file in list!");
+    EXPECT_EQ(user.chooser.calls, 0);
     EXPECT_EQ(std::filesystem::file_size(output), 0u);
 }
 

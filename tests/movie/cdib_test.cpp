@@ -38,15 +38,19 @@ struct BmpSpec {
     std::int32_t clrUsed = 0;
 };
 
-std::int32_t rowBytes(const BmpSpec& s) {
-    return (s.width * s.bitCount + 31) / 32 * 4;
+std::int64_t rowBytes(const BmpSpec& s) {
+    return (static_cast<std::int64_t>(s.width) * s.bitCount + 31) / 32 * 4;
 }
 
 // A bitmap file laid out byte by byte; pixel and table bytes count up so that blocks can be compared.
 std::vector<std::uint8_t> makeBmp(const BmpSpec& s) {
-    const std::int32_t trueLength = rowBytes(s) * std::abs(s.height);
-    const std::int32_t pixels = s.pixelBytes < 0 ? trueLength : s.pixelBytes;
+    // Only headers that tell the truth need it; a giant header comes with its own lengths.
+    const bool needsTruth = s.pixelBytes < 0 || s.sizeField == -2;
+    const std::int64_t trueLength =
+        needsTruth ? rowBytes(s) * std::abs(static_cast<std::int64_t>(s.height)) : 0;
+    const std::int64_t pixels = s.pixelBytes < 0 ? trueLength : s.pixelBytes;
     std::vector<std::uint8_t> b(static_cast<std::size_t>(std::max(s.offset, 54) + pixels));
+    const auto sizeField = s.sizeField == -2 ? static_cast<std::int32_t>(trueLength) : s.sizeField;
     b[0] = 'B';
     b[1] = 'M';
     put32(b, 2, static_cast<std::int32_t>(b.size()));
@@ -57,7 +61,7 @@ std::vector<std::uint8_t> makeBmp(const BmpSpec& s) {
     put16(b, 26, 1);
     put16(b, 28, s.bitCount);
     put32(b, 30, s.compression);
-    put32(b, 34, s.sizeField == -2 ? trueLength : s.sizeField);
+    put32(b, 34, sizeField);
     put32(b, 38, 2835);
     put32(b, 42, 2835);
     put32(b, 46, s.clrUsed);
@@ -219,7 +223,7 @@ TEST(cDib, MalformedHeadersAreNotSupportedAndLeaveTheObjectUnchanged) {
         {"pixels cut short", makeBmp({.pixelBytes = 10})},
         {"zero size of a compressed bitmap", makeBmp({.compression = 1, .sizeField = 0})},
         {"zero size with a giant width",
-         makeBmp({.width = 0x7FFFFFFF, .height = 0x7FFFFFFF, .sizeField = 0})},
+         makeBmp({.width = 0x7FFFFFFF, .height = 0x7FFFFFFF, .sizeField = 0, .pixelBytes = 16})},
     };
     auto shortHeader = makeBmp({});
     shortHeader.resize(30);
