@@ -42,11 +42,9 @@ void ignoringFailure(Step&& step) {
 Form1::Form1(QWidget* parent) : QWidget(parent) {
     setWindowTitle(QString::fromUtf8(kAppTitle.data(), static_cast<qsizetype>(kAppTitle.size())));
     setWindowIcon(appIcon());
-    QFont small = font();
-    small.setPixelSize(11);
-    setFont(small);
     setFixedSize(kClientWidthTwips / kTwipsPerPixel, kClientHeightTwips / kTwipsPerPixel);
     createControls();
+    fitFont();
     setTabOrder();
     wireEvents();
     Form_Load();
@@ -155,6 +153,39 @@ void Form1::createControls() {
           static_cast<QWidget*>(File1), static_cast<QWidget*>(Picture1), static_cast<QWidget*>(Line1)}) {
         label->setFocusPolicy(Qt::NoFocus);
     }
+}
+
+void Form1::fitFont() {
+    // The layout is fixed in pixels: take the largest small font whose captions fit their controls.
+    QFont candidate = font();
+    candidate.setStretch(QFont::SemiCondensed);
+    const auto fits = [this](const QFontMetrics& metrics) {
+        for (const QLabel* label : findChildren<QLabel*>()) {
+            if (metrics.horizontalAdvance(label->text()) > label->width()) {
+                return false;
+            }
+        }
+        for (const QCheckBox* box : findChildren<QCheckBox*>()) {
+            if (metrics.horizontalAdvance(box->text()) + 20 > box->width()) {
+                return false;
+            }
+        }
+        for (const QPushButton* button : findChildren<QPushButton*>()) {
+            if (metrics.horizontalAdvance(button->text()) + 6 > button->width()) {
+                return false;
+            }
+        }
+        return true;
+    };
+    constexpr int kLargestPixels = 11;
+    constexpr int kSmallestPixels = 8;
+    for (int pixels = kLargestPixels; pixels >= kSmallestPixels; --pixels) {
+        candidate.setPixelSize(pixels);
+        if (pixels == kSmallestPixels || fits(QFontMetrics(candidate))) {
+            break;
+        }
+    }
+    setFont(candidate);
 }
 
 void Form1::setTabOrder() {

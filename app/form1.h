@@ -83,6 +83,7 @@ class Form1 : public QWidget, private AviWriterView, private FolderChooserView {
 
   private:
     void createControls();
+    void fitFont();
     void setTabOrder();
     void wireEvents();
     // The selected entry of List1: its text and window handle; false when nothing is selected.

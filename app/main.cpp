@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "app/form1.h"
+#include "platform/qt/codec_dialog.h"
 #include "platform/qt/qt_clipboard.h"
 #include "platform/qt/qt_file_dialogs.h"
 #include "platform/qt/qt_folder_browser.h"
@@ -20,6 +21,7 @@ int main(int argc, char** argv) {
     skorva::QtMessageBoxes messages;
     skorva::QtFileDialogs fileDialogs;
     skorva::QtFolderBrowser folderBrowser;
+    skorva::QtCodecChooser codecChooser;
     skorva::QtClipboard clipboard;
     std::unique_ptr<skorva::Desktop> desktop = skorva::makeX11Desktop();
     if (!desktop) {
@@ -29,6 +31,7 @@ int main(int argc, char** argv) {
                                                       .messages = &messages,
                                                       .fileDialogs = &fileDialogs,
                                                       .folderBrowser = &folderBrowser,
+                                                      .codecChooser = &codecChooser,
                                                       .clipboard = &clipboard});
 
     skorva::Form1 window;
