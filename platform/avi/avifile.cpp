@@ -552,8 +552,19 @@ std::int32_t AVIStreamWrite(PAVISTREAM pavi, std::int32_t lStart, std::int32_t l
     std::int32_t result = AVIERR_OK;
     if (stream->encoder) {
         AVFrame* picture = stream->picture.get();
-        if (av_frame_make_writable(picture) < 0) {
-            return AVIERR_MEMORY;
+        // A threaded encoder may still hold the last frame: take a fresh buffer rather than a copy of it,
+        // since every pixel is about to be written anyway.
+        if (!av_frame_is_writable(picture)) {
+            const int pixelFormat = picture->format;
+            const int width = picture->width;
+            const int frameHeight = picture->height;
+            av_frame_unref(picture);
+            picture->format = pixelFormat;
+            picture->width = width;
+            picture->height = frameHeight;
+            if (av_frame_get_buffer(picture, 0) < 0) {
+                return AVIERR_MEMORY;
+            }
         }
         // Bottom-up rows are read top-down by starting at the last one with a negative stride. The caller's
         // rows are lent to the frame, not copied.
