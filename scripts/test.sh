@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds and runs every test: the whole suite under a private Xvfb with a
-# window manager, then the unit tests again under AddressSanitizer and UndefinedBehaviorSanitizer.
+# window manager, then again (all but the long tests) under AddressSanitizer and
+# UndefinedBehaviorSanitizer, then the bitmap reader under libFuzzer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -14,7 +15,7 @@ bash scripts/with-xvfb.sh ctest --test-dir build/test --output-on-failure -j "$j
 cmake -S . -B build/sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DSKORVA_SANITIZE=ON >/dev/null
 cmake --build build/sanitize -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-  ctest --test-dir build/sanitize --output-on-failure -j "$jobs" -L unit
+  bash scripts/with-xvfb.sh ctest --test-dir build/sanitize --output-on-failure -j "$jobs" -LE long
 
 # The bitmap reader under libFuzzer for about 30 seconds, starting from the seed corpus (copied, so that
 # the inputs it finds stay out of the source tree).
