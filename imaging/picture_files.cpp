@@ -1,5 +1,9 @@
 #include "imaging/picture_files.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdint>
@@ -11,6 +15,7 @@
 #include <vector>
 
 #include "imaging/dib_section.h"
+#include "imaging/pixel_rows.h"
 #include "imaging/replace_file.h"
 #include "imaging/turbojpeg_handle.h"
 
@@ -29,6 +34,48 @@ void put32(std::vector<std::uint8_t>& out, std::uint32_t value) {
     for (int shift = 0; shift < 32; shift += 8) {
         out.push_back(static_cast<std::uint8_t>(value >> shift));
     }
+}
+
+// The file header and the info header of a bitmap file whose pixels follow the headers directly.
+void putHeaders(std::vector<std::uint8_t>& file, const BitmapInfoHeader& info) {
+    const std::uint32_t offBits = kFileHeaderSize + kInfoHeaderSize;
+    // File header.
+    put16(file, 0x4D42);  // "BM"
+    put32(file, offBits + info.biSizeImage);
+    put16(file, 0);
+    put16(file, 0);
+    put32(file, offBits);
+    // Info header.
+    put32(file, info.biSize);
+    put32(file, static_cast<std::uint32_t>(info.biWidth));
+    put32(file, static_cast<std::uint32_t>(info.biHeight));
+    put16(file, info.biPlanes);
+    put16(file, info.biBitCount);
+    put32(file, info.biCompression);
+    put32(file, info.biSizeImage);
+    put32(file, static_cast<std::uint32_t>(info.biXPelsPerMeter));
+    put32(file, static_cast<std::uint32_t>(info.biYPelsPerMeter));
+    put32(file, info.biClrUsed);
+    put32(file, info.biClrImportant);
+}
+
+bool writeAll(int fd, const std::uint8_t* bytes, std::size_t length) {
+    while (length > 0) {
+        const ssize_t written = ::write(fd, bytes, length);
+        if (written < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        if (written == 0) {
+            errno = ENOSPC;
+            return false;
+        }
+        bytes += written;
+        length -= static_cast<std::size_t>(written);
+    }
+    return true;
 }
 
 bool readWholeFile(const std::string& fileName, std::vector<unsigned char>& bytes) {
@@ -103,27 +150,64 @@ bool SavePicture(const Picture& picture, const std::string& fileName) {
     }
     std::vector<std::uint8_t> file;
     file.reserve(offBits + info.biSizeImage);
-    // File header.
-    put16(file, 0x4D42);  // "BM"
-    put32(file, offBits + info.biSizeImage);
-    put16(file, 0);
-    put16(file, 0);
-    put32(file, offBits);
-    // Info header.
-    put32(file, info.biSize);
-    put32(file, static_cast<std::uint32_t>(info.biWidth));
-    put32(file, static_cast<std::uint32_t>(info.biHeight));
-    put16(file, info.biPlanes);
-    put16(file, info.biBitCount);
-    put32(file, info.biCompression);
-    put32(file, info.biSizeImage);
-    put32(file, static_cast<std::uint32_t>(info.biXPelsPerMeter));
-    put32(file, static_cast<std::uint32_t>(info.biYPelsPerMeter));
-    put32(file, info.biClrUsed);
-    put32(file, info.biClrImportant);
+    putHeaders(file, info);
     const std::uint8_t* bits = section.DIBSectionBitsPtr();
     file.insert(file.end(), bits, bits + info.biSizeImage);
     return replaceFile(fileName, file);
+}
+
+bool SavePictureInPlace(const Picture& picture, const std::string& fileName) {
+    if (picture.isEmpty()) {
+        errno = EINVAL;
+        return false;
+    }
+    const std::int32_t width = picture.width();
+    const std::int32_t height = picture.height();
+    const std::int64_t stride = (static_cast<std::int64_t>(width) * 3 + 3) / 4 * 4;
+    const std::int64_t imageSize = stride * height;
+    if (imageSize > std::numeric_limits<std::int32_t>::max() - kFileHeaderSize - kInfoHeaderSize) {
+        errno = EFBIG;
+        return false;
+    }
+    BitmapInfoHeader info;
+    info.biSize = kInfoHeaderSize;
+    info.biWidth = width;
+    info.biHeight = height;
+    info.biPlanes = 1;
+    info.biBitCount = 24;
+    info.biSizeImage = static_cast<std::uint32_t>(imageSize);
+    std::vector<std::uint8_t> file;
+    try {
+        file.reserve(kFileHeaderSize + kInfoHeaderSize + static_cast<std::size_t>(imageSize));
+    } catch (const std::bad_alloc&) {
+        errno = ENOMEM;
+        return false;
+    }
+    putHeaders(file, info);
+    const std::size_t offBits = file.size();
+    // Rows straight from the picture into the file's bytes, bottom-up, the padding zeroed.
+    file.resize(offBits + static_cast<std::size_t>(imageSize));
+    for (std::int32_t y = 0; y < height; ++y) {
+        std::uint8_t* row = file.data() + offBits + static_cast<std::size_t>(stride * (height - 1 - y));
+        bgrxRowToBgr(picture.row(y), row, width);
+        std::fill(row + 3 * static_cast<std::int64_t>(width), row + stride, std::uint8_t{0});
+    }
+
+    const int fd = ::open(fileName.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        return false;
+    }
+    // A longer file from a larger frame is cut to this one's length, so that readers see one frame.
+    const bool written =
+        writeAll(fd, file.data(), file.size()) && ::ftruncate(fd, static_cast<off_t>(file.size())) == 0;
+    const int error = errno;
+    // A delayed write error (NFS, quota) shows only when the file is closed.
+    const bool closed = ::close(fd) == 0;
+    if (!written) {
+        errno = error;
+        return false;
+    }
+    return closed;
 }
 
 }  // namespace skorva

@@ -16,4 +16,10 @@ Picture LoadPicture(const std::string& fileName);
 // when the file cannot be written; errno tells why.
 bool SavePicture(const Picture& picture, const std::string& fileName);
 
+// The same bitmap file, written over `fileName` where it stands: for a scratch file that only the program
+// reads back (the AVI writer's "tmp.bmp", rewritten for every frame), where a temporary file and a rename
+// per frame would buy nothing. Longer old contents are cut off. On false (null or empty picture, the file
+// cannot be opened or written) errno tells why, and the file may hold a partial frame.
+bool SavePictureInPlace(const Picture& picture, const std::string& fileName);
+
 }  // namespace skorva

@@ -200,7 +200,7 @@ class AviWrite {
             }
         }
         view_.showPicture(picture);
-        if (!SavePicture(view_.shownPicture(), temporaryPath_)) {
+        if (!SavePictureInPlace(view_.shownPicture(), temporaryPath_)) {
             const std::string reason = std::strerror(errno);
             MsgBox("Could not save the temporary bitmap for frame:" + std::string(kLineBreak) + framePath +
                        std::string(kLineBreak) + reason,

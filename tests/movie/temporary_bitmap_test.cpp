@@ -1,0 +1,171 @@
+// "tmp.bmp" is rewritten where it stands for every frame: it must always hold exactly the frame last
+// converted, and a frame whose bitmap cannot be written must end the movie with a word about that frame.
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "imaging/picture_files.h"
+#include "movie/avi_writer.h"
+#include "movie/cdib.h"
+#include "tests/fakes/message_recorder.h"
+#include "tests/fakes/scripted_dialogs.h"
+#include "tests/movie/movie_test_support.h"
+
+namespace skorva {
+namespace {
+
+using testing::TempFolder;
+using testing::writeJpeg;
+
+std::vector<char> contents(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+Picture pattern(std::int32_t width, std::int32_t height) {
+    std::vector<std::uint8_t> pixels;
+    for (std::int32_t y = 0; y < height; ++y) {
+        for (std::int32_t x = 0; x < width; ++x) {
+            pixels.insert(pixels.end(), {static_cast<std::uint8_t>(x * 17), static_cast<std::uint8_t>(y * 29),
+                                         static_cast<std::uint8_t>(x * y), 0xFF});
+        }
+    }
+    return Picture::fromPixels(width, height, width * 4, PixelFormat::Bgrx32, std::move(pixels));
+}
+
+TEST(TemporaryBitmap, InPlaceGivesTheSameFileAsSavePictureAndCutsALongerOldOne) {
+    TempFolder folder;
+    const Picture picture = pattern(13, 7);  // 39 bytes a row, padded to 40
+    ASSERT_TRUE(SavePicture(picture, folder.file("replaced.bmp")));
+    const std::string inPlace = folder.file("tmp.bmp");
+    {
+        std::ofstream old(inPlace, std::ios::binary);
+        old << std::string(100000, 'x');
+    }
+    ASSERT_TRUE(SavePictureInPlace(picture, inPlace));
+    EXPECT_EQ(contents(inPlace), contents(folder.file("replaced.bmp")));
+    EXPECT_EQ(std::filesystem::file_size(inPlace), 54u + 40u * 7u);
+
+    cDib dib;
+    ASSERT_TRUE(dib.CreateFromFile(inPlace));
+    EXPECT_EQ(dib.Width(), 13);
+    EXPECT_EQ(dib.Height(), 7);
+    EXPECT_EQ(dib.SizeImage(), 40 * 7);
+    // Bottom-up: the first row in the file is the picture's last; the padding byte is zero.
+    EXPECT_EQ(dib.PointerToBits()[1], static_cast<std::uint8_t>(6 * 29));
+    EXPECT_EQ(dib.PointerToBits()[39], 0);
+
+    // A smaller frame over a larger one: the file is exactly the new frame.
+    ASSERT_TRUE(SavePictureInPlace(pattern(2, 2), inPlace));
+    EXPECT_EQ(std::filesystem::file_size(inPlace), 54u + 8u * 2u);
+    ASSERT_TRUE(dib.CreateFromFile(inPlace));
+    EXPECT_EQ(dib.Width(), 2);
+}
+
+TEST(TemporaryBitmap, InPlaceFailuresAreReportedWithTheirCause) {
+    TempFolder folder;
+    errno = 0;
+    EXPECT_FALSE(SavePictureInPlace(Picture(), folder.file("none.bmp")));
+    EXPECT_EQ(errno, EINVAL);
+    EXPECT_FALSE(SavePictureInPlace(Picture::black(0, 3), folder.file("empty.bmp")));
+    EXPECT_FALSE(std::filesystem::exists(folder.file("none.bmp")));
+    EXPECT_FALSE(std::filesystem::exists(folder.file("empty.bmp")));
+
+    errno = 0;
+    EXPECT_FALSE(SavePictureInPlace(pattern(4, 4), folder.file("missing/tmp.bmp")));
+    EXPECT_EQ(errno, ENOENT);
+    std::filesystem::create_directory(folder.file("tmp.bmp"));
+    errno = 0;
+    EXPECT_FALSE(SavePictureInPlace(pattern(4, 4), folder.file("tmp.bmp")));
+    EXPECT_EQ(errno, EISDIR);
+    if (std::filesystem::exists("/dev/full")) {
+        // Opens fine, but no byte fits: a full disk.
+        errno = 0;
+        EXPECT_FALSE(SavePictureInPlace(pattern(4, 4), "/dev/full"));
+        EXPECT_EQ(errno, ENOSPC);
+    }
+}
+
+// The main window as the writer sees it; before frame `breakAt` is saved, a folder takes the temporary
+// bitmap's place, as if the disk refused the write.
+class BreakingView final : public AviWriterView {
+  public:
+    BreakingView(std::string folder, int breakAt) : folder_(std::move(folder)), breakAt_(breakAt) {}
+    std::string outputFolder() override { return folder_; }
+    std::string frameRateText() override { return "5"; }
+    FrameListControl& frameList() override { return list; }
+    void showPicture(const Picture& picture) override {
+        shown_ = picture;
+        // Shown 0 is the first frame read for the format; frame i is shown as number i + 1.
+        if (shownCount++ == breakAt_ + 1) {
+            std::filesystem::remove(folder_ + "/tmp.bmp");
+            std::filesystem::create_directory(folder_ + "/tmp.bmp");
+        }
+    }
+    Picture shownPicture() override { return shown_; }
+    WindowHandle ownerHandle() override { return 0; }
+
+    testing::FakeFrameList list;
+    int shownCount = 0;
+
+  private:
+    std::string folder_;
+    int breakAt_;
+    Picture shown_;
+};
+
+TEST(TemporaryBitmap, TheWriterLeavesExactlyTheLastFrameAndEndsAtAFrameItCannotSave) {
+    TempFolder folder;
+    for (int i = 0; i < 4; ++i) {
+        writeJpeg(folder.file("f" + std::to_string(i) + ".jpg"), 30, 20, i * 7);
+    }
+    // A stale, larger bitmap from an earlier write of bigger frames.
+    {
+        std::ofstream stale(folder.file("tmp.bmp"), std::ios::binary);
+        stale << std::string(500000, 'x');
+    }
+    {
+        testing::MessageRecorder messages;
+        testing::ScriptedFileDialogs dialogs;
+        dialogs.script.push_back(testing::savedAs(folder.file("whole.avi")));
+        testing::ScriptedCodecChooser chooser;
+        chooser.answer = CompressOptions{};
+        testing::FakeWriterView view(folder.path().string());
+        aviwrite_Click(view);
+        EXPECT_TRUE(messages.messages.empty());
+        EXPECT_EQ(std::filesystem::file_size(folder.file("tmp.bmp")), 54u + 92u * 20u);
+        cDib last;
+        ASSERT_TRUE(last.CreateFromFile(folder.file("tmp.bmp")));
+        const auto movie = testing::decodeMovie(folder.file("whole.avi"));
+        ASSERT_EQ(movie.frames.size(), 4u);
+        EXPECT_EQ(testing::bgrRows(LoadPicture(folder.file("f3.jpg"))), movie.frames[3]);
+    }
+    {
+        testing::MessageRecorder messages;
+        testing::ScriptedFileDialogs dialogs;
+        dialogs.script.push_back(testing::savedAs(folder.file("broken.avi")));
+        testing::ScriptedCodecChooser chooser;
+        chooser.answer = CompressOptions{};
+        BreakingView view(folder.path().string(), 2);
+        aviwrite_Click(view);
+        ASSERT_EQ(messages.messages.size(), 1u);
+        EXPECT_EQ(
+            messages.messages[0].text.rfind(
+                "Could not save the temporary bitmap for frame:\r\n" + folder.file("f2.jpg") + "\r\n", 0),
+            0u)
+            << messages.messages[0].text;
+        EXPECT_EQ(messages.messages[0].icon, MessageIcon::Exclamation);
+        // The frames before it stay a playable movie.
+        const auto movie = testing::decodeMovie(folder.file("broken.avi"));
+        ASSERT_TRUE(movie.opened);
+        ASSERT_EQ(movie.frames.size(), 2u);
+        EXPECT_EQ(testing::bgrRows(LoadPicture(folder.file("f1.jpg"))), movie.frames[1]);
+    }
+}
+
+}  // namespace
+}  // namespace skorva
