@@ -20,6 +20,8 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include <turbojpeg.h>
+
 namespace skorva::avi {
 namespace {
 
@@ -54,6 +56,14 @@ using FramePtr = std::unique_ptr<AVFrame, FrameFree>;
 using PacketPtr = std::unique_ptr<AVPacket, PacketFree>;
 using SwsPtr = std::unique_ptr<SwsContext, SwsFree>;
 using FormatContextPtr = std::unique_ptr<AVFormatContext, FormatContextFree>;
+struct TurboJpegDestroy {
+    void operator()(void* handle) const { tjDestroy(handle); }
+};
+struct TurboJpegFree {
+    void operator()(unsigned char* buffer) const { tjFree(buffer); }
+};
+using TurboJpegPtr = std::unique_ptr<void, TurboJpegDestroy>;
+using TurboJpegBuffer = std::unique_ptr<unsigned char, TurboJpegFree>;
 
 constexpr std::uint32_t kVids = makeFourcc("vids");
 constexpr std::int32_t kBiRgb = 0;
@@ -121,6 +131,10 @@ struct StreamState {
     std::uint32_t tag = 0;
     CompressOptions options;
     CodecContextPtr encoder;
+    // Motion JPEG by TurboJPEG: one JPEG a frame into a buffer big enough for any frame of this size.
+    TurboJpegPtr jpeg;
+    TurboJpegBuffer jpegBuffer;
+    int jpegQuality = 0;
     SwsPtr scaler;
     FramePtr picture;
     PacketPtr packet;
@@ -137,6 +151,30 @@ struct StreamState {
 
     AVRational timeBase() const {
         return AVRational{static_cast<int>(info.dwScale), static_cast<int>(info.dwRate)};
+    }
+
+    // Muxes one key-frame sample as it stands: full frames, or a JPEG made here.
+    std::int32_t writeSample(const std::uint8_t* data, std::int64_t length, std::int64_t position) {
+        if (!packet) {
+            packet.reset(av_packet_alloc());
+            if (!packet) {
+                return AVIERR_MEMORY;
+            }
+        }
+        // The muxer takes the bytes without a copy: av_write_frame does not keep the packet.
+        AVPacket* sample = packet.get();
+        sample->data = const_cast<std::uint8_t*>(data);
+        sample->size = static_cast<int>(length);
+        sample->stream_index = file->stream->index;
+        sample->pts = av_rescale_q(position, timeBase(), file->stream->time_base);
+        sample->dts = sample->pts;
+        sample->duration = av_rescale_q(1, timeBase(), file->stream->time_base);
+        sample->flags = AV_PKT_FLAG_KEY;
+        sample->pos = -1;
+        const int written = av_write_frame(file->context.get(), sample);
+        sample->data = nullptr;
+        sample->size = 0;
+        return written < 0 ? AVIERR_FILEWRITE : AVIERR_OK;
     }
 
     // Sends a frame (null: end of stream) and muxes every packet the encoder gives back.
@@ -276,6 +314,38 @@ std::int32_t openEncoder(StreamState& stream) {
     return AVIERR_OK;
 }
 
+// Quality 0..10000 of the dialog onto TurboJPEG's 1..100; 0 takes 75, a common default for JPEG.
+int jpegQualityFor(std::uint32_t quality) {
+    if (quality == 0) {
+        return 75;
+    }
+    return static_cast<int>(std::clamp<std::uint32_t>((quality + 50) / 100, 1, 100));
+}
+
+// Motion JPEG without libavcodec and libswscale: TurboJPEG reads the DIB rows as they are, bottom-up and
+// padded, and its SIMD colour conversion and DCT cost a fraction of the general path.
+std::int32_t openJpegEncoder(StreamState& stream) {
+    TurboJpegPtr jpeg(tjInitCompress());
+    if (!jpeg) {
+        return AVIERR_COMPRESSOR;
+    }
+    const Rect& frame = stream.info.rcFrame;
+    const unsigned long capacity = tjBufSize(frame.right - frame.left, frame.bottom - frame.top, TJSAMP_420);
+    if (capacity == static_cast<unsigned long>(-1)) {
+        return AVIERR_BADSIZE;
+    }
+    TurboJpegBuffer buffer(tjAlloc(static_cast<int>(capacity)));
+    PacketPtr packet(av_packet_alloc());
+    if (!buffer || !packet) {
+        return AVIERR_MEMORY;
+    }
+    stream.jpeg = std::move(jpeg);
+    stream.jpegBuffer = std::move(buffer);
+    stream.jpegQuality = jpegQualityFor(stream.options.quality);
+    stream.packet = std::move(packet);
+    return AVIERR_OK;
+}
+
 // Adds the file's one video stream and writes the header, now that format and compressor are known.
 std::int32_t startMovie(StreamState& stream) {
     FileState& file = *stream.file;
@@ -291,6 +361,15 @@ std::int32_t startMovie(StreamState& stream) {
             return AVIERR_MEMORY;
         }
         video->codecpar->codec_tag = stream.tag;
+    } else if (stream.jpeg) {
+        video->codecpar->codec_type = AVMEDIA_TYPE_VIDEO;
+        video->codecpar->codec_id = AV_CODEC_ID_MJPEG;
+        video->codecpar->codec_tag = stream.tag;
+        video->codecpar->format = AV_PIX_FMT_YUVJ420P;
+        video->codecpar->color_range = AVCOL_RANGE_JPEG;
+        video->codecpar->bits_per_coded_sample = 24;
+        video->codecpar->width = stream.format.width;
+        video->codecpar->height = std::abs(stream.format.height);
     } else {
         // Full frames are the DIB rows as handed over: bottom-up, so the header keeps a positive height.
         video->codecpar->codec_type = AVMEDIA_TYPE_VIDEO;
@@ -460,7 +539,9 @@ std::int32_t AVIMakeCompressedStream(PAVISTREAM* ppsCompressed, PAVISTREAM ppsSo
     stream->codec = codec;
     stream->tag = codec->fourcc == 0 ? 0 : lpOptions->fccHandler;
     if (codec->fourcc != 0) {
-        if (const std::int32_t opened = openEncoder(*stream); opened != AVIERR_OK) {
+        const bool jpeg = codec->turboJpeg && lpOptions->bytesPerSecond == 0;
+        if (const std::int32_t opened = jpeg ? openJpegEncoder(*stream) : openEncoder(*stream);
+            opened != AVIERR_OK) {
             return opened;
         }
     }
@@ -548,7 +629,6 @@ std::int32_t AVIStreamWrite(PAVISTREAM pavi, std::int32_t lStart, std::int32_t l
     const auto* rows = static_cast<const std::uint8_t*>(lpBuffer);
     const BitmapFormat& format = stream->format;
     const std::int32_t height = std::abs(format.height);
-    FileState& file = *stream->file;
     std::int32_t result = AVIERR_OK;
     if (stream->encoder) {
         AVFrame* picture = stream->picture.get();
@@ -590,6 +670,16 @@ std::int32_t AVIStreamWrite(PAVISTREAM pavi, std::int32_t lStart, std::int32_t l
         const bool forceKey = (dwFlags & AVIIF_KEYFRAME) != 0 && stream->options.keyFrameEvery == 0;
         picture->pict_type = forceKey ? AV_PICTURE_TYPE_I : AV_PICTURE_TYPE_NONE;
         result = stream->drain(picture);
+    } else if (stream->jpeg) {
+        unsigned char* jpeg = stream->jpegBuffer.get();
+        unsigned long jpegSize = 0;
+        const int flags = TJFLAG_NOREALLOC | (format.height > 0 ? TJFLAG_BOTTOMUP : 0);
+        if (tjCompress2(stream->jpeg.get(), rows, format.width, static_cast<int>(format.stride), height,
+                        format.bitCount == 32 ? TJPF_BGRX : TJPF_BGR, &jpeg, &jpegSize, TJSAMP_420,
+                        stream->jpegQuality, flags) != 0) {
+            return AVIERR_COMPRESSOR;
+        }
+        result = stream->writeSample(jpeg, static_cast<std::int64_t>(jpegSize), lStart);
     } else {
         const std::uint8_t* sample = rows;
         std::int64_t length = cbBuffer;
@@ -602,28 +692,7 @@ std::int32_t AVIStreamWrite(PAVISTREAM pavi, std::int32_t lStart, std::int32_t l
             sample = stream->flipped.data();
             length = format.frameBytes;
         }
-        if (!stream->packet) {
-            stream->packet.reset(av_packet_alloc());
-            if (!stream->packet) {
-                return AVIERR_MEMORY;
-            }
-        }
-        // The muxer takes the caller's rows without a copy: av_write_frame does not keep the packet.
-        AVPacket* packet = stream->packet.get();
-        packet->data = const_cast<std::uint8_t*>(sample);
-        packet->size = static_cast<int>(length);
-        packet->stream_index = file.stream->index;
-        packet->pts = av_rescale_q(lStart, stream->timeBase(), file.stream->time_base);
-        packet->dts = packet->pts;
-        packet->duration = av_rescale_q(1, stream->timeBase(), file.stream->time_base);
-        packet->flags = AV_PKT_FLAG_KEY;
-        packet->pos = -1;
-        const int written = av_write_frame(file.context.get(), packet);
-        packet->data = nullptr;
-        packet->size = 0;
-        if (written < 0) {
-            result = AVIERR_FILEWRITE;
-        }
+        result = stream->writeSample(sample, length, lStart);
     }
     if (result != AVIERR_OK) {
         return result;

@@ -17,6 +17,8 @@ struct Codec {
     bool intraOnly;              // every frame is a key frame anyway
     const char* pixelFormat;     // what the encoder is fed; empty: the encoder's first choice
     const char* encoderOptions;  // "key=value:key=value" private options of the encoder
+    bool turboJpeg;              // each frame a JPEG made by TurboJPEG straight from the DIB rows, unless
+                                 // a data rate is asked for (only libavcodec's encoder keeps one)
 };
 
 constexpr std::uint32_t makeFourcc(const char (&code)[5]) {
