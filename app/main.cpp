@@ -1,10 +1,12 @@
 // Starts the program: wires the real platform services, then opens the main window.
 
 #include <QApplication>
+#include <QTimer>
 #include <cstdio>
 #include <memory>
 
 #include "app/form1.h"
+#include "app/session_check.h"
 #include "platform/qt/codec_dialog.h"
 #include "platform/qt/qt_clipboard.h"
 #include "platform/qt/qt_file_dialogs.h"
@@ -36,5 +38,7 @@ int main(int argc, char** argv) {
 
     skorva::Form1 window;
     window.show();
+    // After the window is up, so that the notice has the program's window as its background.
+    QTimer::singleShot(0, &window, [] { skorva::noticeSession(skorva::sessionEnvironmentOfProcess()); });
     return QApplication::exec();
 }
