@@ -11,6 +11,7 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   xvfb openbox x11-utils xdotool ffmpeg imagemagick
   clang libclang-rt-14-dev
+  dpkg-dev desktop-file-utils
 )
 
 missing=()

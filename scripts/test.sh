@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds and runs every test: the whole suite under a private Xvfb with a
-# window manager, then again (all but the long tests) under AddressSanitizer and
-# UndefinedBehaviorSanitizer, then the bitmap reader under libFuzzer.
+# window manager, the demonstration end to end and the Debian package, then again (all but the long
+# tests) under AddressSanitizer and UndefinedBehaviorSanitizer, then the bitmap reader under libFuzzer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -11,6 +11,11 @@ jobs=$(nproc)
 cmake -S . -B build/test -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build/test -j "$jobs"
 bash scripts/with-xvfb.sh ctest --test-dir build/test --output-on-failure -j "$jobs"
+
+# The whole program end to end: the first command's demonstration, its movie checked by decoding it.
+bash tests/e2e/demo_test.sh build/test
+# The Debian package, unpacked into a scratch root and started there.
+bash tests/package/deb_test.sh build/test
 
 cmake -S . -B build/sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DSKORVA_SANITIZE=ON >/dev/null
 cmake --build build/sanitize -j "$jobs"
