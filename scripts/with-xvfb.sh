@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Runs a command with DISPLAY set to a private Xvfb that has openbox as its window manager, then ends
 # both by their PIDs. Usage: with-xvfb.sh COMMAND [ARGS...]
+# SKORVA_XVFB_SCREEN sets the screen as WIDTHxHEIGHTxDEPTH (default 1280x1024x24).
 set -euo pipefail
 
 fifo=$(mktemp -u)
 mkfifo "$fifo"
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fifo" 2>/dev/null &
+Xvfb -displayfd 3 -screen 0 "${SKORVA_XVFB_SCREEN:-1280x1024x24}" -nolisten tcp 3>"$fifo" 2>/dev/null &
 xvfb_pid=$!
 read -r display_number <"$fifo"
 rm -f "$fifo"

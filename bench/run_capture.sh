@@ -1,0 +1,108 @@
+#!/usr/bin/env bash
+# Times the capture tick (Form1::Timer1_Timer on a real main window, preview painted) for grabs of
+# 320x240, 640x480 and 1920x1080 on a private Xvfb with openbox, against the bare TurboJPEG encode of the
+# same pixels and against ffmpeg's x11grab writing the same rectangle to JPEG files, and prints one table
+# of milliseconds per frame. CPU times are this side's only: ours is the benchmark process, ffmpeg's its
+# own process; the X server's copy of the pixels is in neither (it shows in our wall time).
+# Usage: bench/run_capture.sh [build folder]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+# A screen that holds the three viewer windows side by side (the largest is 1968x1225 plus its frame).
+if [ -z "${SKORVA_CAPTURE_XVFB:-}" ]; then
+  SKORVA_CAPTURE_XVFB=1 SKORVA_XVFB_SCREEN=2800x1400x24 exec scripts/with-xvfb.sh "$0" "$@"
+fi
+
+build=${1:-build/bench-capture}
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DSKORVA_BUILD_BENCH=ON >/dev/null
+cmake --build "$build" -j 2 --target bench_capture_tick skorva_viewer_fixture >/dev/null
+bench="$build/bench/bench_capture_tick"
+fixture="$build/tests/skorva_viewer_fixture"
+
+work=$(mktemp -d -p "${SKORVA_BENCH_DIR:-$([ -d /dev/shm ] && echo /dev/shm || echo "${TMPDIR:-/tmp}")}")
+fixture_pid=
+cleanup() {
+  [ -n "$fixture_pid" ] && kill "$fixture_pid" 2>/dev/null && wait "$fixture_pid" 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# openbox frames a client with 1, 1, 20, 5 pixels; the tick leaves out 25 at each side, 50 at the top
+# and 120 at the bottom of the frame: a video area of W x H needs a client of (W + 48) x (H + 145).
+mkfifo "$work/hold"
+"$fixture" "x=0 y=0 w=1968 h=1225 title=Webcam for 1920x1080" \
+  "x=2000 y=0 w=688 h=625 title=Webcam for 640x480" \
+  "x=2000 y=680 w=368 h=385 title=Webcam for 320x240" <"$work/hold" >"$work/windows" &
+fixture_pid=$!
+exec 9>"$work/hold"
+for _ in $(seq 100); do
+  [ "$(grep -c '^window ' "$work/windows" || true)" -ge 3 ] && break
+  sleep 0.1
+done
+
+"$bench" --grab-rects >"$work/rects"
+for size in 320x240 640x480 1920x1080; do
+  grep -q "^$size " "$work/rects" || { echo "no viewer window with a $size video area" >&2; exit 1; }
+done
+
+# Ours, with the main window beside the viewers, and the tick's parts one by one. Three repetitions; the
+# tables take the fastest, the one least disturbed by other work on a shared machine.
+SKORVA_BENCH_FORM_AT=2400,1100 "$bench" --benchmark_filter="${SKORVA_BENCH_FILTER:-.}" \
+  --benchmark_repetitions=3 --benchmark_out="$work/ours.json" --benchmark_out_format=json >&2
+
+# ffmpeg's CPU seconds (user + system) for a number of frames of one rectangle.
+ffmpeg_cpu() {
+  local size=$1 x=$2 y=$3 frames=$4
+  rm -f "$work"/ff*.jpg
+  /usr/bin/time -f '%U %S' -o "$work/time" ffmpeg -nostdin -v error -y -f x11grab -draw_mouse 0 \
+    -framerate 1000 -video_size "$size" -i "$DISPLAY+$x,$y" -frames:v "$frames" -q:v "${SKORVA_FFMPEG_Q:-6}" \
+    "$work/ff%04d.jpg"
+  awk '{ print $1 + $2 }' "$work/time"
+}
+
+# Per frame: the difference between a long and a short run, which takes out ffmpeg's start-up.
+: >"$work/ffmpeg"
+for size in 320x240 640x480 1920x1080; do
+  read -r _ x y < <(grep "^$size " "$work/rects")
+  short=$(ffmpeg_cpu "$size" "$x" "$y" 20)
+  long=$(ffmpeg_cpu "$size" "$x" "$y" 220)
+  bytes=$(stat -c %s "$work/ff0100.jpg")
+  echo "$size $(echo "($long - $short) * 1000 / 200" | bc -l) $bytes" >>"$work/ffmpeg"
+done
+
+python3 - "$work/ours.json" "$work/ffmpeg" <<'EOF'
+import json, sys
+
+runs = json.load(open(sys.argv[1]))["benchmarks"]
+def best(name, size):
+    width, height = size.split("x")
+    times = [(b["real_time"], b["cpu_time"], b.get("bytes", 0)) for b in runs
+             if b.get("run_type") == "iteration" and b["name"].startswith(f"{name}/{width}/{height}/")]
+    return min(times) if times else (float("nan"),) * 3
+
+ffmpeg = {}
+for line in open(sys.argv[2]):
+    size, cpu, size_bytes = line.split()
+    ffmpeg[size] = (float(cpu), int(size_bytes))
+
+print("milliseconds per frame; CPU = the process's own (the X server's copy is not in it)")
+print(f"{'grab':>10} {'tick wall':>10} {'tick CPU':>9} {'bare wall':>10} {'bare CPU':>9} {'ffmpeg CPU':>11}"
+      f" {'tick/bare wall':>15} {'tick/ffmpeg CPU':>16} {'tick KiB':>9} {'ffmpeg KiB':>11}")
+for size in ("320x240", "640x480", "1920x1080"):
+    tick_wall, tick_cpu, tick_bytes = best("BM_CaptureTick", size)
+    bare_wall, bare_cpu, _ = best("BM_BareEncode", size)
+    ff_cpu, ff_bytes = ffmpeg[size]
+    print(f"{size:>10} {tick_wall:10.3f} {tick_cpu:9.3f} {bare_wall:10.3f} {bare_cpu:9.3f} {ff_cpu:11.3f}"
+          f" {tick_wall / bare_wall:15.2f} {tick_cpu / ff_cpu:16.2f} {tick_bytes / 1024:9.1f} {ff_bytes / 1024:11.1f}")
+print("targets at 640x480: tick/bare wall <= 1.5, tick/ffmpeg CPU <= 1.0")
+print()
+print("the tick's parts, wall / CPU ms per frame")
+parts = ("BM_WindowState", "BM_Grab", "BM_Preview", "BM_SectionAndSaveJPG")
+print(f"{'grab':>10}" + "".join(f" {p[3:]:>22}" for p in parts))
+for size in ("320x240", "640x480", "1920x1080"):
+    cells = []
+    for part in parts:
+        wall, cpu, _ = best(part, size)
+        cells.append(f" {wall:10.3f} / {cpu:9.3f}")
+    print(f"{size:>10}" + "".join(cells))
+EOF
