@@ -83,8 +83,16 @@ bool readWholeFile(const std::string& fileName, std::vector<unsigned char>& byte
     if (!in) {
         return false;
     }
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
+    // One read of the whole file: frames are read once each, and byte by byte costs a frame's decode time.
+    in.seekg(0, std::ios::end);
+    const std::streamoff length = in.tellg();
+    if (length < 0) {
+        return false;
+    }
+    in.seekg(0, std::ios::beg);
+    bytes.resize(static_cast<std::size_t>(length));
+    in.read(reinterpret_cast<char*>(bytes.data()), length);
+    return !in.bad() && in.gcount() == length;
 }
 
 }  // namespace
@@ -124,9 +132,7 @@ Picture LoadPicture(const std::string& fileName) {
                       width, static_cast<int>(stride), height, TJPF_BGRX, 0) != 0) {
         return {};
     }
-    for (std::size_t i = 3; i < pixels.size(); i += 4) {
-        pixels[i] = 0xFF;
-    }
+    // TurboJPEG sets the unused fourth byte to 0xFF itself: the pixels are opaque as they come.
     return Picture::fromPixels(width, height, static_cast<std::int32_t>(stride), PixelFormat::Bgrx32,
                                std::move(pixels));
 }
@@ -156,7 +162,7 @@ bool SavePicture(const Picture& picture, const std::string& fileName) {
     return replaceFile(fileName, file);
 }
 
-bool SavePictureInPlace(const Picture& picture, const std::string& fileName) {
+bool BitmapFileBytes(const Picture& picture, std::vector<std::uint8_t>& file) {
     if (picture.isEmpty()) {
         errno = EINVAL;
         return false;
@@ -176,7 +182,7 @@ bool SavePictureInPlace(const Picture& picture, const std::string& fileName) {
     info.biPlanes = 1;
     info.biBitCount = 24;
     info.biSizeImage = static_cast<std::uint32_t>(imageSize);
-    std::vector<std::uint8_t> file;
+    file.clear();
     try {
         file.reserve(kFileHeaderSize + kInfoHeaderSize + static_cast<std::size_t>(imageSize));
     } catch (const std::bad_alloc&) {
@@ -192,14 +198,17 @@ bool SavePictureInPlace(const Picture& picture, const std::string& fileName) {
         bgrxRowToBgr(picture.row(y), row, width);
         std::fill(row + 3 * static_cast<std::int64_t>(width), row + stride, std::uint8_t{0});
     }
+    return true;
+}
 
+bool WriteFileInPlace(const std::string& fileName, std::span<const std::uint8_t> bytes) {
     const int fd = ::open(fileName.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
     if (fd < 0) {
         return false;
     }
     // A longer file from a larger frame is cut to this one's length, so that readers see one frame.
     const bool written =
-        writeAll(fd, file.data(), file.size()) && ::ftruncate(fd, static_cast<off_t>(file.size())) == 0;
+        writeAll(fd, bytes.data(), bytes.size()) && ::ftruncate(fd, static_cast<off_t>(bytes.size())) == 0;
     const int error = errno;
     // A delayed write error (NFS, quota) shows only when the file is closed.
     const bool closed = ::close(fd) == 0;
@@ -208,6 +217,11 @@ bool SavePictureInPlace(const Picture& picture, const std::string& fileName) {
         return false;
     }
     return closed;
+}
+
+bool SavePictureInPlace(const Picture& picture, const std::string& fileName) {
+    std::vector<std::uint8_t> file;
+    return BitmapFileBytes(picture, file) && WriteFileInPlace(fileName, file);
 }
 
 }  // namespace skorva

@@ -2,7 +2,10 @@
 // Pictures to and from files: a JPEG frame loaded as a picture, a picture saved as an uncompressed
 // Windows bitmap file (24 bits per pixel, bottom-up rows padded to 4 bytes).
 
+#include <cstdint>
+#include <span>
 #include <string>
+#include <vector>
 
 #include "imaging/picture.h"
 
@@ -21,5 +24,12 @@ bool SavePicture(const Picture& picture, const std::string& fileName);
 // per frame would buy nothing. Longer old contents are cut off. On false (null or empty picture, the file
 // cannot be opened or written) errno tells why, and the file may hold a partial frame.
 bool SavePictureInPlace(const Picture& picture, const std::string& fileName);
+
+// The two halves of SavePictureInPlace, so that a frame's file can be prepared on another thread. The
+// bytes SavePicture writes for `picture` go into `file`, whose capacity is reused; false (errno) for a
+// null, empty or too large picture.
+bool BitmapFileBytes(const Picture& picture, std::vector<std::uint8_t>& file);
+// Writes `bytes` over `fileName` where it stands and cuts off what is left of longer old contents.
+bool WriteFileInPlace(const std::string& fileName, std::span<const std::uint8_t> bytes);
 
 }  // namespace skorva

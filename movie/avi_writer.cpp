@@ -25,35 +25,57 @@ constexpr const char* kPattern = "*.jpg";
 constexpr const char* kTemporaryName = "tmp.bmp";
 constexpr const char* kLineBreak = "\r\n";
 
-// Decodes the next frame on another core while the current one is saved, read back and written. The
-// names are a snapshot of the folder taken with the list; a frame whose name the list does not confirm
-// is decoded on the spot instead.
+// A decoded frame and, made beside it, the bytes of its temporary bitmap.
+struct PreparedFrame {
+    Picture picture;
+    std::vector<std::uint8_t> bitmap;
+    bool bitmapReady = false;
+};
+
+PreparedFrame prepareFrame(const std::string& path, std::vector<std::uint8_t> buffer) {
+    PreparedFrame frame;
+    frame.picture = LoadPicture(path);
+    frame.bitmap = std::move(buffer);
+    frame.bitmapReady = !frame.picture.isEmpty() && BitmapFileBytes(frame.picture, frame.bitmap);
+    return frame;
+}
+
+// Decodes the next frame and lays out its bitmap file on another core while the current one is shown,
+// saved, read back and written. The names are a snapshot of the folder taken with the list; a frame whose
+// name the list does not confirm is prepared on the spot instead. Two frames at most are held, and their
+// buffers are handed back and forth, whatever the number of frames.
 class FrameDecoder {
   public:
     FrameDecoder(std::string folder, std::vector<std::string> names)
         : folder_(std::move(folder)), names_(std::move(names)) {}
     FrameDecoder(const FrameDecoder&) = delete;
     FrameDecoder& operator=(const FrameDecoder&) = delete;
+    ~FrameDecoder() {
+        if (pending_.valid()) {
+            pending_.wait();
+        }
+    }
 
-    Picture take(std::int32_t index, const std::string& framePath) {
+    // Valid until the next call.
+    const PreparedFrame& take(std::int32_t index, const std::string& framePath) {
         if (index == lastIndex_ && framePath == lastPath_) {
             return last_;
         }
-        Picture picture;
+        PreparedFrame frame;
         if (pending_.valid() && pendingIndex_ == index && pendingPath_ == framePath) {
-            picture = pending_.get();
+            frame = pending_.get();
         } else {
             if (pending_.valid()) {
-                pending_.wait();
-                pending_ = {};
+                spare_ = pending_.get().bitmap;
             }
-            picture = LoadPicture(framePath);
+            frame = prepareFrame(framePath, std::move(spare_));
         }
+        spare_ = std::move(last_.bitmap);
+        last_ = std::move(frame);
         lastIndex_ = index;
         lastPath_ = framePath;
-        last_ = picture;
         start(index + 1);
-        return picture;
+        return last_;
     }
 
     std::string pathOf(const std::string& name) const { return folder_ + "/" + name; }
@@ -65,17 +87,22 @@ class FrameDecoder {
         }
         pendingIndex_ = index;
         pendingPath_ = pathOf(names_[static_cast<std::size_t>(index)]);
-        pending_ = std::async(std::launch::async, [path = pendingPath_] { return LoadPicture(path); });
+        pending_ =
+            std::async(std::launch::async, [path = pendingPath_, buffer = std::move(spare_)]() mutable {
+                return prepareFrame(path, std::move(buffer));
+            });
+        spare_ = {};
     }
 
     std::string folder_;
     std::vector<std::string> names_;
-    std::future<Picture> pending_;
+    std::future<PreparedFrame> pending_;
     std::int32_t pendingIndex_ = -1;
     std::string pendingPath_;
     std::int32_t lastIndex_ = -1;
     std::string lastPath_;
-    Picture last_;
+    PreparedFrame last_;
+    std::vector<std::uint8_t> spare_;
 };
 
 // A frame of another size than the first is resampled to the stream's size, so every sample fits.
@@ -183,7 +210,8 @@ class AviWrite {
     bool convertFrame(std::int32_t index, bool first) {
         list_.setListIndex(index);
         const std::string framePath = decoder_.pathOf(list_.fileName());
-        Picture picture = decoder_.take(index, framePath);
+        const PreparedFrame& frame = decoder_.take(index, framePath);
+        Picture picture = frame.picture;
         if (picture.isEmpty()) {
             MsgBox("Could not decode frame:" + std::string(kLineBreak) + framePath, MessageIcon::Exclamation);
             return false;
@@ -200,7 +228,12 @@ class AviWrite {
             }
         }
         view_.showPicture(picture);
-        if (!SavePictureInPlace(view_.shownPicture(), temporaryPath_)) {
+        // The prepared bytes are the preview's own picture when it holds the decoded frame unchanged.
+        const Picture shown = view_.shownPicture();
+        const bool saved = shown == frame.picture && frame.bitmapReady
+                               ? WriteFileInPlace(temporaryPath_, frame.bitmap)
+                               : SavePictureInPlace(shown, temporaryPath_);
+        if (!saved) {
             const std::string reason = std::strerror(errno);
             MsgBox("Could not save the temporary bitmap for frame:" + std::string(kLineBreak) + framePath +
                        std::string(kLineBreak) + reason,
