@@ -1,14 +1,21 @@
-// The AVI writer's own path, with scripted dialogs and a stand-in main window, on a folder of JPEG
-// frames: decode, "tmp.bmp", cDib, encode, mux. bench/run_write_avi.sh runs it beside ffmpeg.
+// "Write Avi" as the user meets it, on a folder of JPEG frames: the program's own main window on Qt's
+// offscreen platform (preview painted and file list moved per frame), scripted dialogs, then decode,
+// "tmp.bmp", cDib, encode, mux. bench/run_write_avi.sh runs it beside ffmpeg.
 //
 //   bench_write_avi --make-frames DIR WIDTH HEIGHT COUNT   writes COUNT JPEG frames (quality 70)
 //   bench_write_avi --peak-memory DIR CODEC                writes one movie, prints the peak resident KiB
+//   bench_write_avi --fps DIR CODEC                        writes one movie, prints frames per second
+//                                                          of the click (the window is up beforehand)
 //   bench_write_avi [benchmark flags]                      SKORVA_BENCH_FRAMES names the frame folder
 
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 #include <turbojpeg.h>
+#include <QApplication>
+#include <QEvent>
+#include <QLineEdit>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -16,7 +23,7 @@
 #include <string>
 #include <vector>
 
-#include "movie/avi_writer.h"
+#include "app/form1.h"
 #include "platform/avi/codecs.h"
 #include "platform/file_list.h"
 #include "platform/services.h"
@@ -68,34 +75,16 @@ int makeFrames(const std::string& folder, int width, int height, int count) {
     return 0;
 }
 
-class FrameList final : public FrameListControl {
+// Counts the paints the preview receives: proof that every frame was drawn, not only handed over.
+class PaintCounter final : public QObject {
   public:
-    void setPattern(const std::string& pattern) override { pattern_ = pattern; }
-    void setPath(const std::string& folder) override { names_ = listMatchingFiles(folder, pattern_); }
-    std::int32_t listCount() const override { return static_cast<std::int32_t>(names_.size()); }
-    void setListIndex(std::int32_t index) override { index_ = index; }
-    std::string fileName() const override { return names_[static_cast<std::size_t>(index_)]; }
-
-  private:
-    std::string pattern_;
-    std::vector<std::string> names_;
-    std::int32_t index_ = 0;
-};
-
-class View final : public AviWriterView {
-  public:
-    explicit View(std::string folder) : folder_(std::move(folder)) {}
-    std::string outputFolder() override { return folder_; }
-    std::string frameRateText() override { return "3"; }
-    FrameListControl& frameList() override { return list_; }
-    void showPicture(const Picture& picture) override { shown_ = picture; }
-    Picture shownPicture() override { return shown_; }
-    WindowHandle ownerHandle() override { return 0; }
-
-  private:
-    std::string folder_;
-    FrameList list_;
-    Picture shown_;
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint) {
+            ++paints;
+        }
+        return false;
+    }
+    std::int64_t paints = 0;
 };
 
 class SaveTo final : public FileDialogs {
@@ -141,6 +130,10 @@ std::uint32_t codecOf(const std::string& name) {
     return 0;
 }
 
+// The main window of the run, shown on the offscreen platform so that its repaints really paint.
+Form1* window = nullptr;
+PaintCounter* previewPaints = nullptr;
+
 // One movie from `folder` into a file beside it (not inside: it would not be a frame, but keep it apart).
 void writeMovie(const std::string& folder, std::uint32_t fourcc) {
     const std::string output = folder + ".avi";
@@ -149,8 +142,9 @@ void writeMovie(const std::string& folder, std::uint32_t fourcc) {
     Messages messages;
     ScopedServices installed(
         Services{.messages = &messages, .fileDialogs = &dialogs, .codecChooser = &chooser});
-    View view(folder);
-    aviwrite_Click(view);
+    window->txtPath->setText(QString::fromStdString(folder));
+    window->txtFPS->setText(QStringLiteral("3"));
+    window->aviwrite_Click();
 }
 
 void BM_WriteAvi(benchmark::State& state, const char* codec) {
@@ -160,11 +154,15 @@ void BM_WriteAvi(benchmark::State& state, const char* codec) {
         return;
     }
     const auto frames = static_cast<double>(listMatchingFiles(folder, "*.jpg").size());
+    const std::int64_t paintsBefore = previewPaints->paints;
     for (auto _ : state) {
         writeMovie(folder, codecOf(codec));
     }
     state.counters["fps"] =
         benchmark::Counter(frames * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    // At least one per frame (the first frame is shown twice).
+    state.counters["previews"] =
+        static_cast<double>(previewPaints->paints - paintsBefore) / static_cast<double>(state.iterations());
 }
 
 BENCHMARK_CAPTURE(BM_WriteAvi, uncompressed, "raw")
@@ -180,11 +178,36 @@ int main(int argc, char** argv) {
     if (argc == 6 && std::string(argv[1]) == "--make-frames") {
         return makeFrames(argv[2], std::atoi(argv[3]), std::atoi(argv[4]), std::atoi(argv[5]));
     }
+    // No display needed: the window paints into memory.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    Messages messages;
+    ScopedServices quiet(Services{.messages = &messages});
+    Form1 form;
+    PaintCounter paints;
+    form.Image1->installEventFilter(&paints);
+    form.show();
+    QCoreApplication::processEvents();
+    window = &form;
+    previewPaints = &paints;
     if (argc == 4 && std::string(argv[1]) == "--peak-memory") {
         writeMovie(argv[2], codecOf(argv[3]));
         rusage usage{};
         getrusage(RUSAGE_SELF, &usage);
         std::printf("%ld\n", usage.ru_maxrss);
+        return 0;
+    }
+    if (argc == 4 && std::string(argv[1]) == "--fps") {
+        const auto frames = static_cast<double>(listMatchingFiles(argv[2], "*.jpg").size());
+        const std::int64_t paintsBefore = paints.paints;
+        const auto start = std::chrono::steady_clock::now();
+        writeMovie(argv[2], codecOf(argv[3]));
+        const std::chrono::duration<double> taken = std::chrono::steady_clock::now() - start;
+        if (paints.paints - paintsBefore < static_cast<std::int64_t>(frames)) {
+            std::fprintf(stderr, "the preview was not painted for every frame\n");
+            return 1;
+        }
+        std::printf("%.2f\n", frames / taken.count());
         return 0;
     }
     benchmark::Initialize(&argc, argv);
