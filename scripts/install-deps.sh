@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config git
   qt6-base-dev qt6-qpa-plugins
-  libxcb1-dev libxcb-ewmh-dev libxcb-icccm4-dev libxcb-shm0-dev
+  libxcb1-dev libxcb-ewmh-dev libxcb-icccm4-dev libxcb-shm0-dev libxcb-res0-dev
   libturbojpeg0-dev
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev

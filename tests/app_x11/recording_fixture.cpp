@@ -1,0 +1,190 @@
+#include "tests/app_x11/recording_fixture.h"
+
+#include <turbojpeg.h>
+
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+
+#include "imaging/turbojpeg_handle.h"
+#include "platform/x11/x11_desktop.h"
+#include "tests/x11/fixture/fixture_picture.h"
+
+namespace skorva::testing {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+DecodedFrame decodeJpegBytes(const std::vector<unsigned char>& bytes) {
+    DecodedFrame frame;
+    TurboJpegHandle handle(tjInitDecompress());
+    int width = 0;
+    int height = 0;
+    int subsampling = 0;
+    int colourspace = 0;
+    if (!handle || bytes.empty() ||
+        tjDecompressHeader3(handle.get(), bytes.data(), static_cast<unsigned long>(bytes.size()), &width,
+                            &height, &subsampling, &colourspace) != 0) {
+        return frame;
+    }
+    std::vector<unsigned char> rgb(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 3);
+    if (tjDecompress2(handle.get(), bytes.data(), static_cast<unsigned long>(bytes.size()), rgb.data(), width,
+                      width * 3, height, TJPF_RGB, 0) != 0) {
+        return frame;
+    }
+    frame.width = width;
+    frame.height = height;
+    frame.pixels.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+    for (std::size_t i = 0; i < frame.pixels.size(); ++i) {
+        frame.pixels[i] =
+            std::uint32_t{rgb[3 * i]} << 16 | std::uint32_t{rgb[3 * i + 1]} << 8 | rgb[3 * i + 2];
+    }
+    return frame;
+}
+
+}  // namespace
+
+DecodedFrame decodeJpeg(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return decodeJpegBytes(
+        std::vector<unsigned char>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()));
+}
+
+double referencePsnr(const ExpectedGrab& grab, std::uint32_t seed) {
+    std::vector<unsigned char> rgb(static_cast<std::size_t>(grab.width) *
+                                   static_cast<std::size_t>(grab.height) * 3);
+    std::size_t i = 0;
+    for (int y = 0; y < grab.height; ++y) {
+        for (int x = 0; x < grab.width; ++x) {
+            const std::uint32_t pixel = fixture::pixel(x + grab.clientX, y + grab.clientY, seed);
+            rgb[i++] = static_cast<unsigned char>(pixel >> 16);
+            rgb[i++] = static_cast<unsigned char>(pixel >> 8);
+            rgb[i++] = static_cast<unsigned char>(pixel);
+        }
+    }
+    TurboJpegHandle handle(tjInitCompress());
+    unsigned char* output = nullptr;
+    unsigned long size = 0;
+    if (!handle || tjCompress2(handle.get(), rgb.data(), grab.width, grab.width * 3, grab.height, TJPF_RGB,
+                               &output, &size, TJSAMP_420, 70, 0) != 0) {
+        tjFree(output);
+        return 0;
+    }
+    TurboJpegBuffer owned(output);
+    return psnrAgainstFixture(decodeJpegBytes(std::vector<unsigned char>(output, output + size)), grab, seed);
+}
+
+double psnrAgainstFixture(const DecodedFrame& frame, const ExpectedGrab& grab, std::uint32_t seed, int dx,
+                          int dy) {
+    double squares = 0;
+    std::size_t samples = 0;
+    for (int y = 0; y < frame.height; ++y) {
+        for (int x = 0; x < frame.width; ++x) {
+            const std::uint32_t expected = fixture::pixel(x + grab.clientX + dx, y + grab.clientY + dy, seed);
+            const std::uint32_t actual = frame.at(x, y);
+            for (int shift = 0; shift <= 16; shift += 8) {
+                const double difference = static_cast<double>((expected >> shift) & 0xFF) -
+                                          static_cast<double>((actual >> shift) & 0xFF);
+                squares += difference * difference;
+                ++samples;
+            }
+        }
+    }
+    if (samples == 0) {
+        return 0;
+    }
+    const double meanSquare = squares / static_cast<double>(samples);
+    return meanSquare == 0 ? 99.0 : 10.0 * std::log10(255.0 * 255.0 / meanSquare);
+}
+
+void RecordingTest::SetUp() {
+    if (std::getenv("DISPLAY") == nullptr) {
+        GTEST_SKIP() << "DISPLAY is not set: no X server to record from";
+    }
+    desktop = makeX11Desktop();
+    server = XServer::connect();
+    if (!desktop || !server) {
+        GTEST_SKIP() << "no X server can be reached";
+    }
+    installed = std::make_unique<ScopedServices>(Services{.desktop = desktop.get()});
+    messages = std::make_unique<MessageRecorder>();
+    std::string pattern = (fs::temp_directory_path() / "skorva-recording-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    output = pattern;
+}
+
+void RecordingTest::TearDown() {
+    form.reset();
+    messages.reset();
+    installed.reset();
+    if (!output.empty()) {
+        std::error_code ignored;
+        fs::remove_all(output, ignored);
+    }
+}
+
+void RecordingTest::load() {
+    form = std::make_unique<Form1>();
+    form->txtPath->setText(QString::fromStdString(output.string()));
+}
+
+void RecordingTest::startRecording(const std::string& entryText) {
+    const auto items = form->List1->findItems(QString::fromStdString(entryText), Qt::MatchExactly);
+    ASSERT_EQ(items.size(), 1) << entryText << " is not listed";
+    form->List1->setCurrentItem(items.front());
+    form->Start_Click();
+    ASSERT_TRUE(form->Timer1->ticking());
+    ASSERT_FALSE(form->recordingFolder.empty());
+    folder = output / form->recordingFolder;
+    // The ticks come from the test, not from the timer.
+    form->Timer1->setEnabled(false);
+}
+
+std::vector<std::string> RecordingTest::filesInRecording() const {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+ExpectedGrab RecordingTest::expectedGrab(WindowHandle window) const {
+    ExpectedGrab grab;
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+    EXPECT_TRUE(server->clientGeometry(window, x, y, width, height));
+    // left, right, top, bottom
+    std::vector<std::uint32_t> frame = server->cardinals(window, "_NET_FRAME_EXTENTS");
+    frame.resize(4, 0);
+    const int left = x - static_cast<int>(frame[0]);
+    const int top = y - static_cast<int>(frame[2]);
+    const int outerWidth = width + static_cast<int>(frame[0] + frame[1]);
+    const int outerHeight = height + static_cast<int>(frame[2] + frame[3]);
+    const bool large = outerWidth > 250;
+    grab.left = left + 25;
+    grab.top = top + (large ? 50 : 44);
+    grab.width = outerWidth - 50;
+    grab.height = outerHeight - (large ? 170 : 164);
+    grab.clientX = grab.left - x;
+    grab.clientY = grab.top - y;
+    return grab;
+}
+
+std::string RecordingTest::buttons() const {
+    std::string states;
+    for (const QPushButton* button : {form->Start, form->btstop, form->pause, form->reset}) {
+        states += button->isEnabled() ? '1' : '0';
+    }
+    return states;
+}
+
+}  // namespace skorva::testing

@@ -1,0 +1,120 @@
+// A recording from end to end on a real X server: the viewer fixture's window is listed, recorded once a
+// tick into numbered JPEG frames that decode to the picture it shows, restored when minimised, and a
+// recording whose window closes stops with a message.
+
+#include <gmock/gmock.h>
+
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+
+#include "tests/app_x11/recording_fixture.h"
+#include "tests/x11/fixture/fixture_picture.h"
+
+namespace skorva::testing {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+
+// A viewer whose video area is 320 x 240 with openbox's frame: outer 370 x 410, so "Large".
+constexpr const char* kBob = "x=100 y=100 w=368 h=385 title=Webcam for bob";
+
+TEST_F(RecordingTest, RecordsTheListedViewerIntoNumberedFramesOfItsVideoArea) {
+    FixtureProcess fixture({kBob, "x=600 y=100 w=200 h=150 title=Chat with bob"});
+    ASSERT_EQ(fixture.windows().size(), 2u);
+    const WindowHandle bob = fixture.windows()[0];
+    load();
+    form->Command1_Click();
+    ASSERT_EQ(form->List1->count(), 1);
+    EXPECT_EQ(form->List1->item(0)->text(), "Webcam for bob");
+    EXPECT_EQ(form->List1->item(0)->data(Qt::UserRole).value<WindowHandle>(), bob);
+
+    startRecording("Webcam for bob");
+    for (int tick = 0; tick < 3; ++tick) {
+        form->Timer1_Timer();
+    }
+    EXPECT_TRUE(messages->messages.empty()) << messages->messages.front().text;
+    // Three frames and nothing else: no temporary file is left behind.
+    EXPECT_THAT(filesInRecording(), ElementsAre("bob0000000.jpg", "bob0000001.jpg", "bob0000002.jpg"));
+    EXPECT_EQ(form->Text1->text(), "2");
+    EXPECT_EQ(form->frameCounter, 3);
+    EXPECT_EQ(form->Label5->text(), "Large");
+    EXPECT_TRUE(server->hasNetWmState(bob, "_NET_WM_STATE_ABOVE"));
+
+    const ExpectedGrab grab = expectedGrab(bob);
+    ASSERT_EQ(grab.width, 320);
+    ASSERT_EQ(grab.height, 240);
+    const double reference = referencePsnr(grab, fixture::seedOf(0));
+    ASSERT_GT(reference, 20.0);
+    for (const char* name : {"bob0000000.jpg", "bob0000002.jpg"}) {
+        SCOPED_TRACE(name);
+        const DecodedFrame frame = decodeJpeg(folder / name);
+        ASSERT_EQ(frame.width, 320);
+        ASSERT_EQ(frame.height, 240);
+        // The video area itself, upright, as close to the picture as quality 70 allows; any shift of the
+        // grab by a pixel or two matches clearly worse.
+        const double aligned = psnrAgainstFixture(frame, grab, fixture::seedOf(0));
+        EXPECT_GT(aligned, reference - 0.5);
+        for (int dy = -2; dy <= 2; ++dy) {
+            for (int dx = -2; dx <= 2; ++dx) {
+                if (dx != 0 || dy != 0) {
+                    EXPECT_LT(psnrAgainstFixture(frame, grab, fixture::seedOf(0), dx, dy), aligned - 3.0)
+                        << "shifted by " << dx << ", " << dy;
+                }
+            }
+        }
+    }
+    // The previews hold the last grab.
+    EXPECT_EQ(form->Image1->picture().width(), 320);
+    EXPECT_EQ(form->Image1->picture(), form->Picture1->picture());
+}
+
+TEST_F(RecordingTest, MinimisedViewerIsRestoredByTheTickAndRecorded) {
+    FixtureProcess fixture({"x=600 y=100 w=368 h=385 iconic title=Webcam for eve"});
+    ASSERT_EQ(fixture.windows().size(), 1u);
+    const WindowHandle eve = fixture.windows()[0];
+    ASSERT_TRUE(eventually([&] { return desktop->isIconic(eve); }));
+    load();
+    startRecording("Webcam for eve");
+    form->Timer1_Timer();
+
+    EXPECT_TRUE(messages->messages.empty());
+    EXPECT_FALSE(desktop->isIconic(eve));
+    EXPECT_FALSE(server->hasNetWmState(eve, "_NET_WM_STATE_HIDDEN"));
+    EXPECT_THAT(filesInRecording(), ElementsAre("eve0000000.jpg"));
+    // The frame shows the window's own picture, not what lay on the screen while it was minimised.
+    const DecodedFrame frame = decodeJpeg(folder / "eve0000000.jpg");
+    ASSERT_EQ(frame.width, 320);
+    const ExpectedGrab grab = expectedGrab(eve);
+    EXPECT_GT(psnrAgainstFixture(frame, grab, fixture::seedOf(0)),
+              referencePsnr(grab, fixture::seedOf(0)) - 0.5);
+}
+
+TEST_F(RecordingTest, ClosedViewerStopsTheNextTickWithAMessage) {
+    FixtureProcess fixture({kBob});
+    ASSERT_EQ(fixture.windows().size(), 1u);
+    load();
+    startRecording("Webcam for bob");
+    form->Timer1->setEnabled(true);
+    form->Timer1_Timer();
+    ASSERT_THAT(filesInRecording(), ElementsAre("bob0000000.jpg"));
+    ASSERT_TRUE(messages->messages.empty());
+
+    fixture.stop();
+    form->Timer1_Timer();
+    ASSERT_EQ(messages->messages.size(), 1u);
+    EXPECT_THAT(messages->messages[0].text, HasSubstr("\"Webcam for bob\""));
+    EXPECT_THAT(messages->messages[0].text, HasSubstr("seems to be closed"));
+    // Stopped as by Pause: the frame is not counted, nothing is written, Start is offered again.
+    EXPECT_FALSE(form->Timer1->ticking());
+    EXPECT_EQ(buttons(), "1001");
+    EXPECT_EQ(form->frameCounter, 1);
+    EXPECT_EQ(form->Text1->text(), "0");
+    EXPECT_EQ(form->Label5->text(), "Small");
+    EXPECT_THAT(filesInRecording(), ElementsAre("bob0000000.jpg"));
+}
+
+}  // namespace
+}  // namespace skorva::testing
