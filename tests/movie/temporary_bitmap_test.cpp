@@ -90,16 +90,18 @@ TEST(TemporaryBitmap, InPlaceFailuresAreReportedWithTheirCause) {
     }
 }
 
-// The main window as the writer sees it; before frame `breakAt` is saved, a folder takes the temporary
-// bitmap's place, as if the disk refused the write.
-class BreakingView final : public AviWriterView {
+// The main window as the writer sees it. Before frame `breakAt` is saved, a folder takes the temporary
+// bitmap's place, as if the disk refused the write; with `dim` the preview holds a darkened copy of
+// what it was given, as a control that converts pictures would.
+class TestView final : public AviWriterView {
   public:
-    BreakingView(std::string folder, int breakAt) : folder_(std::move(folder)), breakAt_(breakAt) {}
+    TestView(std::string folder, int breakAt, bool dim = false)
+        : folder_(std::move(folder)), breakAt_(breakAt), dim_(dim) {}
     std::string outputFolder() override { return folder_; }
     std::string frameRateText() override { return "5"; }
     FrameListControl& frameList() override { return list; }
     void showPicture(const Picture& picture) override {
-        shown_ = picture;
+        shown_ = dim_ ? darkened(picture) : picture;
         // Shown 0 is the first frame read for the format; frame i is shown as number i + 1.
         if (shownCount++ == breakAt_ + 1) {
             std::filesystem::remove(folder_ + "/tmp.bmp");
@@ -113,8 +115,18 @@ class BreakingView final : public AviWriterView {
     int shownCount = 0;
 
   private:
+    static Picture darkened(const Picture& picture) {
+        std::vector<std::uint8_t> pixels(picture.bits(), picture.bits() + picture.byteCount());
+        for (std::size_t i = 0; i < pixels.size(); ++i) {
+            pixels[i] = i % 4 == 3 ? 0xFF : static_cast<std::uint8_t>(pixels[i] / 2);
+        }
+        return Picture::fromPixels(picture.width(), picture.height(), picture.stride(), PixelFormat::Bgrx32,
+                                   std::move(pixels));
+    }
+
     std::string folder_;
     int breakAt_;
+    bool dim_;
     Picture shown_;
 };
 
@@ -150,7 +162,7 @@ TEST(TemporaryBitmap, TheWriterLeavesExactlyTheLastFrameAndEndsAtAFrameItCannotS
         dialogs.script.push_back(testing::savedAs(folder.file("broken.avi")));
         testing::ScriptedCodecChooser chooser;
         chooser.answer = CompressOptions{};
-        BreakingView view(folder.path().string(), 2);
+        TestView view(folder.path().string(), 2);
         aviwrite_Click(view);
         ASSERT_EQ(messages.messages.size(), 1u);
         EXPECT_EQ(
@@ -164,6 +176,37 @@ TEST(TemporaryBitmap, TheWriterLeavesExactlyTheLastFrameAndEndsAtAFrameItCannotS
         ASSERT_TRUE(movie.opened);
         ASSERT_EQ(movie.frames.size(), 2u);
         EXPECT_EQ(testing::bgrRows(LoadPicture(folder.file("f1.jpg"))), movie.frames[1]);
+    }
+}
+
+TEST(TemporaryBitmap, TheMovieHoldsWhatThePreviewHoldsAndDecodedFramesAreOpaque) {
+    TempFolder folder;
+    for (int i = 0; i < 3; ++i) {
+        writeJpeg(folder.file("f" + std::to_string(i) + ".jpg"), 24, 16, i * 9);
+    }
+    const Picture decoded = LoadPicture(folder.file("f1.jpg"));
+    ASSERT_FALSE(decoded.isEmpty());
+    for (std::size_t i = 3; i < decoded.byteCount(); i += 4) {
+        ASSERT_EQ(decoded.bits()[i], 0xFF) << "byte " << i;
+    }
+
+    testing::MessageRecorder messages;
+    testing::ScriptedFileDialogs dialogs;
+    dialogs.script.push_back(testing::savedAs(folder.file("dim.avi")));
+    testing::ScriptedCodecChooser chooser;
+    chooser.answer = CompressOptions{};
+    TestView view(folder.path().string(), -10, true);
+    aviwrite_Click(view);
+    EXPECT_TRUE(messages.messages.empty());
+    // The bitmap is saved from the preview's picture, not from the decoded frame.
+    const auto movie = testing::decodeMovie(folder.file("dim.avi"));
+    ASSERT_EQ(movie.frames.size(), 3u);
+    for (int i = 0; i < 3; ++i) {
+        auto expected = testing::bgrRows(LoadPicture(folder.file("f" + std::to_string(i) + ".jpg")));
+        for (auto& byte : expected) {
+            byte = static_cast<std::uint8_t>(byte / 2);
+        }
+        EXPECT_EQ(movie.frames[static_cast<std::size_t>(i)], expected) << "frame " << i;
     }
 }
 
