@@ -182,17 +182,23 @@ bool BitmapFileBytes(const Picture& picture, std::vector<std::uint8_t>& file) {
     info.biPlanes = 1;
     info.biBitCount = 24;
     info.biSizeImage = static_cast<std::uint32_t>(imageSize);
-    file.clear();
-    try {
-        file.reserve(kFileHeaderSize + kInfoHeaderSize + static_cast<std::size_t>(imageSize));
-    } catch (const std::bad_alloc&) {
-        errno = ENOMEM;
-        return false;
+    std::vector<std::uint8_t> headers;
+    headers.reserve(kFileHeaderSize + kInfoHeaderSize);
+    putHeaders(headers, info);
+    const std::size_t offBits = headers.size();
+    // A buffer that held a frame of this size is overwritten as it is: no fill before every frame.
+    const std::size_t total = offBits + static_cast<std::size_t>(imageSize);
+    if (file.size() != total) {
+        file.clear();
+        try {
+            file.resize(total);
+        } catch (const std::bad_alloc&) {
+            errno = ENOMEM;
+            return false;
+        }
     }
-    putHeaders(file, info);
-    const std::size_t offBits = file.size();
+    std::copy(headers.begin(), headers.end(), file.begin());
     // Rows straight from the picture into the file's bytes, bottom-up, the padding zeroed.
-    file.resize(offBits + static_cast<std::size_t>(imageSize));
     for (std::int32_t y = 0; y < height; ++y) {
         std::uint8_t* row = file.data() + offBits + static_cast<std::size_t>(stride * (height - 1 - y));
         bgrxRowToBgr(picture.row(y), row, width);

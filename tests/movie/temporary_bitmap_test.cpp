@@ -59,6 +59,14 @@ TEST(TemporaryBitmap, InPlaceGivesTheSameFileAsSavePictureAndCutsALongerOldOne) 
     EXPECT_EQ(dib.PointerToBits()[1], static_cast<std::uint8_t>(6 * 29));
     EXPECT_EQ(dib.PointerToBits()[39], 0);
 
+    // A buffer that held other bytes, of the same length or of another, gives the same file.
+    const std::vector<char> expected = contents(folder.file("replaced.bmp"));
+    for (const std::size_t stale : {expected.size(), std::size_t{5}, std::size_t{70000}}) {
+        std::vector<std::uint8_t> bytes(stale, 0xAB);
+        ASSERT_TRUE(BitmapFileBytes(picture, bytes));
+        EXPECT_EQ(std::vector<char>(bytes.begin(), bytes.end()), expected) << "stale length " << stale;
+    }
+
     // A smaller frame over a larger one: the file is exactly the new frame.
     ASSERT_TRUE(SavePictureInPlace(pattern(2, 2), inPlace));
     EXPECT_EQ(std::filesystem::file_size(inPlace), 54u + 8u * 2u);
