@@ -2,6 +2,7 @@
 # Times the AVI writer's own path against ffmpeg joining the same JPEG frames into an AVI with the same
 # codec, for 300 frames of 320x240 and of 640x480, and compares the writer's peak memory for 300 and
 # 3,000 frames. Usage: bench/run_write_avi.sh [build folder]
+# SKORVA_BENCH_RUNS: turns per side (5); SKORVA_BENCH_DIR: where frames and movies go (a tmpfs if any).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -40,10 +41,10 @@ for size in 320x240 640x480; do
       mjpeg) args=(-c:v mjpeg -q:v 9) ;;  # our quality 7500: TurboJPEG quality 75, about quantiser 9
       h264) args=(-c:v libx264 -preset veryfast -bf 0 -crf 26) ;;  # our quality 7500 is CRF 26
     esac
-    # Ours and theirs take turns, three times each, so that both meet the same load on a shared machine;
-    # the best run of each counts. Ours is the click in a window that is already up; theirs the command.
+    # Ours and theirs take turns, so that both meet the same load on a shared machine; the best run of each
+    # counts. Ours is the click in a window that is already up; theirs the whole command.
     ours=0 theirs=0
-    for _ in 1 2 3; do
+    for _ in $(seq "${SKORVA_BENCH_RUNS:-5}"); do
       ours=$(max "$ours" "$("$bench" --fps "$folder" "$codec" 2>/dev/null)")
       t=$(seconds ffmpeg -y -v error -framerate 3 -pattern_type glob -i "$folder/*.jpg" "${args[@]}" "$work/ffmpeg.avi")
       theirs=$(max "$theirs" "$(echo "300 / $t" | bc -l)")
