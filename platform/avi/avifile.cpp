@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <climits>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -331,7 +332,8 @@ std::int32_t openJpegEncoder(StreamState& stream) {
     }
     const Rect& frame = stream.info.rcFrame;
     const unsigned long capacity = tjBufSize(frame.right - frame.left, frame.bottom - frame.top, TJSAMP_420);
-    if (capacity == static_cast<unsigned long>(-1)) {
+    // tjAlloc takes an int: a frame whose worst-case JPEG would not fit one is too large.
+    if (capacity == static_cast<unsigned long>(-1) || capacity > static_cast<unsigned long>(INT_MAX)) {
         return AVIERR_BADSIZE;
     }
     TurboJpegBuffer buffer(tjAlloc(static_cast<int>(capacity)));

@@ -145,5 +145,27 @@ TEST(MotionJpeg, EveryRowLayoutAndQualityGivesUprightFramesFFmpegDecodes) {
     }
 }
 
+TEST(MotionJpeg, AFrameTooLargeForOneJpegBufferIsRefusedNotOverflowed) {
+    LibraryUse use;
+    TempFolder folder;
+    const std::string path = folder.file("huge.avi");
+    PAVIFILE file = 0;
+    ASSERT_EQ(AVIFileOpen(&file, path, OF_WRITE | OF_CREATE, nullptr), AVIERR_OK);
+    AVISTREAMINFO header;
+    header.fccType = mmioStringToFOURCC("vids", 0);
+    header.dwScale = 1;
+    header.dwRate = 1;
+    header.rcFrame = Rect{0, 0, 40000, 40000};  // its worst-case JPEG is beyond 2 GiB
+    PAVISTREAM source = 0;
+    ASSERT_EQ(AVIFileCreateStream(file, &source, &header), AVIERR_OK);
+    AVICOMPRESSOPTIONS options;
+    options.fccHandler = makeFourcc("MJPG");
+    PAVISTREAM compressed = 0;
+    EXPECT_EQ(AVIMakeCompressedStream(&compressed, source, &options, nullptr), AVIERR_BADSIZE);
+    EXPECT_EQ(compressed, 0u);
+    AVIStreamRelease(source);
+    AVIFileRelease(file);
+}
+
 }  // namespace
 }  // namespace skorva::avi
