@@ -32,7 +32,7 @@ fail() {
 }
 
 if [ "${SKORVA_DEMO_DISPLAY:-}" != "private" ]; then
-    for program in Xvfb openbox xdotool xprop import; do
+    for program in Xvfb openbox xdotool xprop xwininfo import; do
         command -v "$program" >/dev/null || fail "$program is missing (bash scripts/install-deps.sh installs it)"
     done
     [ -x "$skorva" ] || fail "no program at $skorva: build the target skorva first"
@@ -47,10 +47,19 @@ if [ "${SKORVA_DEMO_DISPLAY:-}" != "private" ]; then
     touch "$out/.skorva-demo"
 
     # Every step below waits with its own limit; this one bounds the whole run, and its signal reaches
-    # every process the run started (they share its process group).
-    status=0
+    # every process the run started (they share its process group). timeout leaves the terminal's
+    # process group, so an interrupt is handed on to it here.
     SKORVA_DEMO_DISPLAY=private timeout --kill-after=10 300 \
-        bash scripts/with-xvfb.sh bash "$0" "$build" "$out" || status=$?
+        bash scripts/with-xvfb.sh bash "$0" "$build" "$out" &
+    runner=$!
+    stop_runner() {
+        kill -TERM "$runner" 2>/dev/null || true
+        wait "$runner" 2>/dev/null || true
+        fail "interrupted"
+    }
+    trap stop_runner INT TERM
+    status=0
+    wait "$runner" || status=$?
     [ "$status" -eq 124 ] && fail "the demonstration did not finish within 300 s"
     exit "$status"
 fi
@@ -67,10 +76,12 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# A picture of the whole screen beside the message, so that a failed step can be seen afterwards.
+# A picture of the whole screen and the list of its windows beside the message, so that a failed step
+# can be seen afterwards.
 fail_with_screen() {
     import -window root "$out/failure.png" 2>/dev/null || true
-    fail "$* (the screen at that moment: $out/failure.png)"
+    xwininfo -root -tree >"$out/failure-windows.txt" 2>&1 || true
+    fail "$* (the screen at that moment: $out/failure.png, its windows: $out/failure-windows.txt)"
 }
 
 # wait_for_window TITLE_REGEX WHAT SECONDS: prints the id of the visible window once it is there.
@@ -83,16 +94,20 @@ wait_for_window() {
 
 # wait_until_gone TITLE_REGEX WHAT: returns once no visible window has that title.
 wait_until_gone() {
-    for _ in $(seq 100); do
+    for _ in $(seq 300); do
         xdotool search --onlyvisible --name "$1" >/dev/null 2>&1 || return 0
         sleep 0.2
     done
     fail_with_screen "$2 did not close"
 }
 
-# click X Y: a left click at that place of the program's window.
+# click X Y: a left click at that place of the program's window, once it has the focus back from the
+# dialog before.
 click() {
-    xdotool mousemove --window "$window" "$1" "$2" click 1
+    xdotool windowactivate --sync "$window" >/dev/null 2>&1 || true
+    xdotool mousemove --window "$window" "$1" "$2"
+    sleep 0.3
+    xdotool click 1
 }
 
 # type_into_dialog ID TEXT: replaces the text of the dialog's focused line edit and presses Enter.
@@ -107,7 +122,7 @@ type_into_dialog() {
 choose_folder() {
     click "${folder_button[@]}"
     local dialog
-    dialog=$(wait_for_window '^Browse$' 'The folder dialog "Browse"' 20)
+    dialog=$(wait_for_window '^Browse$' 'The folder dialog "Browse"' 60)
     type_into_dialog "$dialog" "$1"
     wait_until_gone '^Browse$' 'The folder dialog "Browse"'
 }
@@ -117,23 +132,35 @@ jpeg_count() {
 }
 
 # The sample viewer window; stdin is a pipe held open by this script, so that it runs until killed.
+# openbox announces itself before it takes every request: a window mapped in that moment may never be
+# managed, so a viewer that does not show up is opened anew.
 fifo="$out/.viewer-input"
 rm -f "$fifo"
 mkfifo "$fifo"
 exec 7<>"$fifo"
-"$fixture" "x=640 y=160 w=400 h=400 moving title=Webcam for demo" <&7 >"$out/.viewer-output" 2>"$out/.viewer-errors" &
-pids+=($!)
-for _ in $(seq 300); do
-    grep -q '^window 0x' "$out/.viewer-output" && break
-    sleep 0.2
+viewer_pid=
+for attempt in 1 2 3; do
+    "$fixture" "x=640 y=160 w=400 h=400 moving title=Webcam for demo" <&7 >"$out/.viewer-output" \
+        2>"$out/.viewer-errors" &
+    viewer_pid=$!
+    pids+=("$viewer_pid")
+    for _ in $(seq 100); do
+        grep -q '^window 0x' "$out/.viewer-output" && break 2
+        sleep 0.2
+    done
+    kill "$viewer_pid" 2>/dev/null || true
+    wait "$viewer_pid" 2>/dev/null || true
 done
 grep -q '^window 0x' "$out/.viewer-output" ||
-    fail_with_screen "the sample viewer window did not open within 60 s: $(cat "$out/.viewer-errors")"
+    fail_with_screen "the sample viewer window did not open: $(cat "$out/.viewer-errors")"
 
-# The program, as an X11 client whatever session the caller is in; it fills its list at start.
-env -u XDG_SESSION_TYPE -u WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb "$skorva" >"$out/.skorva-output" 2>&1 &
+# The program, as an X11 client whatever session the caller is in; it fills its list at start. Its
+# settings (the file dialogs' history) stay in the demonstration's folder, apart from the user's own.
+mkdir -p -m 700 "$out/.config" "$out/.runtime"
+env -u XDG_SESSION_TYPE -u WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb XDG_CONFIG_HOME="$out/.config" \
+    XDG_RUNTIME_DIR="$out/.runtime" "$skorva" >"$out/.skorva-output" 2>&1 &
 pids+=($!)
-window=$(wait_for_window '^Skorva webcam capture$' "The program's window" 30)
+window=$(wait_for_window '^Skorva webcam capture$' "The program's window" 60)
 xdotool windowmove --sync "$window" 40 40 >/dev/null 2>&1 || true
 sleep 0.5
 
@@ -145,7 +172,7 @@ click "${list_first_entry[@]}"
 click "${start_button[@]}"
 recording=
 for _ in $(seq 50); do
-    recording=$(find "$out" -mindepth 1 -maxdepth 1 -type d | head -n 1)
+    recording=$(find "$out" -mindepth 1 -maxdepth 1 -type d ! -name '.*' | head -n 1)
     [ -n "$recording" ] && break
     sleep 0.2
 done
@@ -177,10 +204,10 @@ done
 movie="$out/demo.avi"
 choose_folder "$recording"
 click "${write_avi_button[@]}"
-dialog=$(wait_for_window '^Choose a filename to save AVI to\.\.\.$' 'The save dialog' 20)
+dialog=$(wait_for_window '^Choose a filename to save AVI to\.\.\.$' 'The save dialog' 60)
 type_into_dialog "$dialog" "$movie"
 wait_until_gone '^Choose a filename to save AVI to' 'The save dialog'
-dialog=$(wait_for_window '^Video Compression$' 'The codec dialog' 20)
+dialog=$(wait_for_window '^Video Compression$' 'The codec dialog' 60)
 # "Full Frames (Uncompressed)" is selected when the dialog opens.
 xdotool windowactivate --sync "$dialog" >/dev/null 2>&1 || true
 xdotool key Return
