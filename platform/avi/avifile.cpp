@@ -143,6 +143,7 @@ struct StreamState {
     bool formatSet = false;
     std::int64_t nextPosition = 0;
     std::vector<std::uint8_t> flipped;  // top-down full frames turned bottom-up
+    std::vector<std::uint8_t> padded;   // the frame handed to libswscale, with room to read past its end
 
     ~StreamState() {
         if (encoder && formatSet && file && file->headerWritten) {
@@ -648,18 +649,25 @@ std::int32_t AVIStreamWrite(PAVISTREAM pavi, std::int32_t lStart, std::int32_t l
                 return AVIERR_MEMORY;
             }
         }
-        // Bottom-up rows are read top-down by starting at the last one with a negative stride. The caller's
-        // rows are lent to the frame, not copied.
+        // libswscale's vector code reads up to 16 bytes past the end of a row, and the caller's block ends
+        // with its last row: the rows go into a block with FFmpeg's input padding behind it first.
+        const auto frameBytes = static_cast<std::size_t>(format.frameBytes);
+        if (stream->padded.size() != frameBytes + AV_INPUT_BUFFER_PADDING_SIZE) {
+            stream->padded.assign(frameBytes + AV_INPUT_BUFFER_PADDING_SIZE, 0);
+        }
+        std::memcpy(stream->padded.data(), rows, frameBytes);
+        const std::uint8_t* copy = stream->padded.data();
+        // Bottom-up rows are read top-down by starting at the last one with a negative stride.
         FramePtr source(av_frame_alloc());
         std::unique_ptr<AVBufferRef, BufferUnref> lent(av_buffer_create(
-            const_cast<std::uint8_t*>(rows), static_cast<std::size_t>(format.frameBytes),
-            [](void*, std::uint8_t*) {}, nullptr, AV_BUFFER_FLAG_READONLY));
+            const_cast<std::uint8_t*>(copy), frameBytes, [](void*, std::uint8_t*) {}, nullptr,
+            AV_BUFFER_FLAG_READONLY));
         if (!source || !lent) {
             return AVIERR_MEMORY;
         }
         source->buf[0] = lent.release();
         source->data[0] =
-            const_cast<std::uint8_t*>(format.height > 0 ? rows + format.stride * (height - 1) : rows);
+            const_cast<std::uint8_t*>(format.height > 0 ? copy + format.stride * (height - 1) : copy);
         source->linesize[0] = static_cast<int>(format.height > 0 ? -format.stride : format.stride);
         source->width = format.width;
         source->height = height;

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cstring>
 #include <filesystem>
 
 #include "platform/avi/codecs.h"
@@ -170,6 +174,76 @@ TEST(AviLibrary, OffersFullFramesFirstAndOnlyInstalledEncoders) {
     EXPECT_EQ(findCodec(makeFourcc("DIB ")), findCodec(0));
     EXPECT_EQ(findCodec(makeFourcc("XVID")), findCodec(makeFourcc("FMP4")));
     EXPECT_EQ(findCodec(makeFourcc("ZZZZ")), nullptr);
+}
+
+// Pages whose last one cannot be read: a frame placed right before it faults on any read past its end.
+class GuardedBlock {
+  public:
+    explicit GuardedBlock(std::size_t length) : page_(static_cast<std::size_t>(::sysconf(_SC_PAGESIZE))) {
+        const std::size_t pages = (length + page_ - 1) / page_;
+        size_ = (pages + 1) * page_;
+        void* mapped = ::mmap(nullptr, size_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (mapped == MAP_FAILED) {
+            throw std::bad_alloc();
+        }
+        base_ = static_cast<std::uint8_t*>(mapped);
+        ::mprotect(base_ + pages * page_, page_, PROT_NONE);
+        data_ = base_ + pages * page_ - length;
+    }
+    ~GuardedBlock() { ::munmap(base_, size_); }
+    GuardedBlock(const GuardedBlock&) = delete;
+    GuardedBlock& operator=(const GuardedBlock&) = delete;
+    std::uint8_t* data() const { return data_; }
+
+  private:
+    std::size_t page_;
+    std::size_t size_ = 0;
+    std::uint8_t* base_ = nullptr;
+    std::uint8_t* data_ = nullptr;
+};
+
+TEST(AviLibrary, NoCompressorReadsPastTheEndOfTheFrameItIsHanded) {
+    std::vector<CompressOptions> choices;
+    for (const Codec& codec : availableCodecs()) {
+        CompressOptions options;
+        options.fccHandler = codec.fourcc;
+        choices.push_back(options);
+    }
+    CompressOptions rated;  // Motion JPEG with a data rate goes through libavcodec
+    rated.fccHandler = makeFourcc("MJPG");
+    rated.bytesPerSecond = 100000;
+    if (findCodec(rated.fccHandler) != nullptr) {
+        choices.push_back(rated);
+    }
+    for (const CompressOptions& options : choices) {
+        for (const std::int32_t height : {22, -22}) {
+            SCOPED_TRACE(std::to_string(options.fccHandler) + " height " + std::to_string(height));
+            LibraryUse use;
+            TempFolder folder;
+            const std::string path = folder.file("edge.avi");
+            PAVIFILE file = 0;
+            ASSERT_EQ(AVIFileOpen(&file, path, OF_WRITE | OF_CREATE, nullptr), AVIERR_OK);
+            PAVISTREAM source = 0;
+            const AVISTREAMINFO header = videoHeader(38, 22, 5);
+            ASSERT_EQ(AVIFileCreateStream(file, &source, &header), AVIERR_OK);
+            PAVISTREAM compressed = 0;
+            ASSERT_EQ(AVIMakeCompressedStream(&compressed, source, &options, nullptr), AVIERR_OK);
+            ASSERT_EQ(AVIStreamSetFormat(compressed, 0, bitmapInfo(38, height, 24).data(), 40), AVIERR_OK);
+            const std::size_t frameBytes = 116 * 22;  // 114 bytes a row, padded to 116
+            GuardedBlock block(frameBytes);
+            for (int i = 0; i < 3; ++i) {
+                std::memset(block.data(), 40 * i + 20, frameBytes);
+                ASSERT_EQ(
+                    AVIStreamWrite(compressed, i, 1, block.data(), static_cast<std::int32_t>(frameBytes),
+                                   AVIIF_KEYFRAME, nullptr, nullptr),
+                    AVIERR_OK);
+            }
+            AVIStreamRelease(source);
+            AVIStreamRelease(compressed);
+            AVIFileRelease(file);
+            EXPECT_EQ(decodeMovie(path, false).containerFrames, 3);
+        }
+    }
 }
 
 }  // namespace
