@@ -81,23 +81,46 @@ cleanup() {
     [ -n "$pid" ] && kill "$pid" 2>/dev/null || true
 }
 trap cleanup EXIT
+# The program's settings and runtime files stay in the scratch root.
+mkdir -p -m 700 "$root/.config" "$root/.runtime"
 
 # visible_windows TITLE_REGEX: how many visible windows have that title.
 visible_windows() {
     { xdotool search --onlyvisible --name "$1" 2>/dev/null || true; } | wc -l
 }
 
+# start_program [NAME=VALUE...]: starts the unpacked program with that environment and waits for its
+# window (pid and window are set). openbox may miss a window mapped just as it starts: then once more.
+start_program() {
+    for _ in 1 2 3; do
+        env "$@" QT_QPA_PLATFORM=xcb XDG_CONFIG_HOME="$root/.config" XDG_RUNTIME_DIR="$root/.runtime" \
+            "$program" &
+        pid=$!
+        window=$(timeout 20 xdotool search --sync --onlyvisible --name '^Skorva webcam capture$' | head -n 1) ||
+            true
+        [ -n "$window" ] && return 0
+        kill "$pid" 2>/dev/null || true
+        wait "$pid" 2>/dev/null || true
+        pid=
+    done
+    fail "the window of the unpacked program did not appear"
+}
+
 # An X11 session: the window opens, and no message box with it.
-env -u WAYLAND_DISPLAY XDG_SESSION_TYPE=x11 QT_QPA_PLATFORM=xcb "$program" &
-pid=$!
-window=$(timeout 30 xdotool search --sync --onlyvisible --name '^Skorva webcam capture$' | head -n 1) || true
-[ -n "$window" ] || fail "the window of the unpacked program did not appear"
+start_program -u WAYLAND_DISPLAY XDG_SESSION_TYPE=x11
 sleep 1
 [ "$(visible_windows '^Skorva webcam capture$')" -eq 1 ] || fail "an X11 session got a message box at start"
 # Closed as a user closes it: the window manager's close (Alt+F4 in openbox); the program then ends.
-xdotool windowactivate --sync "$window" key alt+F4
+ended=
+for _ in 1 2 3; do
+    xdotool windowactivate --sync "$window" key alt+F4 2>/dev/null || true
+    if timeout 10 tail --pid="$pid" -f /dev/null; then
+        ended=yes
+        break
+    fi
+done
+[ -n "$ended" ] || fail "the program did not end when its window was closed"
 status=0
-timeout 20 tail --pid="$pid" -f /dev/null || fail "the program did not end when its window was closed"
 wait "$pid" || status=$?
 pid=
 [ "$status" -eq 0 ] || fail "the program ended with status $status after its window was closed"
@@ -105,8 +128,7 @@ echo "the unpacked program opened its window and ended when it was closed"
 
 # A Wayland session (here with XWayland's stand-in, the Xvfb): the program runs and shows the notice
 # beside its window.
-env XDG_SESSION_TYPE=wayland QT_QPA_PLATFORM=xcb "$program" &
-pid=$!
+start_program XDG_SESSION_TYPE=wayland
 for _ in $(seq 150); do
     [ "$(visible_windows '^Skorva webcam capture$')" -ge 2 ] && break
     sleep 0.2
