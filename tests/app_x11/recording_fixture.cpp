@@ -129,6 +129,19 @@ void RecordingTest::TearDown() {
     }
 }
 
+bool RecordingTest::listed(const std::vector<WindowHandle>& windows) const {
+    return eventually([&] {
+        std::vector<WindowHandle> all;
+        desktop->enumWindows([&](WindowHandle window) {
+            all.push_back(window);
+            return true;
+        });
+        return std::all_of(windows.begin(), windows.end(), [&](WindowHandle window) {
+            return std::find(all.begin(), all.end(), window) != all.end();
+        });
+    });
+}
+
 void RecordingTest::load() {
     form = std::make_unique<Form1>();
     form->txtPath->setText(QString::fromStdString(output.string()));

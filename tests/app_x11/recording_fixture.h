@@ -50,6 +50,8 @@ class RecordingTest : public ::testing::Test {
     void SetUp() override;
     void TearDown() override;
 
+    // Waits until the window manager lists each window (it may still be managing a new one).
+    bool listed(const std::vector<WindowHandle>& windows) const;
     // Makes the main window (its Form_Load lists the viewer windows as they are now).
     void load();
     // Selects the entry with this text and starts a recording; the test drives the ticks itself.

@@ -24,6 +24,7 @@ constexpr const char* kBob = "x=100 y=100 w=368 h=385 title=Webcam for bob";
 TEST_F(RecordingTest, RecordsTheListedViewerIntoNumberedFramesOfItsVideoArea) {
     FixtureProcess fixture({kBob, "x=600 y=100 w=200 h=150 title=Chat with bob"});
     ASSERT_EQ(fixture.windows().size(), 2u);
+    ASSERT_TRUE(listed(fixture.windows()));
     const WindowHandle bob = fixture.windows()[0];
     load();
     form->Command1_Click();
@@ -75,6 +76,7 @@ TEST_F(RecordingTest, MinimisedViewerIsRestoredByTheTickAndRecorded) {
     FixtureProcess fixture({"x=600 y=100 w=368 h=385 iconic title=Webcam for eve"});
     ASSERT_EQ(fixture.windows().size(), 1u);
     const WindowHandle eve = fixture.windows()[0];
+    ASSERT_TRUE(listed(fixture.windows()));
     ASSERT_TRUE(eventually([&] { return desktop->isIconic(eve); }));
     load();
     startRecording("Webcam for eve");
@@ -95,6 +97,7 @@ TEST_F(RecordingTest, MinimisedViewerIsRestoredByTheTickAndRecorded) {
 TEST_F(RecordingTest, ClosedViewerStopsTheNextTickWithAMessage) {
     FixtureProcess fixture({kBob});
     ASSERT_EQ(fixture.windows().size(), 1u);
+    ASSERT_TRUE(listed(fixture.windows()));
     load();
     startRecording("Webcam for bob");
     form->Timer1->setEnabled(true);

@@ -61,6 +61,7 @@ TEST_F(RecordingTest, ThousandTicksKeepMemoryXResourcesAndDescriptorsWhereTheyWe
     // A moving picture, so that every frame differs as a webcam's would.
     FixtureProcess fixture({"x=100 y=100 w=368 h=385 moving title=Webcam for soak"});
     ASSERT_EQ(fixture.windows().size(), 1u);
+    ASSERT_TRUE(listed(fixture.windows()));
     load();
     form->show();
     startRecording("Webcam for soak");
