@@ -45,8 +45,9 @@ for size in 320x240 640x480 1920x1080; do
   grep -q "^$size " "$work/rects" || { echo "no viewer window with a $size video area" >&2; exit 1; }
 done
 
-# Ours, with the main window beside the viewers, and the tick's parts one by one. Three repetitions; the
-# tables take the fastest, the one least disturbed by other work on a shared machine.
+# Ours, with the main window beside the viewers, and the tick's parts one by one. Each run reports its
+# median frame; of three runs the tables take the fastest, the one least disturbed by other work on a
+# shared machine.
 SKORVA_BENCH_FORM_AT=2400,1100 "$bench" --benchmark_filter="${SKORVA_BENCH_FILTER:-.}" \
   --benchmark_repetitions=3 --benchmark_out="$work/ours.json" --benchmark_out_format=json >&2
 
@@ -76,7 +77,7 @@ import json, sys
 runs = json.load(open(sys.argv[1]))["benchmarks"]
 def best(name, size):
     width, height = size.split("x")
-    times = [(b["real_time"], b["cpu_time"], b.get("bytes", 0)) for b in runs
+    times = [(b["wall_median_ms"], b["cpu_median_ms"], b.get("bytes", 0)) for b in runs
              if b.get("run_type") == "iteration" and b["name"].startswith(f"{name}/{width}/{height}/")]
     return min(times) if times else (float("nan"),) * 3
 
@@ -85,7 +86,8 @@ for line in open(sys.argv[2]):
     size, cpu, size_bytes = line.split()
     ffmpeg[size] = (float(cpu), int(size_bytes))
 
-print("milliseconds per frame; CPU = the process's own (the X server's copy is not in it)")
+print("milliseconds per frame (median frame, fastest of three runs); CPU = the process's own, the X server's")
+print("copy of the pixels is not in it")
 print(f"{'grab':>10} {'tick wall':>10} {'tick CPU':>9} {'bare wall':>10} {'bare CPU':>9} {'ffmpeg CPU':>11}"
       f" {'tick/bare wall':>15} {'tick/ffmpeg CPU':>16} {'tick KiB':>9} {'ffmpeg KiB':>11}")
 for size in ("320x240", "640x480", "1920x1080"):
