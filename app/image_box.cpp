@@ -22,8 +22,10 @@ void ImageBox::paintEvent(QPaintEvent* event) {
     if (picture_.isEmpty()) {
         return;
     }
+    // Stretched by picking the nearest pixel, as a stretched image control always drew: the preview is
+    // a thumbnail repainted every tick, and filtering a whole frame down to it would cost more than
+    // anything else the tick does besides the JPEG encoding.
     QPainter painter(this);
-    painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.drawImage(contentsRect(), toQImage(picture_));
 }
 

@@ -14,6 +14,23 @@ namespace skorva {
 // opaque RGB32 without another pass.
 enum class PixelFormat : std::uint8_t { Bgrx32 };
 
+// Pixel memory that is not cleared when it is made, for a picture whose every byte is written at once
+// (a screen grab): clearing a frame first would cost a pass over it for nothing.
+class PixelBuffer {
+  public:
+    PixelBuffer() = default;
+    // Throws std::bad_alloc when the memory cannot be had.
+    static PixelBuffer uninitialised(std::size_t size);
+
+    std::uint8_t* data() { return bytes_.get(); }
+    std::size_t size() const { return size_; }
+
+  private:
+    friend class Picture;
+    std::unique_ptr<std::uint8_t[]> bytes_;
+    std::size_t size_ = 0;
+};
+
 class Picture {
   public:
     // No picture at all ("no object").
@@ -22,6 +39,9 @@ class Picture {
     // Takes ownership of rows stored top-down, `stride` bytes apart. An empty picture (0 x 0) is valid.
     static Picture fromPixels(std::int32_t width, std::int32_t height, std::int32_t stride,
                               PixelFormat format, std::vector<std::uint8_t> bytes);
+    // The same for memory that the caller has filled completely.
+    static Picture fromBuffer(std::int32_t width, std::int32_t height, std::int32_t stride,
+                              PixelFormat format, PixelBuffer bytes);
     // A picture of the given size with every pixel black (and opaque).
     static Picture black(std::int32_t width, std::int32_t height);
 
@@ -31,11 +51,11 @@ class Picture {
     std::int32_t height() const { return data_ ? data_->height : 0; }
     std::int32_t stride() const { return data_ ? data_->stride : 0; }
     PixelFormat format() const { return data_ ? data_->format : PixelFormat::Bgrx32; }
-    const std::uint8_t* bits() const { return data_ ? data_->bytes.data() : nullptr; }
+    const std::uint8_t* bits() const { return data_ ? data_->begin : nullptr; }
     const std::uint8_t* row(std::int32_t y) const {
         return bits() + static_cast<std::ptrdiff_t>(y) * stride();
     }
-    std::size_t byteCount() const { return data_ ? data_->bytes.size() : 0; }
+    std::size_t byteCount() const { return data_ ? data_->size : 0; }
 
     // A shared reference that keeps the pixels alive, for views such as a zero-copy QImage.
     std::shared_ptr<const void> keepAlive() const { return data_; }
@@ -49,8 +69,14 @@ class Picture {
         std::int32_t height = 0;
         std::int32_t stride = 0;
         PixelFormat format = PixelFormat::Bgrx32;
-        std::vector<std::uint8_t> bytes;
+        // The pixels live in one of the two.
+        std::vector<std::uint8_t> vector;
+        PixelBuffer buffer;
+        const std::uint8_t* begin = nullptr;
+        std::size_t size = 0;
     };
+    static void checkSize(std::int32_t width, std::int32_t height, std::int32_t stride, PixelFormat format,
+                          std::size_t bytes);
     std::shared_ptr<const Data> data_;
 };
 

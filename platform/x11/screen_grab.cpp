@@ -109,9 +109,10 @@ Picture ScreenGrabber::grab(std::int32_t left, std::int32_t top, std::int32_t wi
         throw tooLarge();
     }
     const auto stride = static_cast<std::size_t>(stride64);
-    std::vector<std::uint8_t> pixels;
+    // Not cleared: every byte is written below, by the fetch or as black.
+    PixelBuffer pixels;
     try {
-        pixels.resize(static_cast<std::size_t>(bytes64));
+        pixels = PixelBuffer::uninitialised(static_cast<std::size_t>(bytes64));
     } catch (const std::bad_alloc&) {
         throw tooLarge();
     }
@@ -142,12 +143,12 @@ Picture ScreenGrabber::grab(std::int32_t left, std::int32_t top, std::int32_t wi
         }
     } else {
         fillBlack(pixels.data(), pixels.size() / 4);
-        return Picture::fromPixels(width, height, static_cast<std::int32_t>(stride), PixelFormat::Bgrx32,
+        return Picture::fromBuffer(width, height, static_cast<std::int32_t>(stride), PixelFormat::Bgrx32,
                                    std::move(pixels));
     }
     fillBlack(pixels.data(), firstRow * stride / 4);
     fillBlack(pixels.data() + lastRow * stride, (static_cast<std::size_t>(height) - lastRow) * stride / 4);
-    return Picture::fromPixels(width, height, static_cast<std::int32_t>(stride), PixelFormat::Bgrx32,
+    return Picture::fromBuffer(width, height, static_cast<std::int32_t>(stride), PixelFormat::Bgrx32,
                                std::move(pixels));
 }
 

@@ -6,6 +6,7 @@
 #include <array>
 #include <chrono>
 #include <functional>
+#include <optional>
 
 namespace skorva::x11 {
 
@@ -79,13 +80,16 @@ bool isViewable(const Connection& connection, xcb_window_t window) {
     return attributes && attributes->map_state == XCB_MAP_STATE_VIEWABLE;
 }
 
-bool hasNetState(const Connection& connection, xcb_window_t window, xcb_atom_t state) {
-    const auto value = connection.property(window, connection.atoms().netWmState, XCB_ATOM_ATOM);
-    if (!value) {
+bool hasState(const std::optional<Property>& netWmState, xcb_atom_t state) {
+    if (!netWmState) {
         return false;
     }
-    const auto items = value->items32();
+    const auto items = netWmState->items32();
     return std::find(items.begin(), items.end(), state) != items.end();
+}
+
+bool hasNetState(const Connection& connection, xcb_window_t window, xcb_atom_t state) {
+    return hasState(connection.property(window, connection.atoms().netWmState, XCB_ATOM_ATOM), state);
 }
 
 void sendToRoot(const Connection& connection, xcb_window_t window, xcb_atom_t type,
@@ -105,13 +109,18 @@ void sendToRoot(const Connection& connection, xcb_window_t window, xcb_atom_t ty
 
 bool isIconic(const Connection& connection, xcb_window_t window) {
     const Atoms& atoms = connection.atoms();
-    if (const auto state = connection.property(window, atoms.wmState, atoms.wmState)) {
+    // Both asked at once: the tick asks every second, and one round trip is half the wait.
+    const PropertyRequest wmState = connection.requestProperty(window, atoms.wmState, atoms.wmState);
+    const PropertyRequest netState = connection.requestProperty(window, atoms.netWmState, XCB_ATOM_ATOM);
+    const auto state = connection.propertyReply(wmState);
+    const auto net = connection.propertyReply(netState);
+    if (state) {
         const auto items = state->items32();
         if (!items.empty() && items.front() == kWmStateIconic) {
             return true;
         }
     }
-    return hasNetState(connection, window, atoms.netWmStateHidden);
+    return hasState(net, atoms.netWmStateHidden);
 }
 
 bool restoreWindow(const Connection& connection, xcb_window_t window) {
@@ -156,18 +165,30 @@ bool restoreWindow(const Connection& connection, xcb_window_t window) {
 }
 
 bool keepOnTop(const Connection& connection, xcb_window_t window) {
-    if (!connection.exists(window)) {
+    if (window == XCB_WINDOW_NONE) {
         return false;
     }
     const xcb_atom_t above = connection.atoms().netWmStateAbove;
-    if (!connection.windowManagerRunning()) {
+    // What decides the case, asked at once: the tick asks every second, mostly of a window that is
+    // above already.
+    const auto existsCookie = connection.requestExists(window);
+    const WindowManagerCheck managerCheck = connection.requestWindowManagerCheck();
+    const PropertyRequest stateRequest =
+        connection.requestProperty(window, connection.atoms().netWmState, XCB_ATOM_ATOM);
+    const bool exists = connection.existsReply(existsCookie);
+    const bool managed = connection.windowManagerReply(managerCheck);
+    const auto state = connection.propertyReply(stateRequest);
+    if (!exists) {
+        return false;
+    }
+    if (!managed) {
         const std::uint32_t mode = XCB_STACK_MODE_ABOVE;
         ErrorPtr error(xcb_request_check(
             connection.get(),
             xcb_configure_window_checked(connection.get(), window, XCB_CONFIG_WINDOW_STACK_MODE, &mode)));
         return !error;
     }
-    if (hasNetState(connection, window, above)) {
+    if (hasState(state, above)) {
         return true;
     }
     EventWatch watch(connection, window, XCB_EVENT_MASK_PROPERTY_CHANGE);
@@ -191,8 +212,11 @@ bool outerRect(const Connection& connection, xcb_window_t window, Rect& rect) {
         return false;
     }
     xcb_connection_t* c = connection.get();
+    // All three at once: one round trip.
     const auto geometryCookie = xcb_get_geometry(c, window);
     const auto originCookie = xcb_translate_coordinates(c, window, connection.root(), 0, 0);
+    const PropertyRequest frameRequest =
+        connection.requestProperty(window, connection.atoms().netFrameExtents, XCB_ATOM_CARDINAL);
     xcb_generic_error_t* rawError = nullptr;
     Reply<xcb_get_geometry_reply_t> geometry(xcb_get_geometry_reply(c, geometryCookie, &rawError));
     ErrorPtr geometryError(rawError);
@@ -200,13 +224,13 @@ bool outerRect(const Connection& connection, xcb_window_t window, Rect& rect) {
     Reply<xcb_translate_coordinates_reply_t> origin(
         xcb_translate_coordinates_reply(c, originCookie, &rawError));
     ErrorPtr originError(rawError);
+    const auto frame = connection.propertyReply(frameRequest);
     if (!geometry || geometryError || !origin || originError) {
         return false;
     }
     // left, right, top, bottom: what the manager's frame adds around the client.
     std::int32_t extents[4] = {0, 0, 0, 0};
-    if (const auto frame =
-            connection.property(window, connection.atoms().netFrameExtents, XCB_ATOM_CARDINAL)) {
+    if (frame) {
         const auto items = frame->items32();
         for (std::size_t i = 0; i < 4 && i < items.size(); ++i) {
             extents[i] = static_cast<std::int32_t>(std::min<std::uint32_t>(items[i], 0x7FFF));

@@ -68,19 +68,33 @@ void Connection::internAtoms() {
 }
 
 std::optional<Property> Connection::property(xcb_window_t window, xcb_atom_t name, xcb_atom_t type) const {
+    return propertyReply(requestProperty(window, name, type));
+}
+
+PropertyRequest Connection::requestProperty(xcb_window_t window, xcb_atom_t name, xcb_atom_t type) const {
+    PropertyRequest request;
     if (window == XCB_WINDOW_NONE || name == XCB_ATOM_NONE) {
-        return std::nullopt;
+        return request;
     }
     // 4 MiB is far beyond any title or list a client sets.
     constexpr std::uint32_t kMaxLength32 = 1u << 20;
+    request.cookie = xcb_get_property(get(), 0, window, name, type, 0, kMaxLength32);
+    request.type = type;
+    request.sent = true;
+    return request;
+}
+
+std::optional<Property> Connection::propertyReply(const PropertyRequest& request) const {
+    if (!request.sent) {
+        return std::nullopt;
+    }
     xcb_generic_error_t* rawError = nullptr;
-    Reply<xcb_get_property_reply_t> reply(xcb_get_property_reply(
-        get(), xcb_get_property(get(), 0, window, name, type, 0, kMaxLength32), &rawError));
+    Reply<xcb_get_property_reply_t> reply(xcb_get_property_reply(get(), request.cookie, &rawError));
     ErrorPtr error(rawError);
     if (!reply || error || reply->type == XCB_ATOM_NONE) {
         return std::nullopt;
     }
-    if (type != XCB_GET_PROPERTY_TYPE_ANY && reply->type != type) {
+    if (request.type != XCB_GET_PROPERTY_TYPE_ANY && reply->type != request.type) {
         return std::nullopt;
     }
     Property result;
@@ -98,22 +112,45 @@ bool Connection::exists(xcb_window_t window) const {
     if (window == XCB_WINDOW_NONE) {
         return false;
     }
+    return existsReply(requestExists(window));
+}
+
+xcb_get_geometry_cookie_t Connection::requestExists(xcb_window_t window) const {
+    return xcb_get_geometry(get(), window);
+}
+
+bool Connection::existsReply(xcb_get_geometry_cookie_t cookie) const {
     xcb_generic_error_t* rawError = nullptr;
-    Reply<xcb_get_geometry_reply_t> reply(
-        xcb_get_geometry_reply(get(), xcb_get_geometry(get(), window), &rawError));
+    Reply<xcb_get_geometry_reply_t> reply(xcb_get_geometry_reply(get(), cookie, &rawError));
     ErrorPtr error(rawError);
     return reply && !error;
 }
 
 bool Connection::windowManagerRunning() const {
-    const auto onRoot = property(root(), atoms_.netSupportingWmCheck, XCB_ATOM_WINDOW);
+    return windowManagerReply(requestWindowManagerCheck());
+}
+
+WindowManagerCheck Connection::requestWindowManagerCheck() const {
+    WindowManagerCheck check;
+    check.onRoot = requestProperty(root(), atoms_.netSupportingWmCheck, XCB_ATOM_WINDOW);
+    check.lastCheckWindow = lastCheckWindow_;
+    check.onLastCheckWindow = requestProperty(lastCheckWindow_, atoms_.netSupportingWmCheck, XCB_ATOM_WINDOW);
+    return check;
+}
+
+bool Connection::windowManagerReply(const WindowManagerCheck& check) const {
+    const auto onRoot = propertyReply(check.onRoot);
+    auto onGuess = propertyReply(check.onLastCheckWindow);
     if (!onRoot || onRoot->items32().empty()) {
         return false;
     }
     // A manager that has gone leaves the root's property behind; its check window is gone with it.
-    const xcb_window_t check = onRoot->items32().front();
-    const auto onCheck = property(check, atoms_.netSupportingWmCheck, XCB_ATOM_WINDOW);
-    return onCheck && !onCheck->items32().empty() && onCheck->items32().front() == check;
+    const xcb_window_t window = onRoot->items32().front();
+    lastCheckWindow_ = window;
+    const auto onCheck = window == check.lastCheckWindow
+                             ? std::move(onGuess)
+                             : property(window, atoms_.netSupportingWmCheck, XCB_ATOM_WINDOW);
+    return onCheck && !onCheck->items32().empty() && onCheck->items32().front() == window;
 }
 
 void Connection::roundTrip() const {

@@ -36,6 +36,22 @@ struct Property {
     std::vector<std::uint32_t> items32() const;
 };
 
+// A property request on its way: sent, its reply not yet read. Several requests sent before their
+// replies are read share one round trip.
+struct PropertyRequest {
+    xcb_get_property_cookie_t cookie{};
+    xcb_atom_t type = XCB_ATOM_NONE;
+    bool sent = false;
+};
+
+// The requests that tell whether a window manager runs: the root's check window, and the check window
+// we saw last time asked at once on the guess that it is still the same.
+struct WindowManagerCheck {
+    PropertyRequest onRoot;
+    PropertyRequest onLastCheckWindow;
+    xcb_window_t lastCheckWindow = XCB_WINDOW_NONE;
+};
+
 class Connection {
   public:
     // Connects to `display` (nullptr: $DISPLAY); nullopt when no server can be reached.
@@ -52,10 +68,18 @@ class Connection {
     // every type.
     std::optional<Property> property(xcb_window_t window, xcb_atom_t name,
                                      xcb_atom_t type = XCB_GET_PROPERTY_TYPE_ANY) const;
+    // The same in two halves; every request sent must have its reply read.
+    PropertyRequest requestProperty(xcb_window_t window, xcb_atom_t name,
+                                    xcb_atom_t type = XCB_GET_PROPERTY_TYPE_ANY) const;
+    std::optional<Property> propertyReply(const PropertyRequest& request) const;
     // True when the handle names a window (or another drawable) that still exists.
     bool exists(xcb_window_t window) const;
+    xcb_get_geometry_cookie_t requestExists(xcb_window_t window) const;
+    bool existsReply(xcb_get_geometry_cookie_t cookie) const;
     // True when an EWMH window manager is running: the root names a check window that names itself.
     bool windowManagerRunning() const;
+    WindowManagerCheck requestWindowManagerCheck() const;
+    bool windowManagerReply(const WindowManagerCheck& check) const;
     // Waits until the server has handled everything sent so far; a request sent just before is then
     // certain to have arrived.
     void roundTrip() const;
@@ -68,6 +92,8 @@ class Connection {
     ConnectionPtr connection_;
     xcb_screen_t* screen_ = nullptr;
     Atoms atoms_;
+    // Only a guess that saves a round trip; the answer never rests on it alone.
+    mutable xcb_window_t lastCheckWindow_ = XCB_WINDOW_NONE;
 };
 
 }  // namespace skorva::x11
