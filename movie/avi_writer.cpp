@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <deque>
 #include <exception>
 #include <future>
 #include <vector>
@@ -40,19 +41,22 @@ PreparedFrame prepareFrame(const std::string& path, std::vector<std::uint8_t> bu
     return frame;
 }
 
-// Decodes the next frame and lays out its bitmap file on another core while the current one is shown,
-// saved, read back and written. The names are a snapshot of the folder taken with the list; a frame whose
-// name the list does not confirm is prepared on the spot instead. Two frames at most are held, and their
-// buffers are handed back and forth, whatever the number of frames.
+// Decodes the next frames and lays out their bitmap files on the other cores while the current one is
+// shown, saved, read back and written. Decoding is the larger part of a frame's work, so two frames are
+// under way at once. The names are a snapshot of the folder taken with the list; a frame whose name the
+// list does not confirm is prepared on the spot instead. Three frames at most are held, and their buffers
+// are handed round, whatever the number of frames.
 class FrameDecoder {
   public:
+    static constexpr std::size_t kAhead = 2;
+
     FrameDecoder(std::string folder, std::vector<std::string> names)
         : folder_(std::move(folder)), names_(std::move(names)) {}
     FrameDecoder(const FrameDecoder&) = delete;
     FrameDecoder& operator=(const FrameDecoder&) = delete;
     ~FrameDecoder() {
-        if (pending_.valid()) {
-            pending_.wait();
+        for (Pending& each : pending_) {
+            each.frame.wait();
         }
     }
 
@@ -62,47 +66,67 @@ class FrameDecoder {
             return last_;
         }
         PreparedFrame frame;
-        if (pending_.valid() && pendingIndex_ == index && pendingPath_ == framePath) {
-            frame = pending_.get();
+        if (!pending_.empty() && pending_.front().index == index && pending_.front().path == framePath) {
+            frame = pending_.front().frame.get();
+            pending_.pop_front();
         } else {
-            if (pending_.valid()) {
-                spare_ = pending_.get().bitmap;
+            // Off the expected road: what was decoded ahead is of no use.
+            for (Pending& each : pending_) {
+                spares_.push_back(each.frame.get().bitmap);
             }
-            frame = prepareFrame(framePath, std::move(spare_));
+            pending_.clear();
+            frame = prepareFrame(framePath, takeSpare());
         }
-        spare_ = std::move(last_.bitmap);
+        spares_.push_back(std::move(last_.bitmap));
         last_ = std::move(frame);
         lastIndex_ = index;
         lastPath_ = framePath;
-        start(index + 1);
+        const std::int32_t next = pending_.empty() ? index + 1 : pending_.back().index + 1;
+        for (std::int32_t ahead = next; pending_.size() < kAhead; ++ahead) {
+            if (!start(ahead)) {
+                break;
+            }
+        }
         return last_;
     }
 
     std::string pathOf(const std::string& name) const { return folder_ + "/" + name; }
 
   private:
-    void start(std::int32_t index) {
-        if (index < 0 || static_cast<std::size_t>(index) >= names_.size()) {
-            return;
+    struct Pending {
+        std::int32_t index;
+        std::string path;
+        std::future<PreparedFrame> frame;
+    };
+
+    std::vector<std::uint8_t> takeSpare() {
+        if (spares_.empty()) {
+            return {};
         }
-        pendingIndex_ = index;
-        pendingPath_ = pathOf(names_[static_cast<std::size_t>(index)]);
-        pending_ =
-            std::async(std::launch::async, [path = pendingPath_, buffer = std::move(spare_)]() mutable {
-                return prepareFrame(path, std::move(buffer));
-            });
-        spare_ = {};
+        std::vector<std::uint8_t> spare = std::move(spares_.back());
+        spares_.pop_back();
+        return spare;
+    }
+
+    bool start(std::int32_t index) {
+        if (index < 0 || static_cast<std::size_t>(index) >= names_.size()) {
+            return false;
+        }
+        std::string path = pathOf(names_[static_cast<std::size_t>(index)]);
+        auto frame = std::async(std::launch::async, [path, buffer = takeSpare()]() mutable {
+            return prepareFrame(path, std::move(buffer));
+        });
+        pending_.push_back(Pending{index, std::move(path), std::move(frame)});
+        return true;
     }
 
     std::string folder_;
     std::vector<std::string> names_;
-    std::future<PreparedFrame> pending_;
-    std::int32_t pendingIndex_ = -1;
-    std::string pendingPath_;
+    std::deque<Pending> pending_;
+    std::vector<std::vector<std::uint8_t>> spares_;
     std::int32_t lastIndex_ = -1;
     std::string lastPath_;
     PreparedFrame last_;
-    std::vector<std::uint8_t> spare_;
 };
 
 // A frame of another size than the first is resampled to the stream's size, so every sample fits.
