@@ -107,20 +107,27 @@ void sendToRoot(const Connection& connection, xcb_window_t window, xcb_atom_t ty
 
 }  // namespace
 
-bool isIconic(const Connection& connection, xcb_window_t window) {
+IconicRequest requestIconic(const Connection& connection, xcb_window_t window) {
     const Atoms& atoms = connection.atoms();
     // Both asked at once: the tick asks every second, and one round trip is half the wait.
-    const PropertyRequest wmState = connection.requestProperty(window, atoms.wmState, atoms.wmState);
-    const PropertyRequest netState = connection.requestProperty(window, atoms.netWmState, XCB_ATOM_ATOM);
-    const auto state = connection.propertyReply(wmState);
-    const auto net = connection.propertyReply(netState);
+    return {connection.requestProperty(window, atoms.wmState, atoms.wmState),
+            connection.requestProperty(window, atoms.netWmState, XCB_ATOM_ATOM)};
+}
+
+bool iconicReply(const Connection& connection, const IconicRequest& request) {
+    const auto state = connection.propertyReply(request.wmState);
+    const auto net = connection.propertyReply(request.netWmState);
     if (state) {
         const auto items = state->items32();
         if (!items.empty() && items.front() == kWmStateIconic) {
             return true;
         }
     }
-    return hasState(net, atoms.netWmStateHidden);
+    return hasState(net, connection.atoms().netWmStateHidden);
+}
+
+bool isIconic(const Connection& connection, xcb_window_t window) {
+    return iconicReply(connection, requestIconic(connection, window));
 }
 
 bool restoreWindow(const Connection& connection, xcb_window_t window) {
@@ -164,24 +171,40 @@ bool restoreWindow(const Connection& connection, xcb_window_t window) {
     return isViewable(connection, window) && !isIconic(connection, window);
 }
 
-bool keepOnTop(const Connection& connection, xcb_window_t window) {
+KeepOnTopRequest requestKeepOnTop(const Connection& connection, xcb_window_t window) {
+    KeepOnTopRequest request;
+    request.window = window;
     if (window == XCB_WINDOW_NONE) {
-        return false;
+        return request;
     }
-    const xcb_atom_t above = connection.atoms().netWmStateAbove;
     // What decides the case, asked at once: the tick asks every second, mostly of a window that is
     // above already.
-    const auto existsCookie = connection.requestExists(window);
-    const WindowManagerCheck managerCheck = connection.requestWindowManagerCheck();
-    const PropertyRequest stateRequest =
-        connection.requestProperty(window, connection.atoms().netWmState, XCB_ATOM_ATOM);
-    const bool exists = connection.existsReply(existsCookie);
-    const bool managed = connection.windowManagerReply(managerCheck);
-    const auto state = connection.propertyReply(stateRequest);
+    request.exists = connection.requestExists(window);
+    request.manager = connection.requestWindowManagerCheck();
+    request.state = connection.requestProperty(window, connection.atoms().netWmState, XCB_ATOM_ATOM);
+    request.sent = true;
+    return request;
+}
+
+bool keepOnTopReply(const Connection& connection, const KeepOnTopRequest& request, bool* changed) {
+    if (changed != nullptr) {
+        *changed = false;
+    }
+    if (!request.sent) {
+        return false;
+    }
+    const xcb_window_t window = request.window;
+    const xcb_atom_t above = connection.atoms().netWmStateAbove;
+    const bool exists = connection.existsReply(request.exists);
+    const bool managed = connection.windowManagerReply(request.manager);
+    const auto state = connection.propertyReply(request.state);
     if (!exists) {
         return false;
     }
     if (!managed) {
+        if (changed != nullptr) {
+            *changed = true;
+        }
         const std::uint32_t mode = XCB_STACK_MODE_ABOVE;
         ErrorPtr error(xcb_request_check(
             connection.get(),
@@ -190,6 +213,9 @@ bool keepOnTop(const Connection& connection, xcb_window_t window) {
     }
     if (hasState(state, above)) {
         return true;
+    }
+    if (changed != nullptr) {
+        *changed = true;
     }
     EventWatch watch(connection, window, XCB_EVENT_MASK_PROPERTY_CHANGE);
     sendToRoot(connection, window, connection.atoms().netWmState,
@@ -207,24 +233,37 @@ bool keepOnTop(const Connection& connection, xcb_window_t window) {
            });
 }
 
-bool outerRect(const Connection& connection, xcb_window_t window, Rect& rect) {
+bool keepOnTop(const Connection& connection, xcb_window_t window) {
+    return keepOnTopReply(connection, requestKeepOnTop(connection, window), nullptr);
+}
+
+OuterRectRequest requestOuterRect(const Connection& connection, xcb_window_t window) {
+    OuterRectRequest request;
     if (window == XCB_WINDOW_NONE) {
-        return false;
+        return request;
     }
     xcb_connection_t* c = connection.get();
     // All three at once: one round trip.
-    const auto geometryCookie = xcb_get_geometry(c, window);
-    const auto originCookie = xcb_translate_coordinates(c, window, connection.root(), 0, 0);
-    const PropertyRequest frameRequest =
-        connection.requestProperty(window, connection.atoms().netFrameExtents, XCB_ATOM_CARDINAL);
+    request.geometry = xcb_get_geometry(c, window);
+    request.origin = xcb_translate_coordinates(c, window, connection.root(), 0, 0);
+    request.frame = connection.requestProperty(window, connection.atoms().netFrameExtents, XCB_ATOM_CARDINAL);
+    request.sent = true;
+    return request;
+}
+
+bool outerRectReply(const Connection& connection, const OuterRectRequest& request, Rect& rect) {
+    if (!request.sent) {
+        return false;
+    }
+    xcb_connection_t* c = connection.get();
     xcb_generic_error_t* rawError = nullptr;
-    Reply<xcb_get_geometry_reply_t> geometry(xcb_get_geometry_reply(c, geometryCookie, &rawError));
+    Reply<xcb_get_geometry_reply_t> geometry(xcb_get_geometry_reply(c, request.geometry, &rawError));
     ErrorPtr geometryError(rawError);
     rawError = nullptr;
     Reply<xcb_translate_coordinates_reply_t> origin(
-        xcb_translate_coordinates_reply(c, originCookie, &rawError));
+        xcb_translate_coordinates_reply(c, request.origin, &rawError));
     ErrorPtr originError(rawError);
-    const auto frame = connection.propertyReply(frameRequest);
+    const auto frame = connection.propertyReply(request.frame);
     if (!geometry || geometryError || !origin || originError) {
         return false;
     }
@@ -243,6 +282,34 @@ bool outerRect(const Connection& connection, xcb_window_t window, Rect& rect) {
     rect.right = origin->dst_x + geometry->width + border + extents[1];
     rect.bottom = origin->dst_y + geometry->height + border + extents[3];
     return true;
+}
+
+bool outerRect(const Connection& connection, xcb_window_t window, Rect& rect) {
+    return outerRectReply(connection, requestOuterRect(connection, window), rect);
+}
+
+void discard(const Connection& connection, const IconicRequest& request) {
+    connection.discard(request.wmState);
+    connection.discard(request.netWmState);
+}
+
+void discard(const Connection& connection, const KeepOnTopRequest& request) {
+    if (!request.sent) {
+        return;
+    }
+    xcb_discard_reply(connection.get(), request.exists.sequence);
+    connection.discard(request.manager.onRoot);
+    connection.discard(request.manager.onLastCheckWindow);
+    connection.discard(request.state);
+}
+
+void discard(const Connection& connection, const OuterRectRequest& request) {
+    if (!request.sent) {
+        return;
+    }
+    xcb_discard_reply(connection.get(), request.geometry.sequence);
+    xcb_discard_reply(connection.get(), request.origin.sequence);
+    connection.discard(request.frame);
 }
 
 }  // namespace skorva::x11

@@ -25,4 +25,36 @@ bool keepOnTop(const Connection& connection, xcb_window_t window);
 // `rect` untouched, when the window is gone.
 bool outerRect(const Connection& connection, xcb_window_t window, Rect& rect);
 
+// The same reads in two halves, so that the desktop can ask for all that one tick needs in one round
+// trip. Every request made must be answered by its reply function or given up with discard().
+struct IconicRequest {
+    PropertyRequest wmState;
+    PropertyRequest netWmState;
+};
+IconicRequest requestIconic(const Connection& connection, xcb_window_t window);
+bool iconicReply(const Connection& connection, const IconicRequest& request);
+void discard(const Connection& connection, const IconicRequest& request);
+
+struct KeepOnTopRequest {
+    xcb_window_t window = XCB_WINDOW_NONE;
+    xcb_get_geometry_cookie_t exists{};
+    WindowManagerCheck manager;
+    PropertyRequest state;
+    bool sent = false;
+};
+KeepOnTopRequest requestKeepOnTop(const Connection& connection, xcb_window_t window);
+// `changed` (when given) tells whether the window's stacking was asked to change.
+bool keepOnTopReply(const Connection& connection, const KeepOnTopRequest& request, bool* changed);
+void discard(const Connection& connection, const KeepOnTopRequest& request);
+
+struct OuterRectRequest {
+    xcb_get_geometry_cookie_t geometry{};
+    xcb_translate_coordinates_cookie_t origin{};
+    PropertyRequest frame;
+    bool sent = false;
+};
+OuterRectRequest requestOuterRect(const Connection& connection, xcb_window_t window);
+bool outerRectReply(const Connection& connection, const OuterRectRequest& request, Rect& rect);
+void discard(const Connection& connection, const OuterRectRequest& request);
+
 }  // namespace skorva::x11

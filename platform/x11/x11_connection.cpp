@@ -108,6 +108,12 @@ std::optional<Property> Connection::propertyReply(const PropertyRequest& request
     return result;
 }
 
+void Connection::discard(const PropertyRequest& request) const {
+    if (request.sent) {
+        xcb_discard_reply(get(), request.cookie.sequence);
+    }
+}
+
 bool Connection::exists(xcb_window_t window) const {
     if (window == XCB_WINDOW_NONE) {
         return false;

@@ -72,6 +72,8 @@ class Connection {
     PropertyRequest requestProperty(xcb_window_t window, xcb_atom_t name,
                                     xcb_atom_t type = XCB_GET_PROPERTY_TYPE_ANY) const;
     std::optional<Property> propertyReply(const PropertyRequest& request) const;
+    // Gives up a request whose reply is no longer wanted.
+    void discard(const PropertyRequest& request) const;
     // True when the handle names a window (or another drawable) that still exists.
     bool exists(xcb_window_t window) const;
     xcb_get_geometry_cookie_t requestExists(xcb_window_t window) const;

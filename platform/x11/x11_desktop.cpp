@@ -1,5 +1,7 @@
 #include "platform/x11/x11_desktop.h"
 
+#include <optional>
+
 #include "platform/x11/screen_grab.h"
 #include "platform/x11/window_list.h"
 #include "platform/x11/window_state.h"
@@ -13,8 +15,12 @@ class X11Desktop final : public Desktop {
   public:
     explicit X11Desktop(x11::Connection connection)
         : connection_(std::move(connection)), grabber_(connection_) {}
+    ~X11Desktop() override { dropAhead(); }
+    X11Desktop(const X11Desktop&) = delete;
+    X11Desktop& operator=(const X11Desktop&) = delete;
 
     void enumWindows(const std::function<bool(WindowHandle)>& visit) override {
+        dropAhead();
         for (const xcb_window_t window : x11::topLevelWindows(connection_)) {
             if (!visit(window)) {
                 return;
@@ -22,23 +28,90 @@ class X11Desktop final : public Desktop {
         }
     }
 
-    std::string windowTitle(WindowHandle window) override { return x11::windowTitle(connection_, window); }
-    bool isIconic(WindowHandle window) override { return x11::isIconic(connection_, window); }
-    bool restoreWindow(WindowHandle window) override { return x11::restoreWindow(connection_, window); }
-    bool keepOnTop(WindowHandle window) override { return x11::keepOnTop(connection_, window); }
+    std::string windowTitle(WindowHandle window) override {
+        dropAhead();
+        return x11::windowTitle(connection_, window);
+    }
+
+    // The capture tick asks, of one window and in this order, whether it is minimised, to keep it on
+    // top and for its outer rectangle. All three questions go to the server with the first, so that the
+    // tick waits for one round trip instead of three; the answers are used only while nothing has been
+    // done to the window in between. They are the server's as of the first question, a few microseconds
+    // earlier than asking one by one: a window that closes meanwhile is found gone by the grab or the
+    // next tick, as one that closes just after the questions always was.
+    bool isIconic(WindowHandle window) override {
+        dropAhead();
+        const x11::IconicRequest iconic = x11::requestIconic(connection_, window);
+        if (window != XCB_WINDOW_NONE) {
+            ahead_ = Ahead{window, x11::requestKeepOnTop(connection_, window), true,
+                           x11::requestOuterRect(connection_, window)};
+        }
+        return x11::iconicReply(connection_, iconic);
+    }
+
+    bool restoreWindow(WindowHandle window) override {
+        dropAhead();
+        return x11::restoreWindow(connection_, window);
+    }
+
+    bool keepOnTop(WindowHandle window) override {
+        if (!ahead_ || ahead_->window != window || !ahead_->keepOnTopPending) {
+            dropAhead();
+            return x11::keepOnTop(connection_, window);
+        }
+        ahead_->keepOnTopPending = false;
+        bool changed = false;
+        const bool result = x11::keepOnTopReply(connection_, ahead_->keepOnTop, &changed);
+        // A window that was just raised may have been placed anew: read its rectangle afresh.
+        if (changed) {
+            dropAhead();
+        }
+        return result;
+    }
+
     bool windowRect(WindowHandle window, Rect& rect) override {
-        return x11::outerRect(connection_, window, rect);
+        if (!ahead_ || ahead_->window != window) {
+            dropAhead();
+            return x11::outerRect(connection_, window, rect);
+        }
+        const x11::OuterRectRequest outer = ahead_->outerRect;
+        if (ahead_->keepOnTopPending) {
+            x11::discard(connection_, ahead_->keepOnTop);
+        }
+        ahead_.reset();
+        return x11::outerRectReply(connection_, outer, rect);
     }
 
     Picture grabScreen(std::int32_t left, std::int32_t top, std::int32_t width,
                        std::int32_t height) override {
+        dropAhead();
         return grabber_.grab(left, top, width, height);
     }
 
   private:
+    // The questions sent ahead for one window.
+    struct Ahead {
+        WindowHandle window;
+        x11::KeepOnTopRequest keepOnTop;
+        bool keepOnTopPending;
+        x11::OuterRectRequest outerRect;
+    };
+
+    void dropAhead() {
+        if (!ahead_) {
+            return;
+        }
+        if (ahead_->keepOnTopPending) {
+            x11::discard(connection_, ahead_->keepOnTop);
+        }
+        x11::discard(connection_, ahead_->outerRect);
+        ahead_.reset();
+    }
+
     // Declared first: the grabber detaches its segment through the connection before it closes.
     x11::Connection connection_;
     x11::ScreenGrabber grabber_;
+    std::optional<Ahead> ahead_;
 };
 
 }  // namespace
