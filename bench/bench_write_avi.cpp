@@ -6,6 +6,7 @@
 //   bench_write_avi --peak-memory DIR CODEC                writes one movie, prints the peak resident KiB
 //   bench_write_avi --fps DIR CODEC                        writes one movie, prints frames per second
 //                                                          of the click (the window is up beforehand)
+//                                                          and the CPU milliseconds a frame, all threads
 //   bench_write_avi [benchmark flags]                      SKORVA_BENCH_FRAMES names the frame folder
 
 #include <benchmark/benchmark.h>
@@ -134,6 +135,16 @@ std::uint32_t codecOf(const std::string& name) {
 Form1* window = nullptr;
 PaintCounter* previewPaints = nullptr;
 
+// User and system time of every thread of the process so far.
+double cpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const auto seconds = [](const timeval& t) {
+        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+    };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
 // One movie from `folder` into a file beside it (not inside: it would not be a frame, but keep it apart).
 void writeMovie(const std::string& folder, std::uint32_t fourcc) {
     const std::string output = folder + ".avi";
@@ -200,14 +211,16 @@ int main(int argc, char** argv) {
     if (argc == 4 && std::string(argv[1]) == "--fps") {
         const auto frames = static_cast<double>(listMatchingFiles(argv[2], "*.jpg").size());
         const std::int64_t paintsBefore = paints.paints;
+        const double cpuBefore = cpuSeconds();
         const auto start = std::chrono::steady_clock::now();
         writeMovie(argv[2], codecOf(argv[3]));
         const std::chrono::duration<double> taken = std::chrono::steady_clock::now() - start;
+        const double cpu = cpuSeconds() - cpuBefore;
         if (paints.paints - paintsBefore < static_cast<std::int64_t>(frames)) {
             std::fprintf(stderr, "the preview was not painted for every frame\n");
             return 1;
         }
-        std::printf("%.2f\n", frames / taken.count());
+        std::printf("%.2f %.3f\n", frames / taken.count(), cpu * 1000 / frames);
         return 0;
     }
     benchmark::Initialize(&argc, argv);
