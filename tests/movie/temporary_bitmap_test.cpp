@@ -126,7 +126,7 @@ class TestView final : public AviWriterView {
     static Picture darkened(const Picture& picture) {
         std::vector<std::uint8_t> pixels(picture.bits(), picture.bits() + picture.byteCount());
         for (std::size_t i = 0; i < pixels.size(); ++i) {
-            pixels[i] = i % 4 == 3 ? 0xFF : static_cast<std::uint8_t>(pixels[i] / 2);
+            pixels[i] = static_cast<std::uint8_t>(i % 4 == 3 ? 0xFF : pixels[i] / 2);
         }
         return Picture::fromPixels(picture.width(), picture.height(), picture.stride(), PixelFormat::Bgrx32,
                                    std::move(pixels));
