@@ -98,14 +98,17 @@ Picture ScreenGrabber::grab(std::int32_t left, std::int32_t top, std::int32_t wi
     }
     checkScreenFormat();
 
-    const std::int64_t stride64 = std::int64_t{width} * 4;
-    const std::int64_t bytes64 = stride64 * height;
     const auto tooLarge = [&] {
         return PlatformError(kPictureTooLarge, "A picture of " + std::to_string(width) + " x " +
                                                    std::to_string(height) + " pixels is too large.");
     };
-    if (stride64 > std::numeric_limits<std::int32_t>::max() ||
-        static_cast<std::uint64_t>(bytes64) > std::vector<std::uint8_t>().max_size()) {
+    // Checked before multiplying: a stride within 32 bits times a 32-bit height fits in 64 bits.
+    const std::int64_t stride64 = std::int64_t{width} * 4;
+    if (stride64 > std::numeric_limits<std::int32_t>::max()) {
+        throw tooLarge();
+    }
+    const std::int64_t bytes64 = stride64 * height;
+    if (static_cast<std::uint64_t>(bytes64) > std::vector<std::uint8_t>().max_size()) {
         throw tooLarge();
     }
     const auto stride = static_cast<std::size_t>(stride64);

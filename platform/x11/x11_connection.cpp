@@ -9,7 +9,7 @@ namespace skorva::x11 {
 
 std::vector<std::uint32_t> Property::items32() const {
     std::vector<std::uint32_t> items;
-    if (format != 32) {
+    if (format != 32 || bytes.size() < 4) {
         return items;
     }
     items.resize(bytes.size() / 4);
