@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds and runs every test: the whole suite under a private Xvfb with a
-# window manager, the demonstration end to end and the Debian package, then again (all but the long
-# tests) under AddressSanitizer and UndefinedBehaviorSanitizer, then the bitmap reader under libFuzzer.
+# window manager, the demonstration end to end and the Debian package, the bitmap reader under
+# libFuzzer, then every test but the long ones again under AddressSanitizer and UndefinedBehaviorSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -19,11 +19,6 @@ bash tests/e2e/demo_test.sh build/test
 # The Debian package, unpacked into a scratch root and started there.
 bash tests/package/deb_test.sh build/test
 
-cmake -S . -B build/sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DSKORVA_SANITIZE=ON >/dev/null
-cmake --build build/sanitize -j "$jobs"
-ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-  bash scripts/with-xvfb.sh ctest --test-dir build/sanitize --output-on-failure -j "$jobs" -LE long --repeat until-pass:2
-
 # The bitmap reader under libFuzzer for about 30 seconds, starting from the seed corpus (copied, so that
 # the inputs it finds stay out of the source tree).
 cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ -DSKORVA_FUZZ=ON \
@@ -32,3 +27,8 @@ cmake --build build/fuzz -j "$jobs" --target cdib_fuzz
 mkdir -p build/fuzz/corpus/cdib
 cp tests/fuzz/corpus/cdib/* build/fuzz/corpus/cdib/
 build/fuzz/tests/fuzz/cdib_fuzz -max_total_time=30 -max_len=4096 build/fuzz/corpus/cdib
+
+cmake -S . -B build/sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DSKORVA_SANITIZE=ON >/dev/null
+cmake --build build/sanitize -j "$jobs"
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  bash scripts/with-xvfb.sh ctest --test-dir build/sanitize --output-on-failure -j "$jobs" -LE long --repeat until-pass:2
