@@ -59,25 +59,6 @@ void putHeaders(std::vector<std::uint8_t>& file, const BitmapInfoHeader& info) {
     put32(file, info.biClrImportant);
 }
 
-bool writeAll(int fd, const std::uint8_t* bytes, std::size_t length) {
-    while (length > 0) {
-        const ssize_t written = ::write(fd, bytes, length);
-        if (written < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        if (written == 0) {
-            errno = ENOSPC;
-            return false;
-        }
-        bytes += written;
-        length -= static_cast<std::size_t>(written);
-    }
-    return true;
-}
-
 bool readWholeFile(const std::string& fileName, std::vector<unsigned char>& bytes) {
     std::ifstream in(fileName, std::ios::binary);
     if (!in) {
@@ -213,8 +194,8 @@ bool WriteFileInPlace(const std::string& fileName, std::span<const std::uint8_t>
         return false;
     }
     // A longer file from a larger frame is cut to this one's length, so that readers see one frame.
-    const bool written =
-        writeAll(fd, bytes.data(), bytes.size()) && ::ftruncate(fd, static_cast<off_t>(bytes.size())) == 0;
+    const bool written = writeAll(fd, std::span<const std::uint8_t>(bytes.data(), bytes.size())) &&
+                         ::ftruncate(fd, static_cast<off_t>(bytes.size())) == 0;
     const int error = errno;
     // A delayed write error (NFS, quota) shows only when the file is closed.
     const bool closed = ::close(fd) == 0;

@@ -48,24 +48,6 @@ class FileDescriptor {
     int fd_;
 };
 
-bool writeAll(int fd, std::span<const std::uint8_t> bytes) {
-    while (!bytes.empty()) {
-        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-        if (written < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        if (written == 0) {
-            errno = ENOSPC;
-            return false;
-        }
-        bytes = bytes.subspan(static_cast<std::size_t>(written));
-    }
-    return true;
-}
-
 void removeKeepingErrno(const std::string& path) {
     const int saved = errno;
     ::unlink(path.c_str());
@@ -108,6 +90,24 @@ bool replaceFile(const std::string& path, std::span<const std::uint8_t> bytes) {
     if (std::rename(temporary.c_str(), path.c_str()) != 0) {
         removeKeepingErrno(temporary);
         return false;
+    }
+    return true;
+}
+
+bool writeAll(int fd, std::span<const std::uint8_t> bytes) {
+    while (!bytes.empty()) {
+        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+        if (written < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        if (written == 0) {
+            errno = ENOSPC;
+            return false;
+        }
+        bytes = bytes.subspan(static_cast<std::size_t>(written));
     }
     return true;
 }

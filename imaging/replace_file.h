@@ -14,6 +14,10 @@ namespace skorva {
 // the frame extensions, so a folder listing of "*.jpg" cannot pick up a half-written frame.
 std::string temporaryNameFor(const std::string& path);
 
+// Writes every byte to the open file, going on after short writes and interruptions. On false, errno
+// tells why (a write that makes no progress counts as a full disk).
+bool writeAll(int fd, std::span<const std::uint8_t> bytes);
+
 // True when `bytes` are now the contents of `path`. On false, errno tells why.
 bool replaceFile(const std::string& path, std::span<const std::uint8_t> bytes);
 
