@@ -105,7 +105,8 @@ void Form1::Timer1_Timer() {
         cDIBSection section;
         section.CreateFromPicture(Image1->picture());
         // The writer replaces an existing frame of this name only with a complete new file.
-        if (!SaveJPG(section, basePath + ".jpg", kJpegQuality)) {
+        // The preview is painted on this core while the frame is encoded on the other.
+        if (!SaveJPG(section, basePath + ".jpg", kJpegQuality, [this] { Image1->repaint(); })) {
             pause_Click();
             return;
         }

@@ -179,9 +179,9 @@ void runTicks(benchmark::State& state, bool paint) {
     for (auto _ : state) {
         clock.start();
         form.Timer1_Timer();
-        // The preview is painted by the event loop in the program; paint it now so that it counts.
+        // Whatever the tick left for the event loop to paint is painted now, so that it counts.
         if (paint) {
-            form.Image1->repaint();
+            QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
         }
         clock.stop();
         if (form.frameCounter >= kFramesBeforeReset) {

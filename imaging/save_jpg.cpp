@@ -1,7 +1,11 @@
 #include "imaging/save_jpg.h"
 
 #include <climits>
+#include <condition_variable>
+#include <exception>
+#include <mutex>
 #include <span>
+#include <thread>
 
 #include "imaging/replace_file.h"
 #include "imaging/turbojpeg_handle.h"
@@ -47,6 +51,75 @@ bool reserve(Encoder& encoder, int width, int height) {
     return true;
 }
 
+// One long-lived thread that encodes while the caller does something else: a thread per frame would cost
+// a new encoder and a new worst-case buffer each time.
+class EncodingThread {
+  public:
+    EncodingThread() : thread_([this] { serve(); }) {}
+    ~EncodingThread() {
+        {
+            std::lock_guard lock(mutex_);
+            stopping_ = true;
+        }
+        wake_.notify_all();
+        thread_.join();
+    }
+    EncodingThread(const EncodingThread&) = delete;
+    EncodingThread& operator=(const EncodingThread&) = delete;
+
+    // Runs `job` on the thread and `meanwhile` here; returns when both are done.
+    void runAlongside(const std::function<void()>& job, const std::function<void()>& meanwhile) {
+        {
+            std::lock_guard lock(mutex_);
+            job_ = &job;
+            done_ = false;
+        }
+        wake_.notify_all();
+        // The job refers to the caller's stack: it must be finished before anything leaves this call.
+        std::exception_ptr failure;
+        try {
+            meanwhile();
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        std::unique_lock lock(mutex_);
+        finished_.wait(lock, [this] { return done_; });
+        if (failure) {
+            std::rethrow_exception(failure);
+        }
+    }
+
+  private:
+    void serve() {
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            wake_.wait(lock, [this] { return stopping_ || job_ != nullptr; });
+            if (job_ == nullptr) {
+                return;
+            }
+            const std::function<void()>* job = job_;
+            lock.unlock();
+            try {
+                (*job)();
+            } catch (...) {
+                // The job reports through its own result; nothing may end this thread.
+            }
+            lock.lock();
+            job_ = nullptr;
+            done_ = true;
+            finished_.notify_all();
+        }
+    }
+
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::condition_variable finished_;
+    const std::function<void()>* job_ = nullptr;
+    bool done_ = false;
+    bool stopping_ = false;
+    std::thread thread_;
+};
+
 void writeFailed() {
     MsgBox("Failed to save to JPG, seems webcam window is closed or no space left.",
            MessageIcon::Exclamation);
@@ -54,39 +127,67 @@ void writeFailed() {
 
 }  // namespace
 
-bool SaveJPG(const cDIBSection& section, const std::string& fileName, std::int32_t quality) {
-    Encoder& encoder = threadEncoder();
-    if (!encoder.handle) {
-        MsgBox("Failed to initialise the IJL library: " + std::to_string(kTurboJpegFailure),
-               MessageIcon::Exclamation);
-        return false;
-    }
+namespace {
+
+// Encodes and writes; `encode` runs the compression, here or on the encoding thread.
+bool saveJpeg(const cDIBSection& section, const std::string& fileName, std::int32_t quality,
+              const std::function<bool(const std::function<bool(Encoder&)>&)>& encode) {
     const std::int32_t width = section.Width();
     const std::int32_t height = section.Height();
     const std::uint8_t* bits = section.DIBSectionBitsPtr();
     const std::int32_t pitch = section.BytesPerScanLine();
-    // A closed viewer window leaves a section without pixels: nothing to encode.
-    if (bits == nullptr || width <= 0 || height <= 0 || fileName.empty() ||
-        !reserve(encoder, width, height)) {
-        writeFailed();
-        return false;
-    }
-    // The section's memory starts with the bottom row; TJFLAG_BOTTOMUP makes the JPEG upright, and the
-    // pitch steps over the row padding, so the encoder reads the section in place.
-    unsigned char* output = encoder.buffer.get();
-    unsigned long size = encoder.capacity;
-    if (tjCompress2(encoder.handle.get(), bits, width, pitch, height, TJPF_BGR, &output, &size, TJSAMP_420,
-                    quality, TJFLAG_BOTTOMUP | TJFLAG_NOREALLOC) != 0) {
-        writeFailed();
+    bool initialised = true;
+    bool encoded = false;
+    unsigned char* output = nullptr;
+    unsigned long size = 0;
+    const bool ran = encode([&](Encoder& encoder) {
+        if (!encoder.handle) {
+            initialised = false;
+            return false;
+        }
+        // A closed viewer window leaves a section without pixels: nothing to encode.
+        if (bits == nullptr || width <= 0 || height <= 0 || fileName.empty() ||
+            !reserve(encoder, width, height)) {
+            return false;
+        }
+        // The section's memory starts with the bottom row; TJFLAG_BOTTOMUP makes the JPEG upright, and the
+        // pitch steps over the row padding, so the encoder reads the section in place.
+        output = encoder.buffer.get();
+        size = encoder.capacity;
+        encoded = tjCompress2(encoder.handle.get(), bits, width, pitch, height, TJPF_BGR, &output, &size,
+                              TJSAMP_420, quality, TJFLAG_BOTTOMUP | TJFLAG_NOREALLOC) == 0;
+        return encoded;
+    });
+    if (!initialised) {
+        MsgBox("Failed to initialise the IJL library: " + std::to_string(kTurboJpegFailure),
+               MessageIcon::Exclamation);
         return false;
     }
     // No fsync: a frame that a power cut loses is not worth a disk flush every second; what must never
     // happen, a truncated frame left after a failed write, the write-and-rename already rules out.
-    if (!replaceFile(fileName, std::span<const std::uint8_t>(output, size))) {
+    if (!ran || !encoded || !replaceFile(fileName, std::span<const std::uint8_t>(output, size))) {
         writeFailed();
         return false;
     }
     return true;
+}
+
+}  // namespace
+
+bool SaveJPG(const cDIBSection& section, const std::string& fileName, std::int32_t quality) {
+    return saveJpeg(section, fileName, quality,
+                    [](const std::function<bool(Encoder&)>& compress) { return compress(threadEncoder()); });
+}
+
+bool SaveJPG(const cDIBSection& section, const std::string& fileName, std::int32_t quality,
+             const std::function<void()>& meanwhile) {
+    static EncodingThread encodingThread;
+    return saveJpeg(section, fileName, quality, [&](const std::function<bool(Encoder&)>& compress) {
+        bool result = false;
+        // The output buffer belongs to the encoding thread's encoder and stays valid until its next job.
+        encodingThread.runAlongside([&] { result = compress(threadEncoder()); }, meanwhile);
+        return result;
+    });
 }
 
 }  // namespace skorva
