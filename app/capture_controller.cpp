@@ -47,9 +47,7 @@ std::string ensureFolder(const std::string& path) {
 void Form1::Start_Click() {
     std::string entryText;
     WindowHandle window = 0;
-    if (!selectedEntry(entryText, window)) {
-        MsgBox("choose a webcam from the list first");
-        Timer1->setEnabled(false);
+    if (!selectedEntryOrHalt(entryText, window)) {
         return;
     }
     // The folder is made before anything switches, so that a recording that cannot be stored never
@@ -67,6 +65,15 @@ void Form1::Start_Click() {
     pause->setEnabled(true);
     reset->setEnabled(true);
     recordingFolder = folderName;
+}
+
+bool Form1::selectedEntryOrHalt(std::string& text, WindowHandle& window) {
+    if (selectedEntry(text, window)) {
+        return true;
+    }
+    MsgBox("choose a webcam from the list first");
+    Timer1->setEnabled(false);
+    return false;
 }
 
 void Form1::btstop_Click() {

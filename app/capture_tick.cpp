@@ -54,9 +54,7 @@ void Form1::Timer1_Timer() {
 
     std::string entryText;
     WindowHandle window = 0;
-    if (!selectedEntry(entryText, window)) {
-        MsgBox("choose a webcam from the list first");
-        Timer1->setEnabled(false);
+    if (!selectedEntryOrHalt(entryText, window)) {
         return;
     }
     if (frameCounter > kLastFrameNumber) {

@@ -88,6 +88,8 @@ class Form1 : public QWidget, private AviWriterView, private FolderChooserView {
     void wireEvents();
     // The selected entry of List1: its text and window handle; false when nothing is selected.
     bool selectedEntry(std::string& text, WindowHandle& window) const;
+    // The same; with nothing selected, says so and stops the capture timer.
+    bool selectedEntryOrHalt(std::string& text, WindowHandle& window);
     // Ends a recording whose frame numbers have run out (seven digits).
     void stopAtLastFrameNumber();
 
