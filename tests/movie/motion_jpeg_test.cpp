@@ -13,31 +13,14 @@
 namespace skorva::avi {
 namespace {
 
+using testing::bitmapInfo;
+using testing::LibraryUse;
+
 using testing::decodeMovie;
 using testing::TempFolder;
 
 constexpr std::int32_t kWidth = 37;  // rows padded to 4 bytes, an odd number of chroma blocks
 constexpr std::int32_t kHeight = 21;
-
-struct LibraryUse {
-    LibraryUse() { AVIFileInit(); }
-    ~LibraryUse() { AVIFileExit(); }
-};
-
-std::vector<std::uint8_t> bitmapInfo(std::int32_t width, std::int32_t height, std::uint16_t bitCount) {
-    std::vector<std::uint8_t> b(40, 0);
-    const auto put = [&b](std::size_t at, std::uint32_t v, int bytes) {
-        for (int i = 0; i < bytes; ++i) {
-            b[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(v >> (8 * i));
-        }
-    };
-    put(0, 40, 4);
-    put(4, static_cast<std::uint32_t>(width), 4);
-    put(8, static_cast<std::uint32_t>(height), 4);
-    put(12, 1, 2);
-    put(14, bitCount, 2);
-    return b;
-}
 
 // Smooth content that differs between top and bottom, left and right: a flipped or mirrored frame fails.
 std::vector<std::uint8_t> expectedPicture(int frame) {

@@ -13,6 +13,8 @@
 #include "platform/services.h"
 #include "tests/fakes/scripted_dialogs.h"
 
+#include "platform/avi/avifile.h"
+
 namespace skorva::testing {
 
 // A folder of its own below the system's temporary folder, removed with the object.
@@ -121,5 +123,14 @@ FileDialogAnswer savedAs(const std::string& path);
 
 double psnr(const std::vector<std::uint8_t>& a, const std::vector<std::uint8_t>& b);
 std::uint32_t fourcc(const char (&code)[5]);
+
+// One use of the AVI library for a test's lifetime.
+struct LibraryUse {
+    LibraryUse() { avi::AVIFileInit(); }
+    ~LibraryUse() { avi::AVIFileExit(); }
+};
+
+// A 40-byte BITMAPINFOHEADER laid out field by field: width, height, one plane, the bit count.
+std::vector<std::uint8_t> bitmapInfo(std::int32_t width, std::int32_t height, std::uint16_t bitCount);
 
 }  // namespace skorva::testing
