@@ -8,15 +8,13 @@
 #include <span>
 #include <string>
 
+#include "platform/file_placement.h"
+
 namespace skorva {
 
 // The temporary name for `path`: "<folder>/.<name>.tmp-" followed by a random suffix. It never ends in
 // the frame extensions, so a folder listing of "*.jpg" cannot pick up a half-written frame.
 std::string temporaryNameFor(const std::string& path);
-
-// Writes every byte to the open file, going on after short writes and interruptions. On false, errno
-// tells why (a write that makes no progress counts as a full disk).
-bool writeAll(int fd, std::span<const std::uint8_t> bytes);
 
 // True when `bytes` are now the contents of `path`. On false, errno tells why.
 bool replaceFile(const std::string& path, std::span<const std::uint8_t> bytes);

@@ -1,0 +1,36 @@
+#pragma once
+// Plain reads and writes of open files that go on after short transfers and interruptions, and a file
+// descriptor that closes itself.
+
+#include <cstdint>
+#include <span>
+
+namespace skorva {
+
+class UniqueFd {
+  public:
+    explicit UniqueFd(int fd = -1) : fd_(fd) {}
+    ~UniqueFd();
+    UniqueFd(const UniqueFd&) = delete;
+    UniqueFd& operator=(const UniqueFd&) = delete;
+    int get() const { return fd_; }
+    explicit operator bool() const { return fd_ >= 0; }
+    // Closes now and reports the result: a delayed write error (a network file system, a quota) shows
+    // only here. errno tells why on false.
+    bool close();
+
+  private:
+    int fd_;
+};
+
+// Writes every byte. On false, errno tells why (a write that makes no progress counts as a full disk).
+bool writeAll(int fd, std::span<const std::uint8_t> bytes);
+
+// Writes every byte at `offset`, as writeAll does.
+bool writeAt(int fd, std::int64_t offset, std::span<const std::uint8_t> bytes);
+
+// Reads up to `into.size()` bytes from `offset`: the number read, fewer only where the file ends, or -1
+// with errno.
+std::int64_t readAt(int fd, std::int64_t offset, std::span<std::uint8_t> into);
+
+}  // namespace skorva

@@ -1,0 +1,94 @@
+#include "platform/file_placement.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <random>
+
+namespace skorva {
+namespace {
+
+constexpr int kCreateAttempts = 16;
+constexpr int kBesideAttempts = 1000;
+
+std::string randomSuffix() {
+    static constexpr char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    thread_local std::mt19937 generator{std::random_device{}()};
+    std::uniform_int_distribution<std::size_t> pick(0, sizeof(kLetters) - 2);
+    std::string suffix(6, 'X');
+    for (char& c : suffix) {
+        c = kLetters[pick(generator)];
+    }
+    return suffix;
+}
+
+std::string::size_type nameStart(const std::string& path) {
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? 0 : slash + 1;
+}
+
+}  // namespace
+
+int createFileBeside(const std::string& path, std::string& created) {
+    const auto start = nameStart(path);
+    if (start == path.size()) {
+        errno = ENOENT;
+        return -1;
+    }
+    // Our own O_EXCL loop rather than mkstemp, whose files are 0600: the movie must get the permissions of
+    // any other file the user makes.
+    for (int attempt = 0; attempt < kCreateAttempts; ++attempt) {
+        const std::string candidate =
+            path.substr(0, start) + "." + path.substr(start) + ".tmp-" + randomSuffix();
+        const int fd = ::open(candidate.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            created = candidate;
+            return fd;
+        }
+        if (errno != EEXIST) {
+            return -1;
+        }
+    }
+    return -1;
+}
+
+bool renameWithoutReplacing(const std::string& from, const std::string& to) {
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
+        return true;
+    }
+    if (errno != EINVAL && errno != ENOSYS) {
+        return false;
+    }
+    // A file system without the flag: a second name that cannot replace anything, then the first goes.
+    if (::link(from.c_str(), to.c_str()) != 0) {
+        return false;
+    }
+    ::unlink(from.c_str());
+    return true;
+}
+
+std::string moveBeside(const std::string& from, const std::string& target, const std::string& label) {
+    const auto start = nameStart(target);
+    const auto dot = target.rfind('.');
+    const bool hasExtension = dot != std::string::npos && dot > start;
+    const std::string stem = hasExtension ? target.substr(0, dot) : target;
+    const std::string extension = hasExtension ? target.substr(dot) : std::string();
+    for (int number = 1; number <= kBesideAttempts; ++number) {
+        const std::string candidate = stem + " (" + label +
+                                      (number == 1 ? std::string() : " " + std::to_string(number)) + ")" +
+                                      extension;
+        if (renameWithoutReplacing(from, candidate)) {
+            return candidate;
+        }
+        if (errno != EEXIST) {
+            return {};
+        }
+    }
+    errno = EEXIST;
+    return {};
+}
+
+}  // namespace skorva

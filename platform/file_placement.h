@@ -1,0 +1,23 @@
+#pragma once
+// Putting a file the user keeps in its place without ever writing through a name that is not ours: the
+// bytes go to a new hidden file of our own beside the name, which is renamed to the name at the end.
+
+#include <string>
+
+#include "platform/file_io.h"
+
+namespace skorva {
+
+// Creates a new hidden file "<folder>/.<name>.tmp-XXXXXX" beside `path` for reading and writing, with
+// the permissions of any file the user creates (0666 less the umask), never through a link. Its name goes
+// into `created`; -1 with errno on failure.
+int createFileBeside(const std::string& path, std::string& created);
+
+// Renames `from` to `to` only when nothing stands at `to`; false with errno (EEXIST when something does).
+bool renameWithoutReplacing(const std::string& from, const std::string& to);
+
+// Moves `from` to the first free name "<stem> (<label>)<extension>", "<stem> (<label> 2)<extension>", ...
+// beside `target`. The name it took, or empty with errno.
+std::string moveBeside(const std::string& from, const std::string& target, const std::string& label);
+
+}  // namespace skorva

@@ -1,0 +1,53 @@
+#include "platform/termination.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <csignal>
+
+namespace skorva {
+namespace {
+
+std::atomic<bool> requested{false};
+int pipeEnds[2] = {-1, -1};
+
+void onTerminationSignal(int signalNumber) {
+    if (requested.exchange(true)) {
+        // Asked twice: the user means it.
+        std::signal(signalNumber, SIG_DFL);
+        std::raise(signalNumber);
+        return;
+    }
+    const int saved = errno;
+    const char wake = 1;
+    [[maybe_unused]] const ssize_t written = ::write(pipeEnds[1], &wake, 1);
+    errno = saved;
+}
+
+}  // namespace
+
+void installTerminationHandlers() {
+    static_assert(std::atomic<bool>::is_always_lock_free);
+    if (pipeEnds[0] < 0 && ::pipe2(pipeEnds, O_CLOEXEC | O_NONBLOCK) != 0) {
+        pipeEnds[0] = pipeEnds[1] = -1;
+    }
+    struct sigaction action {};
+    action.sa_handler = onTerminationSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    ::sigaction(SIGINT, &action, nullptr);
+    ::sigaction(SIGTERM, &action, nullptr);
+    std::signal(SIGXFSZ, SIG_IGN);
+}
+
+bool terminationRequested() {
+    return requested.load();
+}
+
+int terminationRequestFd() {
+    return pipeEnds[0];
+}
+
+}  // namespace skorva
