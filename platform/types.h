@@ -18,4 +18,8 @@ struct Rect {
     friend bool operator==(const Rect&, const Rect&) = default;
 };
 
+// The largest frame side a movie holds (the AVI library's limit): a larger frame is refused before
+// anything its size is allocated.
+inline constexpr std::int32_t kMovieFrameSideLimit = 16384;
+
 }  // namespace skorva

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/avi/codecs.h"
+#include "platform/avi/movie_output.h"
 #include "platform/services.h"
 
 extern "C" {
@@ -44,13 +45,9 @@ struct SwsFree {
 struct DictionaryFree {
     void operator()(AVDictionary* dictionary) const { av_dict_free(&dictionary); }
 };
+// The muxer writes through a MovieOutput, which outlives it and closes the file itself.
 struct FormatContextFree {
-    void operator()(AVFormatContext* context) const {
-        if (context->pb != nullptr) {
-            avio_closep(&context->pb);
-        }
-        avformat_free_context(context);
-    }
+    void operator()(AVFormatContext* context) const { avformat_free_context(context); }
 };
 using CodecContextPtr = std::unique_ptr<AVCodecContext, CodecContextFree>;
 using FramePtr = std::unique_ptr<AVFrame, FrameFree>;
@@ -99,7 +96,8 @@ bool parseFormat(const void* lpFormat, std::int32_t cbFormat, BitmapFormat& form
     const auto compression = static_cast<std::int32_t>(readU32(p + 16));
     if (size < 40 || size > cbFormat || planes != 1 || compression != kBiRgb ||
         (format.bitCount != 24 && format.bitCount != 32) || format.width <= 0 || format.height == 0 ||
-        format.width > 16384 || format.height > 16384 || format.height < -16384) {
+        format.width > kMovieFrameSideLimit || format.height > kMovieFrameSideLimit ||
+        format.height < -kMovieFrameSideLimit) {
         return false;
     }
     format.stride = (static_cast<std::int64_t>(format.width) * format.bitCount + 31) / 32 * 4;
@@ -107,19 +105,64 @@ bool parseFormat(const void* lpFormat, std::int32_t cbFormat, BitmapFormat& form
     return true;
 }
 
-// One open movie file: the muxer and its single video stream.
+std::string libraryText(int error) {
+    char text[AV_ERROR_MAX_STRING_SIZE] = {};
+    av_strerror(error, text, sizeof text);
+    return text;
+}
+
+// One open movie file: the muxer and its single video stream, written to a file of its own that takes
+// the movie's name when it is finished.
 struct FileState {
-    FormatContextPtr context;
+    std::unique_ptr<MovieOutput> output;
+    FormatContextPtr context;    // freed before the output it writes to
     AVStream* stream = nullptr;  // made when the first stream's format is set
     bool headerWritten = false;
     bool hasStream = false;
+    bool finished = false;
+    std::int64_t samples = 0;     // handed to the muxer and taken
+    std::vector<bool> keyFrames;  // of every sample handed to the muxer, in order
 
     ~FileState() {
-        // The index and the header's counts are written last; libavformat switches to OpenDML by itself
-        // when the file grows past 1 GiB.
-        if (headerWritten) {
-            av_write_trailer(context.get());
+        if (!finished) {
+            finish();
         }
+    }
+
+    // Muxes one packet; false when the movie could not take it.
+    bool write(AVPacket* packet) {
+        keyFrames.push_back((packet->flags & AV_PKT_FLAG_KEY) != 0);
+        const int written = av_write_frame(context.get(), packet);
+        if (written < 0) {
+            output->fail(libraryText(written));
+            return false;
+        }
+        ++samples;
+        return true;
+    }
+
+    MovieFileEnd finish() {
+        finished = true;
+        MovieFileEnd end;
+        if (!headerWritten) {
+            end.reason = output->failure();
+            output->discard();
+        } else {
+            // The index and the header's counts are written last; libavformat switches to OpenDML by
+            // itself when the file grows past 1 GiB.
+            if (output->failure().empty()) {
+                if (const int trailer = av_write_trailer(context.get()); trailer < 0) {
+                    output->fail(libraryText(trailer));
+                }
+            }
+            context.reset();
+            const MoviePlacement placement = output->finish(samples, keyFrames);
+            end.frames = placement.frames;
+            end.savedAs = placement.savedAs;
+            end.reason = placement.failure;
+        }
+        end.result = end.reason.empty() ? AVIERR_OK : AVIERR_FILEWRITE;
+        return end;
     }
 };
 
@@ -144,11 +187,19 @@ struct StreamState {
     std::int64_t nextPosition = 0;
     std::vector<std::uint8_t> flipped;  // top-down full frames turned bottom-up
     std::vector<std::uint8_t> padded;   // the frame handed to libswscale, with room to read past its end
+    // An encoder that takes only even sizes gets the last column and row once more.
+    int padRight = 0;
+    int padBottom = 0;
+    bool drained = false;
 
-    ~StreamState() {
-        if (encoder && formatSet && file && file->headerWritten) {
+    ~StreamState() { finishEncoding(); }
+
+    // Hands the encoder's last frames to the file, once.
+    void finishEncoding() {
+        if (encoder && formatSet && !drained && file && file->headerWritten && !file->finished) {
             drain(nullptr);
         }
+        drained = true;
     }
 
     AVRational timeBase() const {
@@ -173,10 +224,10 @@ struct StreamState {
         sample->duration = av_rescale_q(1, timeBase(), file->stream->time_base);
         sample->flags = AV_PKT_FLAG_KEY;
         sample->pos = -1;
-        const int written = av_write_frame(file->context.get(), sample);
+        const bool written = file->write(sample);
         sample->data = nullptr;
         sample->size = 0;
-        return written < 0 ? AVIERR_FILEWRITE : AVIERR_OK;
+        return written ? AVIERR_OK : AVIERR_FILEWRITE;
     }
 
     // Sends a frame (null: end of stream) and muxes every packet the encoder gives back.
@@ -194,9 +245,9 @@ struct StreamState {
             }
             packet->stream_index = file->stream->index;
             av_packet_rescale_ts(packet.get(), encoder->time_base, file->stream->time_base);
-            const int written = av_write_frame(file->context.get(), packet.get());
+            const bool written = file->write(packet.get());
             av_packet_unref(packet.get());
-            if (written < 0) {
+            if (!written) {
                 return AVIERR_FILEWRITE;
             }
         }
@@ -270,8 +321,14 @@ std::int32_t openEncoder(StreamState& stream) {
         return AVIERR_MEMORY;
     }
     const Rect& frame = stream.info.rcFrame;
-    context->width = frame.right - frame.left;
-    context->height = frame.bottom - frame.top;
+    // H.264 in 4:2:0 has no odd sizes, not even by cropping, and recordings often have an odd side: the
+    // encoder gets the last column or row once more.
+    if (codec.evenSize) {
+        stream.padRight = (frame.right - frame.left) & 1;
+        stream.padBottom = (frame.bottom - frame.top) & 1;
+    }
+    context->width = frame.right - frame.left + stream.padRight;
+    context->height = frame.bottom - frame.top + stream.padBottom;
     context->pix_fmt = encoderInputFormat(encoder, codec);
     context->time_base = stream.timeBase();
     context->framerate = av_inv_q(context->time_base);
@@ -347,6 +404,32 @@ std::int32_t openJpegEncoder(StreamState& stream) {
     stream.jpegQuality = jpegQualityFor(stream.options.quality);
     stream.packet = std::move(packet);
     return AVIERR_OK;
+}
+
+// Lays the frame's rows out top-down in the stream's padded block with the last column and row repeated
+// where the encoder needs an even size. The stride of the laid-out rows.
+std::int64_t padRows(StreamState& stream, const std::uint8_t* rows) {
+    const BitmapFormat& format = stream.format;
+    const std::int32_t height = std::abs(format.height);
+    const std::int64_t pixelBytes = format.bitCount / 8;
+    const std::int64_t rowBytes = pixelBytes * format.width;
+    const std::int64_t stride = (rowBytes + pixelBytes * stream.padRight + 15) / 16 * 16;
+    const auto blockBytes =
+        static_cast<std::size_t>(stride * (height + stream.padBottom)) + AV_INPUT_BUFFER_PADDING_SIZE;
+    if (stream.padded.size() != blockBytes) {
+        stream.padded.assign(blockBytes, 0);
+    }
+    for (std::int32_t y = 0; y < height + stream.padBottom; ++y) {
+        const std::int32_t from = std::min(y, height - 1);
+        const std::uint8_t* source = rows + format.stride * (format.height > 0 ? height - 1 - from : from);
+        std::uint8_t* row = stream.padded.data() + stride * y;
+        std::memcpy(row, source, static_cast<std::size_t>(rowBytes));
+        for (int extra = 0; extra < stream.padRight; ++extra) {
+            std::memcpy(row + rowBytes + pixelBytes * extra, source + rowBytes - pixelBytes,
+                        static_cast<std::size_t>(pixelBytes));
+        }
+    }
+    return stride;
 }
 
 // Adds the file's one video stream and writes the header, now that format and compressor are known.
@@ -437,11 +520,15 @@ std::int32_t AVIFileOpen(PAVIFILE* ppfile, const std::string& szFile, std::uint3
         return AVIERR_MEMORY;
     }
     FormatContextPtr context(raw);
-    // Named through the file protocol, so that a colon in the name is never taken for another protocol.
-    if (avio_open(&context->pb, ("file:" + szFile).c_str(), AVIO_FLAG_WRITE) < 0) {
+    auto file = std::make_shared<FileState>();
+    // A new hidden file beside the name: an earlier movie of that name stays until this one is finished.
+    file->output = MovieOutput::create(szFile);
+    if (!file->output) {
+        file->finished = true;
         return AVIERR_FILEOPEN;
     }
-    auto file = std::make_shared<FileState>();
+    context->pb = file->output->io();
+    context->flags |= AVFMT_FLAG_CUSTOM_IO;
     file->context = std::move(context);
     const PAVIFILE handle = all.newHandle();
     all.files.emplace(handle, std::move(file));
@@ -581,8 +668,8 @@ std::int32_t AVIStreamSetFormat(PAVISTREAM pavi, std::int32_t lPos, const void* 
         stream->scaler.reset(sws_alloc_context());
         SwsContext* scaler = stream->scaler.get();
         if (scaler != nullptr) {
-            av_opt_set_int(scaler, "srcw", format.width, 0);
-            av_opt_set_int(scaler, "srch", std::abs(format.height), 0);
+            av_opt_set_int(scaler, "srcw", format.width + stream->padRight, 0);
+            av_opt_set_int(scaler, "srch", std::abs(format.height) + stream->padBottom, 0);
             av_opt_set_pixel_fmt(scaler, "src_format", input, 0);
             av_opt_set_int(scaler, "dstw", stream->encoder->width, 0);
             av_opt_set_int(scaler, "dsth", stream->encoder->height, 0);
@@ -651,26 +738,36 @@ std::int32_t AVIStreamWrite(PAVISTREAM pavi, std::int32_t lStart, std::int32_t l
         }
         // libswscale's vector code reads up to 16 bytes past the end of a row, and the caller's block ends
         // with its last row: the rows go into a block with FFmpeg's input padding behind it first.
-        const auto frameBytes = static_cast<std::size_t>(format.frameBytes);
-        if (stream->padded.size() != frameBytes + AV_INPUT_BUFFER_PADDING_SIZE) {
-            stream->padded.assign(frameBytes + AV_INPUT_BUFFER_PADDING_SIZE, 0);
+        const std::uint8_t* copy = nullptr;
+        std::int64_t sourceStride = format.stride;
+        if (stream->padRight == 0 && stream->padBottom == 0) {
+            const auto frameBytes = static_cast<std::size_t>(format.frameBytes);
+            if (stream->padded.size() != frameBytes + AV_INPUT_BUFFER_PADDING_SIZE) {
+                stream->padded.assign(frameBytes + AV_INPUT_BUFFER_PADDING_SIZE, 0);
+            }
+            std::memcpy(stream->padded.data(), rows, frameBytes);
+            copy = stream->padded.data();
+            // Bottom-up rows are read top-down by starting at the last one with a negative stride.
+            if (format.height > 0) {
+                copy += format.stride * (height - 1);
+                sourceStride = -format.stride;
+            }
+        } else {
+            sourceStride = padRows(*stream, rows);
+            copy = stream->padded.data();
         }
-        std::memcpy(stream->padded.data(), rows, frameBytes);
-        const std::uint8_t* copy = stream->padded.data();
-        // Bottom-up rows are read top-down by starting at the last one with a negative stride.
         FramePtr source(av_frame_alloc());
         std::unique_ptr<AVBufferRef, BufferUnref> lent(av_buffer_create(
-            const_cast<std::uint8_t*>(copy), frameBytes, [](void*, std::uint8_t*) {}, nullptr,
+            stream->padded.data(), stream->padded.size(), [](void*, std::uint8_t*) {}, nullptr,
             AV_BUFFER_FLAG_READONLY));
         if (!source || !lent) {
             return AVIERR_MEMORY;
         }
         source->buf[0] = lent.release();
-        source->data[0] =
-            const_cast<std::uint8_t*>(format.height > 0 ? copy + format.stride * (height - 1) : copy);
-        source->linesize[0] = static_cast<int>(format.height > 0 ? -format.stride : format.stride);
-        source->width = format.width;
-        source->height = height;
+        source->data[0] = const_cast<std::uint8_t*>(copy);
+        source->linesize[0] = static_cast<int>(sourceStride);
+        source->width = format.width + stream->padRight;
+        source->height = height + stream->padBottom;
         source->format = format.bitCount == 32 ? AV_PIX_FMT_BGR0 : AV_PIX_FMT_BGR24;
         if (sws_scale_frame(stream->scaler.get(), picture, source.get()) < 0) {
             return AVIERR_COMPRESSOR;
@@ -728,7 +825,8 @@ std::uint32_t AVIStreamRelease(PAVISTREAM pavi) {
     stream = std::move(found->second);
     all.streams.erase(found);
     const auto left = static_cast<std::uint32_t>(stream.use_count() - 1);
-    stream.reset();  // a compressed stream hands its last frames to the file here
+    stream->finishEncoding();  // a compressed stream hands its last frames to the file here
+    stream.reset();
     return left;
 }
 
@@ -743,8 +841,24 @@ std::uint32_t AVIFileRelease(PAVIFILE pfile) {
     file = std::move(found->second);
     all.files.erase(found);
     const auto left = static_cast<std::uint32_t>(file.use_count() - 1);
-    file.reset();  // the last reference writes the index and closes the file
+    file.reset();  // the last reference finishes a movie that AVIFileFinish did not
     return left;
+}
+
+MovieFileEnd AVIFileFinish(PAVIFILE pfile) {
+    Registry& all = registry();
+    const std::lock_guard lock(all.mutex);
+    const auto found = all.files.find(pfile);
+    if (found == all.files.end() || found->second->finished) {
+        return MovieFileEnd{AVIERR_BADHANDLE, {}, 0, {}};
+    }
+    // Streams still open hand over their last frames first.
+    for (auto& [handle, stream] : all.streams) {
+        if (stream->file == found->second) {
+            stream->finishEncoding();
+        }
+    }
+    return found->second->finish();
 }
 
 }  // namespace skorva::avi

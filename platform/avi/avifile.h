@@ -62,7 +62,8 @@ struct AVISTREAMINFO {
 void AVIFileInit();
 void AVIFileExit();
 
-// mode OF_WRITE | OF_CREATE creates the file, or empties an existing one. No handler class is known.
+// mode OF_WRITE | OF_CREATE: a new movie of that name, which replaces an existing file when finished. No
+// handler class is known.
 std::int32_t AVIFileOpen(PAVIFILE* ppfile, const std::string& szFile, std::uint32_t uMode,
                          const void* lpHandler);
 // The first four characters, blank-padded; MMIO_TOUPPER converts them to upper case.
@@ -87,5 +88,21 @@ std::int32_t AVIStreamWrite(PAVISTREAM pavi, std::int32_t lStart, std::int32_t l
 // released.
 std::uint32_t AVIStreamRelease(PAVISTREAM pavi);
 std::uint32_t AVIFileRelease(PAVIFILE pfile);
+
+// What became of a movie.
+struct MovieFileEnd {
+    std::int32_t result = AVIERR_OK;  // AVIERR_FILEWRITE: a write failed (a full disk, a file size limit)
+    std::string reason;               // why, in the system's words
+    std::int64_t frames = 0;          // the frames the movie on disk holds
+    std::string savedAs;              // where that movie is; empty when none is left
+};
+
+// Finishes the movie of an open file and reports how that went; its release then only frees it. The movie
+// is written to a new hidden file beside the name it was opened with, which takes that name only once it
+// is finished: until then an earlier file of the name stays as it was. A file that never got its stream's
+// format is removed. Where a write failed, the movie is cut back to its last whole frame with headers and
+// index that count exactly the frames it keeps; it takes the name when nothing stood there, else
+// "<name> (incomplete).avi" beside it; with no whole frame nothing is left.
+MovieFileEnd AVIFileFinish(PAVIFILE pfile);
 
 }  // namespace skorva::avi

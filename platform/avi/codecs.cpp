@@ -16,15 +16,16 @@ bool encoderInstalled(const Codec& codec) {
 const std::vector<Codec>& knownCodecs() {
     static const std::vector<Codec> codecs = {
         {0, "", "Full Frames (Uncompressed)", "Exact pixels, any player; very large files.", false, true, "",
-         "", false},
+         "", false, false},
         {makeFourcc("MJPG"), "mjpeg", "Motion JPEG",
-         "Each frame a JPEG: quick to write and to cut; large files.", true, true, "yuvj420p", "", true},
+         "Each frame a JPEG: quick to write and to cut; large files.", true, true, "yuvj420p", "", true,
+         false},
         {makeFourcc("FMP4"), "mpeg4", "MPEG-4 Part 2", "Small files that older players read.", true, false,
-         "yuv420p", "", false},
+         "yuv420p", "", false, false},
         {makeFourcc("H264"), "libx264", "H.264", "The smallest files at good quality; slower to write.", true,
-         false, "yuv420p", "preset=veryfast", false},
+         false, "yuv420p", "preset=veryfast", false, true},
         {makeFourcc("FFV1"), "ffv1", "FFV1 lossless", "Exact pixels in about half the space of full frames.",
-         false, true, "bgr0", "", false},
+         false, true, "bgr0", "", false, false},
     };
     return codecs;
 }

@@ -19,6 +19,8 @@ struct Codec {
     const char* encoderOptions;  // "key=value:key=value" private options of the encoder
     bool turboJpeg;              // each frame a JPEG made by TurboJPEG straight from the DIB rows, unless
                                  // a data rate is asked for (only libavcodec's encoder keeps one)
+    bool evenSize;               // takes only even sizes: a frame with an odd side gets its last column or
+                                 // row once more, and the movie is that one pixel larger
 };
 
 constexpr std::uint32_t makeFourcc(const char (&code)[5]) {
