@@ -14,6 +14,7 @@
 #include "platform/avi/avifile.h"
 #include "platform/executable_folder.h"
 #include "platform/message_box.h"
+#include "platform/termination.h"
 
 namespace skorva {
 namespace {
@@ -275,6 +276,9 @@ Picture Form1::shownPicture() {
 }
 WindowHandle Form1::ownerHandle() {
     return hWnd();
+}
+bool Form1::stopRequested() {
+    return terminationRequested();
 }
 
 void Form1::setOutputFolder(const std::string& path) {

@@ -101,6 +101,8 @@ class Form1 : public QWidget, private AviWriterView, private FolderChooserView {
     Picture shownPicture() override;
     // Owner of the writer's and the chooser's dialogs.
     WindowHandle ownerHandle() override;
+    // SIGINT or SIGTERM came: a movie being written is finished with the frames so far.
+    bool stopRequested() override;
     // What the folder chooser sets.
     void setOutputFolder(const std::string& path) override;
 

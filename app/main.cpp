@@ -1,6 +1,7 @@
 // Starts the program: wires the real platform services, then opens the main window.
 
 #include <QApplication>
+#include <QSocketNotifier>
 #include <QTimer>
 #include <cstdio>
 #include <memory>
@@ -13,9 +14,11 @@
 #include "platform/qt/qt_folder_browser.h"
 #include "platform/qt/qt_message_boxes.h"
 #include "platform/services.h"
+#include "platform/termination.h"
 #include "platform/x11/x11_desktop.h"
 
 int main(int argc, char** argv) {
+    skorva::installTerminationHandlers();
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Skorva webcam capture"));
     QApplication::setDesktopFileName(QStringLiteral("skorva"));
@@ -38,6 +41,13 @@ int main(int argc, char** argv) {
 
     skorva::Form1 window;
     window.show();
+    // SIGINT or SIGTERM: the window closes as if the user had closed it. A movie being written is finished
+    // first (the writer asks between frames), and every dialog still open is left.
+    QSocketNotifier termination(skorva::terminationRequestFd(), QSocketNotifier::Read);
+    QObject::connect(&termination, &QSocketNotifier::activated, &window, [&window] {
+        window.close();
+        QCoreApplication::quit();
+    });
     // After the window is up, so that the notice has the program's window as its background.
     QTimer::singleShot(0, &window, [] { skorva::noticeSession(skorva::sessionEnvironmentOfProcess()); });
     return QApplication::exec();

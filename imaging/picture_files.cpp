@@ -1,14 +1,14 @@
 #include "imaging/picture_files.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdint>
-#include <fstream>
-#include <iterator>
+#include <cstring>
 #include <limits>
 #include <new>
 #include <utility>
@@ -18,6 +18,8 @@
 #include "imaging/pixel_rows.h"
 #include "imaging/replace_file.h"
 #include "imaging/turbojpeg_handle.h"
+#include "platform/file_io.h"
+#include "platform/types.h"
 
 namespace skorva {
 namespace {
@@ -59,59 +61,98 @@ void putHeaders(std::vector<std::uint8_t>& file, const BitmapInfoHeader& info) {
     put32(file, info.biClrImportant);
 }
 
-bool readWholeFile(const std::string& fileName, std::vector<unsigned char>& bytes) {
-    std::ifstream in(fileName, std::ios::binary);
-    if (!in) {
-        return false;
-    }
-    // One read of the whole file: frames are read once each, and byte by byte costs a frame's decode time.
-    in.seekg(0, std::ios::end);
-    const std::streamoff length = in.tellg();
-    if (length < 0) {
-        return false;
-    }
-    in.seekg(0, std::ios::beg);
-    bytes.resize(static_cast<std::size_t>(length));
-    in.read(reinterpret_cast<char*>(bytes.data()), length);
-    return !in.bad() && in.gcount() == length;
+// The header must come within this many bytes: the frame and scan headers follow the metadata segments,
+// which are 64 KiB each at most.
+constexpr std::int64_t kHeaderReadLimit = 4 << 20;
+// What a file may hold beyond the largest JPEG of its size: metadata, an embedded preview.
+constexpr std::int64_t kMetadataAllowance = 8 << 20;
+
+bool readHeaderSize(std::span<const unsigned char> prefix, int& width, int& height) {
+    // A header read that failed leaves a TurboJPEG 2.1 handle broken for what follows: one handle a try.
+    const TurboJpegHandle decoder(tjInitDecompress());
+    int subsampling = 0;
+    int colourspace = 0;
+    return decoder &&
+           tjDecompressHeader3(decoder.get(), prefix.data(), static_cast<unsigned long>(prefix.size()),
+                               &width, &height, &subsampling, &colourspace) == 0 &&
+           width > 0 && height > 0;
+}
+
+std::string sizeText(int width, int height) {
+    return std::to_string(width) + " x " + std::to_string(height) + " pixels";
 }
 
 }  // namespace
 
-Picture LoadPicture(const std::string& fileName) {
+Picture LoadPicture(const std::string& fileName, std::string* failure) {
+    const auto fail = [failure](std::string reason) {
+        if (failure != nullptr) {
+            *failure = std::move(reason);
+        }
+        return Picture();
+    };
+    // Never waits on a FIFO, and reads nothing but a regular file.
+    const UniqueFd file(::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    struct stat status {};
+    if (!file || ::fstat(file.get(), &status) != 0) {
+        return fail(std::strerror(errno));
+    }
+    if (!S_ISREG(status.st_mode)) {
+        return fail("Not a regular file");
+    }
+    const std::int64_t length = status.st_size;
+    // The header first: the size it declares decides whether the rest is worth reading.
     std::vector<unsigned char> jpeg;
-    if (!readWholeFile(fileName, jpeg) || jpeg.empty() || jpeg.size() > ULONG_MAX) {
-        return {};
-    }
-    const TurboJpegHandle decoder(tjInitDecompress());
-    if (!decoder) {
-        return {};
-    }
     int width = 0;
     int height = 0;
-    int subsampling = 0;
-    int colourspace = 0;
-    if (tjDecompressHeader3(decoder.get(), jpeg.data(), static_cast<unsigned long>(jpeg.size()), &width,
-                            &height, &subsampling, &colourspace) != 0 ||
-        width <= 0 || height <= 0) {
-        return {};
+    for (std::int64_t prefix = std::min<std::int64_t>(length, 64 << 10);;
+         prefix = std::min(length, prefix * 4)) {
+        jpeg.resize(static_cast<std::size_t>(prefix));
+        const std::int64_t got = readAt(file.get(), 0, jpeg);
+        if (got < 0) {
+            return fail(std::strerror(errno));
+        }
+        jpeg.resize(static_cast<std::size_t>(got));
+        // Every JPEG starts with its start-of-image marker: anything else is no frame, however long.
+        if (got < 2 || jpeg[0] != 0xFF || jpeg[1] != 0xD8) {
+            return fail("Not a JPEG file, or a damaged one");
+        }
+        if (readHeaderSize(jpeg, width, height)) {
+            break;
+        }
+        if (got < prefix || prefix == length || prefix >= kHeaderReadLimit) {
+            return fail("Not a JPEG file, or a damaged one");
+        }
     }
-    // Sizes are 32-bit signed: a header that claims more is not a frame we can hold.
+    if (width > kMovieFrameSideLimit || height > kMovieFrameSideLimit) {
+        return fail("The frame is " + sizeText(width, height) + "; a movie holds at most " +
+                    std::to_string(kMovieFrameSideLimit) + " a side");
+    }
+    if (length > static_cast<std::int64_t>(tjBufSize(width, height, TJSAMP_444)) + kMetadataAllowance) {
+        return fail("The file is far larger than a JPEG of " + sizeText(width, height) + " can be");
+    }
     const std::int64_t stride = static_cast<std::int64_t>(width) * 4;
-    if (stride * height > std::numeric_limits<std::int32_t>::max()) {
-        return {};
-    }
     std::vector<std::uint8_t> pixels;
     try {
+        const std::size_t headerBytes = jpeg.size();
+        jpeg.resize(static_cast<std::size_t>(length));
+        const std::int64_t rest =
+            readAt(file.get(), static_cast<std::int64_t>(headerBytes), std::span(jpeg).subspan(headerBytes));
+        if (rest < 0) {
+            return fail(std::strerror(errno));
+        }
+        jpeg.resize(headerBytes + static_cast<std::size_t>(rest));
         pixels.resize(static_cast<std::size_t>(stride * height));
     } catch (const std::bad_alloc&) {
-        return {};
+        return fail("Not enough memory for a frame of " + sizeText(width, height));
     }
+    const TurboJpegHandle decoder(tjInitDecompress());
     // A truncated or damaged file decodes with a warning and grey filler; any warning counts as failure,
     // so that no frame is made up.
-    if (tjDecompress2(decoder.get(), jpeg.data(), static_cast<unsigned long>(jpeg.size()), pixels.data(),
+    if (!decoder ||
+        tjDecompress2(decoder.get(), jpeg.data(), static_cast<unsigned long>(jpeg.size()), pixels.data(),
                       width, static_cast<int>(stride), height, TJPF_BGRX, 0) != 0) {
-        return {};
+        return fail(decoder ? tjGetErrorStr2(decoder.get()) : "Not enough memory");
     }
     // TurboJPEG sets the unused fourth byte to 0xFF itself: the pixels are opaque as they come.
     return Picture::fromPixels(width, height, static_cast<std::int32_t>(stride), PixelFormat::Bgrx32,
@@ -189,21 +230,27 @@ bool BitmapFileBytes(const Picture& picture, std::vector<std::uint8_t>& file) {
 }
 
 bool WriteFileInPlace(const std::string& fileName, std::span<const std::uint8_t> bytes) {
-    const int fd = ::open(fileName.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        return false;
+    // Only a regular file with no other name is written where it stands. A link, a FIFO, a device or a
+    // second name of another file in its place is replaced by a new file of our own, never written
+    // through: the folder may come from someone else.
+    struct stat status {};
+    if (::lstat(fileName.c_str(), &status) == 0 && (!S_ISREG(status.st_mode) || status.st_nlink != 1)) {
+        return replaceFile(fileName, bytes);
+    }
+    UniqueFd file(::open(fileName.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666));
+    if (!file) {
+        return errno == ELOOP || errno == ENXIO ? replaceFile(fileName, bytes) : false;
+    }
+    // Something else may have taken the name since it was looked at.
+    if (::fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode) || status.st_nlink != 1) {
+        file.close();
+        return replaceFile(fileName, bytes);
     }
     // A longer file from a larger frame is cut to this one's length, so that readers see one frame.
-    const bool written = writeAll(fd, std::span<const std::uint8_t>(bytes.data(), bytes.size())) &&
-                         ::ftruncate(fd, static_cast<off_t>(bytes.size())) == 0;
-    const int error = errno;
-    // A delayed write error (NFS, quota) shows only when the file is closed.
-    const bool closed = ::close(fd) == 0;
-    if (!written) {
-        errno = error;
+    if (!writeAll(file.get(), bytes) || ::ftruncate(file.get(), static_cast<off_t>(bytes.size())) != 0) {
         return false;
     }
-    return closed;
+    return file.close();
 }
 
 bool SavePictureInPlace(const Picture& picture, const std::string& fileName) {

@@ -1,12 +1,18 @@
 #include "movie/avi_writer.h"
 
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <deque>
 #include <exception>
+#include <filesystem>
 #include <future>
+#include <new>
+#include <system_error>
 #include <vector>
 
 #include "dialogs/cfile_dlg.h"
@@ -29,15 +35,22 @@ constexpr const char* kLineBreak = "\r\n";
 // A decoded frame and, made beside it, the bytes of its temporary bitmap.
 struct PreparedFrame {
     Picture picture;
+    std::string failure;  // why the picture is null
     std::vector<std::uint8_t> bitmap;
     bool bitmapReady = false;
 };
 
-PreparedFrame prepareFrame(const std::string& path, std::vector<std::uint8_t> buffer) {
+// Never throws: a frame that cannot be had, for want of memory too, comes back without a picture.
+PreparedFrame prepareFrame(const std::string& path, std::vector<std::uint8_t> buffer) noexcept {
     PreparedFrame frame;
-    frame.picture = LoadPicture(path);
     frame.bitmap = std::move(buffer);
-    frame.bitmapReady = !frame.picture.isEmpty() && BitmapFileBytes(frame.picture, frame.bitmap);
+    try {
+        frame.picture = LoadPicture(path, &frame.failure);
+        frame.bitmapReady = !frame.picture.isEmpty() && BitmapFileBytes(frame.picture, frame.bitmap);
+    } catch (const std::bad_alloc&) {
+        frame.picture = Picture();
+        frame.failure = "Not enough memory";
+    }
     return frame;
 }
 
@@ -56,7 +69,9 @@ class FrameDecoder {
     FrameDecoder& operator=(const FrameDecoder&) = delete;
     ~FrameDecoder() {
         for (Pending& each : pending_) {
-            each.frame.wait();
+            if (each.frame.valid()) {
+                each.frame.wait();
+            }
         }
     }
 
@@ -113,9 +128,15 @@ class FrameDecoder {
             return false;
         }
         std::string path = pathOf(names_[static_cast<std::size_t>(index)]);
-        auto frame = std::async(std::launch::async, [path, buffer = takeSpare()]() mutable {
-            return prepareFrame(path, std::move(buffer));
-        });
+        std::future<PreparedFrame> frame;
+        try {
+            frame = std::async(std::launch::async, [path, buffer = takeSpare()]() mutable {
+                return prepareFrame(path, std::move(buffer));
+            });
+        } catch (const std::system_error&) {
+            // No thread to be had: the frame is prepared when it is needed instead.
+            return false;
+        }
         pending_.push_back(Pending{index, std::move(path), std::move(frame)});
         return true;
     }
@@ -161,8 +182,10 @@ class AviWrite {
     void run() {
         try {
             writeMovie();
-        } catch (const std::exception& error) {
+        } catch (const std::bad_alloc&) {
             // Nothing may leave the click; the movie is still closed below.
+            MsgBox("Not enough memory to go on writing the movie.", MessageIcon::Critical);
+        } catch (const std::exception& error) {
             MsgBox(error.what(), MessageIcon::Critical);
         }
         close();
@@ -215,7 +238,12 @@ class AviWrite {
         }
 
         const std::int32_t count = list_.listCount();
+        frameCount_ = count;
         for (std::int32_t i = 0; i < count; ++i) {
+            // Asked to end (the program is being closed): the movie ends here, finished and playable.
+            if (i > 0 && view_.stopRequested()) {
+                return;
+            }
             // A frame that cannot be converted ends the write; the frames before it stay a playable movie.
             if (!convertFrame(i, false)) {
                 return;
@@ -237,7 +265,9 @@ class AviWrite {
         const PreparedFrame& frame = decoder_.take(index, framePath);
         Picture picture = frame.picture;
         if (picture.isEmpty()) {
-            MsgBox("Could not decode frame:" + std::string(kLineBreak) + framePath, MessageIcon::Exclamation);
+            MsgBox("Could not decode frame:" + std::string(kLineBreak) + framePath +
+                       (frame.failure.empty() ? std::string() : kLineBreak + frame.failure),
+                   MessageIcon::Exclamation);
             return false;
         }
         if (first) {
@@ -259,16 +289,15 @@ class AviWrite {
                                : SavePictureInPlace(shown, temporaryPath_);
         if (!saved) {
             const std::string reason = std::strerror(errno);
-            MsgBox("Could not save the temporary bitmap for frame:" + std::string(kLineBreak) + framePath +
+            MsgBox("Could not save the temporary bitmap:" + std::string(kLineBreak) + temporaryPath_ +
                        std::string(kLineBreak) + reason,
                    MessageIcon::Exclamation);
             return false;
         }
         if (!dib_.CreateFromFile(temporaryPath_)) {
-            // cDib has named the temporary file; for the first frame the caller says which one it was.
+            // cDib has said what was wrong with the temporary file; for the first frame the caller says more.
             if (!first) {
-                MsgBox("Could not read back the temporary bitmap for frame:" + std::string(kLineBreak) +
-                           framePath,
+                MsgBox("Could not read back the temporary bitmap:" + std::string(kLineBreak) + temporaryPath_,
                        MessageIcon::Exclamation);
             }
             return false;
@@ -288,13 +317,39 @@ class AviWrite {
         if (compressed_ != 0) {
             AVIStreamRelease(compressed_);
         }
+        MovieFileEnd end;
         if (file_ != 0) {
+            end = AVIFileFinish(file_);
             AVIFileRelease(file_);
         }
         AVIFileExit();
-        if (lastResult_ != AVIERR_OK) {
-            MsgBox("There was an error writing the file.", MessageIcon::Information);
+        if (end.result != AVIERR_OK) {
+            lastResult_ = end.result;
         }
+        if (lastResult_ != AVIERR_OK) {
+            std::string text = "There was an error writing the file.";
+            if (!end.reason.empty()) {
+                text += kLineBreak + end.reason + kLineBreak + whatIsLeft(end);
+            }
+            MsgBox(text, MessageIcon::Information);
+        }
+    }
+
+    // After a failed write: which frames the movie kept and where it is.
+    std::string whatIsLeft(const MovieFileEnd& end) const {
+        struct stat status {};
+        const bool targetStands = ::lstat(outputPath_.c_str(), &status) == 0;
+        const std::string unchanged = kLineBreak + outputPath_ + " is as it was.";
+        if (end.savedAs.empty()) {
+            return std::string("No frame could be kept, so no movie was saved.") +
+                   (targetStands ? unchanged : "");
+        }
+        const std::string frames = "the first " + std::to_string(end.frames) + " of " +
+                                   std::to_string(frameCount_) + (frameCount_ == 1 ? " frame" : " frames");
+        if (end.savedAs == outputPath_) {
+            return "The movie holds " + frames + ":" + kLineBreak + end.savedAs;
+        }
+        return "The movie of " + frames + " is kept as:" + kLineBreak + end.savedAs + unchanged;
     }
 
     AviWriterView& view_;
@@ -311,7 +366,27 @@ class AviWrite {
     std::int32_t width_ = 0;
     std::int32_t height_ = 0;
     std::int32_t firstSizeImage_ = 0;
+    std::int32_t frameCount_ = 0;
 };
+
+// True when `output` names the temporary bitmap or one of the frames of `folder`: the movie would take
+// its place.
+bool namesAnInput(const std::string& output, const std::string& folder,
+                  const std::vector<std::string>& frames) {
+    namespace fs = std::filesystem;
+    const fs::path path(output);
+    std::error_code outputError;
+    std::error_code folderError;
+    const fs::path parent =
+        fs::weakly_canonical(path.has_parent_path() ? path.parent_path() : fs::path("."), outputError);
+    const fs::path frameFolder =
+        fs::weakly_canonical(folder.empty() ? fs::path(".") : fs::path(folder), folderError);
+    if (outputError || folderError || parent != frameFolder) {
+        return false;
+    }
+    const std::string name = path.filename().string();
+    return name == kTemporaryName || std::find(frames.begin(), frames.end(), name) != frames.end();
+}
 
 }  // namespace
 
@@ -399,6 +474,13 @@ void aviwrite_Click(AviWriterView& view) {
         if (!dialog.VBGetSaveFileName(outputPath, fileTitle)) {
             return;
         }
+    }
+
+    if (namesAnInput(outputPath, view.outputFolder(), listMatchingFiles(view.outputFolder(), kPattern))) {
+        MsgBox("The movie cannot be saved over a file it is made from:" + std::string(kLineBreak) +
+                   outputPath + kLineBreak + "Choose another name.",
+               MessageIcon::Exclamation);
+        return;
     }
 
     // The write's own use of the library, paired with the exit of its closing sequence.

@@ -35,6 +35,9 @@ class AviWriterView {
     // Image1's picture, read back.
     virtual Picture shownPicture() = 0;
     virtual WindowHandle ownerHandle() = 0;
+    // True once the program has been asked to end: the write stops after the frame at hand and finishes
+    // the movie with the frames so far.
+    virtual bool stopRequested() = 0;
 };
 
 }  // namespace skorva

@@ -1,14 +1,18 @@
 #include "movie/cdib.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <span>
 #include <stdexcept>
 
+#include "platform/file_io.h"
 #include "platform/message_box.h"
 
 namespace skorva {
@@ -47,24 +51,9 @@ void writeI16(std::int16_t value, std::uint8_t* p) {
     p[1] = static_cast<std::uint8_t>(bits >> 8);
 }
 
-bool readAt(std::FILE* file, std::int64_t offset, std::uint8_t* into, std::size_t length) {
-    if (length == 0) {
-        return true;
-    }
-    // Straight from the file into the block: no stdio buffer in between.
-    std::size_t done = 0;
-    while (done < length) {
-        const ssize_t got = ::pread(fileno(file), into + done, length - done,
-                                    static_cast<off_t>(offset) + static_cast<off_t>(done));
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got <= 0) {
-            return false;
-        }
-        done += static_cast<std::size_t>(got);
-    }
-    return true;
+// The whole block from `offset`, or false.
+bool readBlock(int fd, std::int64_t offset, std::uint8_t* into, std::size_t length) {
+    return readAt(fd, offset, std::span<std::uint8_t>(into, length)) == static_cast<std::int64_t>(length);
 }
 
 // The image size a header's size field stands for. The format allows 0 for uncompressed bitmaps, so
@@ -144,7 +133,8 @@ bool cDib::CreateFromFile(const std::string& sFile) {
         MsgBox("File does not exist:" + std::string(kLineBreak) + sFile, MessageIcon::Critical);
         return false;
     }
-    FilePtr file(std::fopen(sFile.c_str(), "rb"));
+    // Without blocking: a FIFO that took the name since the test above must not hang the program.
+    const UniqueFd file(::open(sFile.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     if (!file) {
         const int error = errno;
         if (error == EACCES) {
@@ -163,14 +153,18 @@ bool cDib::CreateFromFile(const std::string& sFile) {
 
     // The length of the file that is open now, not of whatever the name pointed at a moment ago.
     struct stat opened {};
-    if (::fstat(fileno(file.get()), &opened) != 0) {
+    if (::fstat(file.get(), &opened) != 0) {
         MsgBox(std::strerror(errno), MessageIcon::Information);
+        return false;
+    }
+    if (!S_ISREG(opened.st_mode)) {
+        MsgBox("File does not exist:" + std::string(kLineBreak) + sFile, MessageIcon::Critical);
         return false;
     }
     const std::int64_t fileLength = opened.st_size;
 
     std::uint8_t headerBytes[kFileHeaderSize + kInfoHeaderSize] = {};
-    if (!readAt(file.get(), 0, headerBytes, kFileHeaderSize)) {
+    if (!readBlock(file.get(), 0, headerBytes, kFileHeaderSize)) {
         return notSupported();
     }
     const FileHeader fileHeader = readFileHeader(headerBytes);
@@ -179,7 +173,7 @@ bool cDib::CreateFromFile(const std::string& sFile) {
         file_ = fileHeader;
         return notSupported();
     }
-    if (!readAt(file.get(), kFileHeaderSize, headerBytes + kFileHeaderSize, kInfoHeaderSize)) {
+    if (!readBlock(file.get(), kFileHeaderSize, headerBytes + kFileHeaderSize, kInfoHeaderSize)) {
         return notSupported();
     }
     InfoHeader infoHeader = readInfoHeader(headerBytes + kFileHeaderSize);
@@ -194,8 +188,8 @@ bool cDib::CreateFromFile(const std::string& sFile) {
     // Read into the spare blocks; the image in use stays untouched until everything has been read.
     spareBits_.resize(static_cast<std::size_t>(imageLength));
     spareBitmapInfo_.resize(static_cast<std::size_t>(pixelOffset - kFileHeaderSize));
-    if (!readAt(file.get(), pixelOffset, spareBits_.data(), spareBits_.size()) ||
-        !readAt(file.get(), kFileHeaderSize, spareBitmapInfo_.data(), spareBitmapInfo_.size())) {
+    if (!readBlock(file.get(), pixelOffset, spareBits_.data(), spareBits_.size()) ||
+        !readBlock(file.get(), kFileHeaderSize, spareBitmapInfo_.data(), spareBitmapInfo_.size())) {
         return notSupported();
     }
 

@@ -7,42 +7,16 @@
 #include <fstream>
 #include <memory>
 
+#include <sys/resource.h>
+
 #include "movie/avi_writer.h"
+#include "platform/termination.h"
 #include "tests/fakes/message_recorder.h"
 #include "tests/fakes/scripted_dialogs.h"
 #include "tests/movie/movie_test_support.h"
 
 namespace skorva {
 namespace {
-
-struct PipeClose {
-    void operator()(std::FILE* pipe) const { pclose(pipe); }
-};
-
-std::string run(const std::string& command) {
-    std::unique_ptr<std::FILE, PipeClose> pipe(popen(command.c_str(), "r"));
-    std::string output;
-    char buffer[256];
-    while (pipe && std::fgets(buffer, sizeof buffer, pipe.get()) != nullptr) {
-        output += buffer;
-    }
-    return output;
-}
-
-bool contains(const std::string& path, const std::string& tag) {
-    std::ifstream in(path, std::ios::binary);
-    std::vector<char> chunk(1 << 20);
-    std::string carry;
-    while (in) {
-        in.read(chunk.data(), static_cast<std::streamsize>(chunk.size()));
-        const std::string text = carry + std::string(chunk.data(), static_cast<std::size_t>(in.gcount()));
-        if (text.find(tag) != std::string::npos) {
-            return true;
-        }
-        carry = text.size() >= tag.size() ? text.substr(text.size() - tag.size()) : text;
-    }
-    return false;
-}
 
 TEST(AviWriterLong, AMovieOverOneGibIsOpenDmlAndCountedFully) {
     testing::TempFolder folder;
@@ -70,14 +44,41 @@ TEST(AviWriterLong, AMovieOverOneGibIsOpenDmlAndCountedFully) {
 
     EXPECT_TRUE(messages.messages.empty());
     ASSERT_GT(std::filesystem::file_size(output), 1ull << 30);
-    EXPECT_TRUE(contains(output, "AVIX"));  // the RIFF list that continues a file past 1 GiB
-    const std::string counted =
-        run("ffprobe -v error -select_streams v:0 -count_packets -show_entries "
-            "stream=nb_read_packets,r_frame_rate "
-            "-of default=noprint_wrappers=1 '" +
-            output + "'");
+    EXPECT_TRUE(testing::fileContains(output, "AVIX"));  // the RIFF list that continues a file past 1 GiB
+    const std::string counted = testing::runCommand(
+        "ffprobe -v error -select_streams v:0 -count_packets -show_entries "
+        "stream=nb_read_packets,r_frame_rate "
+        "-of default=noprint_wrappers=1 '" +
+        output + "'");
     EXPECT_NE(counted.find("nb_read_packets=300"), std::string::npos) << counted;
     EXPECT_NE(counted.find("r_frame_rate=30/1"), std::string::npos) << counted;
+
+    // The same movie on a disk that ends two and a half frames short: the continuation past 1 GiB keeps its
+    // whole frames, with an index and headers that count them.
+    const auto limit = static_cast<rlim_t>(std::filesystem::file_size(output) - 5 * 3686408 / 2);
+    std::filesystem::remove(output);
+    const auto child = testing::runInChild([&](const auto&) {
+        installTerminationHandlers();
+        const rlimit fileSizeLimit{limit, limit};
+        setrlimit(RLIMIT_FSIZE, &fileSizeLimit);
+        testing::MessageRecorder childMessages;
+        dialogs.script.push_back(testing::savedAs(output));
+        testing::FakeWriterView childView(folder.path().string(), "30");
+        aviwrite_Click(childView);
+        return childMessages.texts().empty() ? std::string() : childMessages.texts().back();
+    });
+    EXPECT_EQ(
+        child.report.rfind("There was an error writing the file.\r\nFile too large\r\nThe movie holds the "
+                           "first 297 of 300 frames:",
+                           0),
+        0u)
+        << child.report;
+    const std::string cut = testing::runCommand(
+        "ffprobe -v error -select_streams v:0 -count_packets -show_entries stream=nb_read_packets,nb_frames "
+        "-of default=noprint_wrappers=1 '" +
+        output + "'");
+    EXPECT_EQ(cut, "nb_frames=297\nnb_read_packets=297\n");
+    EXPECT_EQ(testing::runCommand("ffmpeg -nostdin -v error -i '" + output + "' -f null -"), "");
 }
 
 }  // namespace

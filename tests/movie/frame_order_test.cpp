@@ -48,6 +48,7 @@ class ReorderedView final : public AviWriterView {
     }
     Picture shownPicture() override { return shown_; }
     WindowHandle ownerHandle() override { return 0; }
+    bool stopRequested() override { return false; }
 
     std::vector<std::vector<std::uint8_t>> shown;
 

@@ -1,9 +1,15 @@
 #include "tests/movie/movie_test_support.h"
 
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <turbojpeg.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <random>
 #include <stdexcept>
@@ -275,6 +281,105 @@ std::vector<std::uint8_t> bitmapInfo(std::int32_t width, std::int32_t height, st
     put(12, 1, 2);
     put(14, bitCount, 2);
     return b;
+}
+
+}  // namespace skorva::testing
+
+namespace skorva::testing {
+
+std::vector<char> fileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+bool fileContains(const std::string& path, const std::string& text) {
+    std::ifstream in(path, std::ios::binary);
+    std::vector<char> chunk(1 << 20);
+    std::string carry;
+    while (in) {
+        in.read(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+        const std::string window = carry + std::string(chunk.data(), static_cast<std::size_t>(in.gcount()));
+        if (window.find(text) != std::string::npos) {
+            return true;
+        }
+        carry = window.size() >= text.size() ? window.substr(window.size() - text.size()) : window;
+    }
+    return false;
+}
+
+std::vector<std::string> fileNames(const std::filesystem::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::string runCommand(const std::string& command) {
+    struct PipeClose {
+        void operator()(std::FILE* pipe) const { pclose(pipe); }
+    };
+    std::unique_ptr<std::FILE, PipeClose> pipe(popen((command + " 2>&1").c_str(), "r"));
+    std::string output;
+    char buffer[256];
+    while (pipe && std::fgets(buffer, sizeof buffer, pipe.get()) != nullptr) {
+        output += buffer;
+    }
+    return output;
+}
+
+ChildEnd runInChild(const std::function<std::string(const std::function<void()>& ready)>& body,
+                    const std::function<void(pid_t)>& whenReady) {
+    int report[2];
+    int readiness[2];
+    if (pipe(report) != 0 || pipe(readiness) != 0) {
+        throw std::runtime_error("no pipe for the child");
+    }
+    const pid_t child = fork();
+    if (child < 0) {
+        throw std::runtime_error("cannot fork");
+    }
+    if (child == 0) {
+        close(report[0]);
+        close(readiness[0]);
+        std::string text;
+        try {
+            text = body([&readiness] {
+                const char byte = 1;
+                [[maybe_unused]] const ssize_t written = write(readiness[1], &byte, 1);
+            });
+        } catch (const std::exception& error) {
+            text = std::string("exception: ") + error.what();
+        }
+        for (std::size_t done = 0; done < text.size();) {
+            const ssize_t written = write(report[1], text.data() + done, text.size() - done);
+            if (written <= 0) {
+                break;
+            }
+            done += static_cast<std::size_t>(written);
+        }
+        _exit(0);
+    }
+    close(report[1]);
+    close(readiness[1]);
+    char byte = 0;
+    if (read(readiness[0], &byte, 1) == 1 && whenReady) {
+        whenReady(child);
+    }
+    close(readiness[0]);
+    ChildEnd end;
+    char buffer[4096];
+    for (ssize_t got; (got = read(report[0], buffer, sizeof buffer)) > 0;) {
+        end.report.append(buffer, static_cast<std::size_t>(got));
+    }
+    close(report[0]);
+    int status = 0;
+    rusage usage{};
+    wait4(child, &status, 0, &usage);
+    end.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    end.peakKiB = usage.ru_maxrss;
+    return end;
 }
 
 }  // namespace skorva::testing

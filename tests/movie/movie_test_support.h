@@ -2,8 +2,11 @@
 // Helpers for the movie tests: JPEG frames with known content, a view that stands in for the main
 // window, a scripted codec dialog, and a reader that demuxes and decodes a movie with FFmpeg.
 
+#include <sys/types.h>
+
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -11,6 +14,7 @@
 #include "imaging/picture.h"
 #include "movie/avi_writer_view.h"
 #include "platform/services.h"
+#include "platform/termination.h"
 #include "tests/fakes/scripted_dialogs.h"
 
 #include "platform/avi/avifile.h"
@@ -62,12 +66,18 @@ class FakeWriterView final : public AviWriterView {
     void showPicture(const Picture& picture) override {
         shown_ = picture;
         ++shownCount;
+        if (onShow) {
+            onShow(shownCount);
+        }
     }
     Picture shownPicture() override { return shown_; }
     WindowHandle ownerHandle() override { return 0x2A; }
+    // As the main window does: SIGINT or SIGTERM ends the write.
+    bool stopRequested() override { return terminationRequested(); }
 
     FakeFrameList list;
     int shownCount = 0;
+    std::function<void(int shownCount)> onShow;
 
   private:
     std::string folder_;
@@ -129,6 +139,27 @@ struct LibraryUse {
     LibraryUse() { avi::AVIFileInit(); }
     ~LibraryUse() { avi::AVIFileExit(); }
 };
+
+// Every byte of a file; empty when it cannot be read.
+std::vector<char> fileBytes(const std::string& path);
+// Whether the file holds `text` anywhere.
+bool fileContains(const std::string& path, const std::string& text);
+// The names in a folder, hidden ones too, sorted.
+std::vector<std::string> fileNames(const std::filesystem::path& folder);
+// What a shell command prints on its standard output and standard error.
+std::string runCommand(const std::string& command);
+
+// A forked child's end: its exit code (-1 when a signal ended it), what its body returned, and its peak
+// resident memory.
+struct ChildEnd {
+    int exitCode = -1;
+    std::string report;
+    long peakKiB = 0;
+};
+// Runs `body` in a child process and waits for it. The body may call `ready()` once; the parent then calls
+// `whenReady` with the child's id.
+ChildEnd runInChild(const std::function<std::string(const std::function<void()>& ready)>& body,
+                    const std::function<void(pid_t)>& whenReady = {});
 
 // A 40-byte BITMAPINFOHEADER laid out field by field: width, height, one plane, the bit count.
 std::vector<std::uint8_t> bitmapInfo(std::int32_t width, std::int32_t height, std::uint16_t bitCount);
