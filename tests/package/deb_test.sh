@@ -136,3 +136,12 @@ done
 [ "$(visible_windows '^Skorva webcam capture$')" -eq 2 ] ||
     fail "a Wayland session got no notice beside the window ($(visible_windows '^Skorva webcam capture$') windows)"
 echo "a Wayland session got the notice"
+
+# Asked to end (SIGTERM), with the notice still open, the program closes its window and ends cleanly.
+kill -TERM "$pid"
+timeout 10 tail --pid="$pid" -f /dev/null || fail "the program did not end on SIGTERM"
+status=0
+wait "$pid" || status=$?
+pid=
+[ "$status" -eq 0 ] || fail "the program ended with status $status after SIGTERM"
+echo "the program ended cleanly on SIGTERM"
