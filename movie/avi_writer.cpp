@@ -180,15 +180,9 @@ class AviWrite {
           decoder_(folder_, listMatchingFiles(folder_, kPattern)) {}
 
     void run() {
-        try {
-            writeMovie();
-        } catch (const std::bad_alloc&) {
-            // Nothing may leave the click; the movie is still closed below.
-            MsgBox("Not enough memory to go on writing the movie.", MessageIcon::Critical);
-        } catch (const std::exception& error) {
-            MsgBox(error.what(), MessageIcon::Critical);
-        }
-        close();
+        // Nothing may leave the click; the movie is still closed after a failed write.
+        guarded([this] { writeMovie(); });
+        guarded([this] { close(); });
     }
 
   private:
@@ -254,6 +248,17 @@ class AviWrite {
                 MsgBox("Error writing Avi stream");
                 return;
             }
+        }
+    }
+
+    template <typename Step>
+    static void guarded(Step step) {
+        try {
+            step();
+        } catch (const std::bad_alloc&) {
+            MsgBox("Not enough memory to go on writing the movie.", MessageIcon::Critical);
+        } catch (const std::exception& error) {
+            MsgBox(error.what(), MessageIcon::Critical);
         }
     }
 

@@ -20,9 +20,13 @@ bool UniqueFd::close() {
     return fd < 0 || ::close(fd) == 0;
 }
 
-bool writeAll(int fd, std::span<const std::uint8_t> bytes) {
+namespace {
+
+// Hands `bytes` to `write` until every one is taken.
+template <typename Write>
+bool writeEvery(std::span<const std::uint8_t> bytes, Write write) {
     while (!bytes.empty()) {
-        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+        const ssize_t written = write(bytes);
         if (written < 0) {
             if (errno == EINTR) {
                 continue;
@@ -38,23 +42,19 @@ bool writeAll(int fd, std::span<const std::uint8_t> bytes) {
     return true;
 }
 
+}  // namespace
+
+bool writeAll(int fd, std::span<const std::uint8_t> bytes) {
+    return writeEvery(
+        bytes, [fd](std::span<const std::uint8_t> rest) { return ::write(fd, rest.data(), rest.size()); });
+}
+
 bool writeAt(int fd, std::int64_t offset, std::span<const std::uint8_t> bytes) {
-    while (!bytes.empty()) {
-        const ssize_t written = ::pwrite(fd, bytes.data(), bytes.size(), static_cast<off_t>(offset));
-        if (written < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        if (written == 0) {
-            errno = ENOSPC;
-            return false;
-        }
-        bytes = bytes.subspan(static_cast<std::size_t>(written));
-        offset += written;
-    }
-    return true;
+    return writeEvery(bytes, [fd, &offset](std::span<const std::uint8_t> rest) {
+        const ssize_t written = ::pwrite(fd, rest.data(), rest.size(), static_cast<off_t>(offset));
+        offset += written > 0 ? written : 0;
+        return written;
+    });
 }
 
 std::int64_t readAt(int fd, std::int64_t offset, std::span<std::uint8_t> into) {

@@ -34,10 +34,12 @@ std::vector<std::string> listMatchingFiles(const std::string& folder, const std:
     if (error) {
         return names;
     }
-    for (const auto& entry : it) {
-        std::string name = entry.path().filename().string();
+    // Stepped with an error code: a folder that fails part-way (a network folder gone) ends the list there
+    // instead of throwing.
+    for (; !error && it != std::filesystem::directory_iterator(); it.increment(error)) {
+        std::string name = it->path().filename().string();
         std::error_code statError;
-        if (!entry.is_regular_file(statError)) {
+        if (!it->is_regular_file(statError)) {
             continue;
         }
         if (::fnmatch(pattern.c_str(), name.c_str(), FNM_CASEFOLD) == 0) {

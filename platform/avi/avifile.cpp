@@ -125,7 +125,11 @@ struct FileState {
 
     ~FileState() {
         if (!finished) {
-            finish();
+            try {
+                finish();
+            } catch (const std::exception&) {
+                // A release cannot report: a movie that could not be finished is not left behind.
+            }
         }
     }
 

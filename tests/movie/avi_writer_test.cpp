@@ -25,19 +25,7 @@ using testing::ScriptedFileDialogs;
 using testing::TempFolder;
 using testing::writeJpeg;
 
-// The scripted user: saves under `output` and picks the compressor `handler`.
-struct ScriptedUser {
-    ScriptedUser(const std::string& output, std::uint32_t handler, std::uint32_t quality = 10000) {
-        dialogs.script.push_back(testing::savedAs(output));
-        CompressOptions options;
-        options.fccHandler = handler;
-        options.quality = quality;
-        chooser.answer = options;
-    }
-    MessageRecorder messages;
-    ScriptedFileDialogs dialogs;
-    ScriptedCodecChooser chooser;
-};
+using testing::ScriptedUser;
 
 std::vector<std::uint8_t> expectedFrame(const std::string& jpeg) {
     return testing::bgrRows(LoadPicture(jpeg));

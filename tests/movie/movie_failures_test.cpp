@@ -55,28 +55,16 @@ std::string textOf(const std::string& path) {
     return {bytes.begin(), bytes.end()};
 }
 
-// The user's answers: save as `output`, compress with `handler`.
-struct ScriptedUser {
-    ScriptedUser(const std::string& output, std::uint32_t handler, std::uint32_t keyFrameEvery = 0) {
-        dialogs.script.push_back(testing::savedAs(output));
-        CompressOptions options;
-        options.fccHandler = handler;
-        options.keyFrameEvery = keyFrameEvery;
-        options.quality = 10000;
-        chooser.answer = options;
-    }
-    testing::MessageRecorder messages;
-    testing::ScriptedFileDialogs dialogs;
-    testing::ScriptedCodecChooser chooser;
+using testing::ScriptedUser;
 
-    std::string report() const {
-        std::string joined;
-        for (const std::string& text : messages.texts()) {
-            joined += text + kSeparator;
-        }
-        return joined;
+// The messages of a write in a child process, for its report.
+std::string reportOf(const ScriptedUser& user) {
+    std::string joined;
+    for (const std::string& text : user.messages.texts()) {
+        joined += text + kSeparator;
     }
-};
+    return joined;
+}
 
 std::vector<std::string> messagesOf(const std::string& report) {
     std::vector<std::string> texts;
@@ -115,7 +103,7 @@ TEST(MovieWriteFailures, AFileSizeLimitIsReportedAndLeavesAPlayableMovieOfTheWho
     const auto fullSize = [&folder](std::uint32_t handler) {
         const std::string reference = folder.file("reference.avi");
         {
-            ScriptedUser user(reference, handler, 5);
+            ScriptedUser user(reference, handler, 10000, 5);
             FakeWriterView view(folder.path().string());
             aviwrite_Click(view);
         }
@@ -161,10 +149,10 @@ TEST(MovieWriteFailures, AFileSizeLimitIsReportedAndLeavesAPlayableMovieOfTheWho
             installTerminationHandlers();  // as the program does: a passed limit fails the write
             const rlimit limit{static_cast<rlim_t>(each.limit), static_cast<rlim_t>(each.limit)};
             setrlimit(RLIMIT_FSIZE, &limit);
-            ScriptedUser user(output, each.handler, 5);
+            ScriptedUser user(output, each.handler, 10000, 5);
             FakeWriterView view(folder.path().string());
             aviwrite_Click(view);
-            return user.report();
+            return reportOf(user);
         });
         ASSERT_EQ(child.exitCode, 0) << child.report;
         const std::vector<std::string> texts = messagesOf(child.report);
@@ -352,7 +340,7 @@ TEST(MovieWriteFailures, HostileFrameFilesAreRefusedFromTheirHeaderWithinBounded
             ScriptedUser user(output, 0);
             FakeWriterView view(folder.path().string());
             aviwrite_Click(view);
-            return user.report();
+            return reportOf(user);
         });
         ASSERT_EQ(child.exitCode, 0) << child.report;
         if (each.reason.empty()) {
@@ -389,7 +377,7 @@ TEST(MovieWriteFailures, SigtermDuringAWriteFinishesTheMovieWithTheFramesSoFar) 
                 }
             };
             aviwrite_Click(view);
-            return user.report();
+            return reportOf(user);
         },
         [](pid_t writer) { kill(writer, SIGTERM); });
 

@@ -132,6 +132,16 @@ bool ScriptedCodecChooser::choose(WindowHandle hwnd, std::uint32_t icmfFlags, Co
     return true;
 }
 
+ScriptedUser::ScriptedUser(const std::string& output, std::uint32_t handler, std::uint32_t quality,
+                           std::uint32_t keyFrameEvery) {
+    dialogs.script.push_back(savedAs(output));
+    CompressOptions options;
+    options.fccHandler = handler;
+    options.quality = quality;
+    options.keyFrameEvery = keyFrameEvery;
+    chooser.answer = options;
+}
+
 DecodedMovie decodeMovie(const std::string& path, bool keepFrames) {
     DecodedMovie movie;
     AVFormatContext* rawInput = nullptr;

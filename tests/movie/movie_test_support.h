@@ -15,6 +15,7 @@
 #include "movie/avi_writer_view.h"
 #include "platform/services.h"
 #include "platform/termination.h"
+#include "tests/fakes/message_recorder.h"
 #include "tests/fakes/scripted_dialogs.h"
 
 #include "platform/avi/avifile.h"
@@ -98,6 +99,16 @@ class ScriptedCodecChooser final : public CodecChooser {
 
   private:
     ScopedServices scope_;
+};
+
+// The user of one write: saves under `output` and picks the compressor `handler` with its quality and
+// key-frame interval; every message box is recorded.
+struct ScriptedUser {
+    ScriptedUser(const std::string& output, std::uint32_t handler, std::uint32_t quality = 10000,
+                 std::uint32_t keyFrameEvery = 0);
+    MessageRecorder messages;
+    ScriptedFileDialogs dialogs;
+    ScriptedCodecChooser chooser;
 };
 
 struct DecodedMovie {
