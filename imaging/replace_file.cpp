@@ -6,6 +6,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <random>
+#include <string>
+#include <utility>
 
 namespace skorva {
 namespace {
@@ -34,8 +36,10 @@ class FileDescriptor {
             errno = saved;
         }
     }
+    FileDescriptor(FileDescriptor&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
     FileDescriptor(const FileDescriptor&) = delete;
     FileDescriptor& operator=(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(FileDescriptor&&) = delete;
     int get() const { return fd_; }
     // Closes now and reports the result: a delayed write error (NFS, quota) shows up only here.
     bool close() {
@@ -54,20 +58,51 @@ void removeKeepingErrno(const std::string& path) {
     errno = saved;
 }
 
-}  // namespace
-
-std::string temporaryNameFor(const std::string& path) {
-    const auto slash = path.rfind('/');
-    const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    return folder + "." + name + ".tmp-" + randomSuffix();
+// A new hidden name beside `path` for an open file; false with errno when none could be made.
+bool linkUnderTemporaryName(const std::string& procPath, const std::string& path, std::string& temporary) {
+    for (int attempt = 0; attempt < kCreateAttempts; ++attempt) {
+        temporary = temporaryNameFor(path);
+        if (::linkat(AT_FDCWD, procPath.c_str(), AT_FDCWD, temporary.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+            return true;
+        }
+        if (errno != EEXIST) {
+            return false;
+        }
+    }
+    return false;
 }
 
-bool replaceFile(const std::string& path, std::span<const std::uint8_t> bytes) {
-    if (path.empty() || path.back() == '/') {
-        errno = ENOENT;
+bool writeUnnamed(FileDescriptor file, const std::string& path, std::span<const std::uint8_t> bytes) {
+    if (!writeAll(file.get(), bytes)) {
         return false;
     }
+    // linkat through /proc needs no privilege, unlike AT_EMPTY_PATH.
+    const std::string procPath = "/proc/self/fd/" + std::to_string(file.get());
+    if (::linkat(AT_FDCWD, procPath.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+        if (!file.close()) {
+            removeKeepingErrno(path);
+            return false;
+        }
+        return true;
+    }
+    if (errno != EEXIST) {
+        return false;
+    }
+    // A link cannot replace a name: the complete file gets a hidden name that is renamed over the old
+    // one at once, so only a kill between these two calls could leave it behind.
+    std::string temporary;
+    if (!linkUnderTemporaryName(procPath, path, temporary)) {
+        return false;
+    }
+    if (!file.close() || std::rename(temporary.c_str(), path.c_str()) != 0) {
+        removeKeepingErrno(temporary);
+        return false;
+    }
+    return true;
+}
+
+// Where unnamed files cannot be made: a hidden temporary file, renamed once it is complete.
+bool writeNamed(const std::string& path, std::span<const std::uint8_t> bytes) {
     // Our own O_EXCL loop rather than mkstemp: mkstemp makes the file 0600, and the frame must get the
     // same permissions as any other file the user creates (0666 less the umask).
     std::string temporary;
@@ -92,6 +127,34 @@ bool replaceFile(const std::string& path, std::span<const std::uint8_t> bytes) {
         return false;
     }
     return true;
+}
+
+}  // namespace
+
+std::string temporaryNameFor(const std::string& path) {
+    const auto slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    return folder + "." + name + ".tmp-" + randomSuffix();
+}
+
+bool replaceFile(const std::string& path, std::span<const std::uint8_t> bytes) {
+    if (path.empty() || path.back() == '/') {
+        errno = ENOENT;
+        return false;
+    }
+    // An unnamed file gets a name only once every byte is in it: a kill during the write leaves nothing.
+    const auto slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    const int unnamed = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    if (unnamed >= 0) {
+        return writeUnnamed(FileDescriptor(unnamed), path, bytes);
+    }
+    // File systems without unnamed files (and older kernels) say so with one of these.
+    if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
+        return false;
+    }
+    return writeNamed(path, bytes);
 }
 
 bool writeAll(int fd, std::span<const std::uint8_t> bytes) {

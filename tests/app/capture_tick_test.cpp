@@ -188,7 +188,8 @@ TEST_F(CaptureTickTest, AFrameThatCannotBeWrittenStopsTheRecordingAndNamesTheFil
     form->Timer1_Timer();
     ASSERT_EQ(messages.messages.size(), 2u);
     EXPECT_EQ(messages.messages[1].text,
-              "Failed to save to JPG, seems webcam window is closed or no space left.");
+              "Failed to save to JPG, seems webcam window is closed or no space left. Reason: No such file "
+              "or directory.");
     EXPECT_EQ(buttons(), "1001");
     EXPECT_EQ(form->frameCounter, 0);
     EXPECT_EQ(form->Text1->text(), "");
