@@ -50,7 +50,9 @@ constexpr std::int32_t kLargestFrameSide = 16384;
 std::string describeWindow(const std::string& entryText, WindowHandle window) {
     char handle[16];
     std::snprintf(handle, sizeof handle, "0x%x", window);
-    return "\"" + shortenedForBox(entryText) + "\" (" + handle + ")";
+    std::string text = "\"";
+    text += shortenedForBox(entryText);
+    return text + "\" (" + handle + ")";
 }
 
 std::string sizeText(std::int64_t width, std::int64_t height) {
