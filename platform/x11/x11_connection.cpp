@@ -70,18 +70,18 @@ void Connection::internAtoms() {
     }
 }
 
-std::optional<Property> Connection::property(xcb_window_t window, xcb_atom_t name, xcb_atom_t type) const {
-    return propertyReply(requestProperty(window, name, type));
+std::optional<Property> Connection::property(xcb_window_t window, xcb_atom_t name, xcb_atom_t type,
+                                             std::uint32_t maxBytes) const {
+    return propertyReply(requestProperty(window, name, type, maxBytes));
 }
 
-PropertyRequest Connection::requestProperty(xcb_window_t window, xcb_atom_t name, xcb_atom_t type) const {
+PropertyRequest Connection::requestProperty(xcb_window_t window, xcb_atom_t name, xcb_atom_t type,
+                                            std::uint32_t maxBytes) const {
     PropertyRequest request;
     if (window == XCB_WINDOW_NONE || name == XCB_ATOM_NONE) {
         return request;
     }
-    // 4 MiB is far beyond any title or list a client sets.
-    constexpr std::uint32_t kMaxLength32 = 1u << 20;
-    request.cookie = xcb_get_property(get(), 0, window, name, type, 0, kMaxLength32);
+    request.cookie = xcb_get_property(get(), 0, window, name, type, 0, maxBytes / 4);
     request.type = type;
     request.sent = true;
     return request;

@@ -54,6 +54,9 @@ struct WindowManagerCheck {
 
 class Connection {
   public:
+    // 4 MiB is far beyond any list a client sets.
+    static constexpr std::uint32_t kMaxPropertyBytes = 4u << 20;
+
     // Connects to `display` (nullptr: $DISPLAY); nullopt when no server can be reached.
     static std::optional<Connection> open(const char* display);
 
@@ -66,11 +69,14 @@ class Connection {
 
     // The property, or nullopt when the window is gone or has no such property. `type` ANY accepts
     // every type.
+    // At most `maxBytes` of it are read (a multiple of 4).
     std::optional<Property> property(xcb_window_t window, xcb_atom_t name,
-                                     xcb_atom_t type = XCB_GET_PROPERTY_TYPE_ANY) const;
+                                     xcb_atom_t type = XCB_GET_PROPERTY_TYPE_ANY,
+                                     std::uint32_t maxBytes = kMaxPropertyBytes) const;
     // The same in two halves; every request sent must have its reply read.
     PropertyRequest requestProperty(xcb_window_t window, xcb_atom_t name,
-                                    xcb_atom_t type = XCB_GET_PROPERTY_TYPE_ANY) const;
+                                    xcb_atom_t type = XCB_GET_PROPERTY_TYPE_ANY,
+                                    std::uint32_t maxBytes = kMaxPropertyBytes) const;
     std::optional<Property> propertyReply(const PropertyRequest& request) const;
     // Gives up a request whose reply is no longer wanted.
     void discard(const PropertyRequest& request) const;
