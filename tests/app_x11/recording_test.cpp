@@ -209,32 +209,5 @@ TEST_F(RecordingTest, TheRecordingKeepsItsFolderWhileTheFolderChooserIsOpen) {
     EXPECT_TRUE(std::filesystem::is_directory(other / form->recordingFolder));
 }
 
-TEST_F(RecordingTest, TwoInstancesRecordingOneViewerNeverShareAFolder) {
-    FixtureProcess fixture({kBob});
-    ASSERT_EQ(fixture.windows().size(), 1u);
-    ASSERT_TRUE(listed(fixture.windows()));
-    load();
-    Form1 second;
-    second.txtPath->setText(QString::fromStdString(output.string()));
-    startRecording("Webcam for bob");
-    second.List1->setCurrentRow(0);
-    second.Start_Click();
-    second.Timer1->setEnabled(false);
-    ASSERT_NE(second.recordingFolder, form->recordingFolder);
-    // Started within the same second, the second takes the next free name.
-    if (second.recordingFolder.starts_with(form->recordingFolder)) {
-        EXPECT_EQ(second.recordingFolder, form->recordingFolder + "_2");
-    }
-    second.frameCounter = 100;
-    for (int tick = 0; tick < 2; ++tick) {
-        form->Timer1_Timer();
-        second.Timer1_Timer();
-    }
-    EXPECT_TRUE(messages->messages.empty()) << messages->messages.front().text;
-    EXPECT_THAT(filesInRecording(), ElementsAre("bob0000000.jpg", "bob0000001.jpg"));
-    folder = output / second.recordingFolder;
-    EXPECT_THAT(filesInRecording(), ElementsAre("bob0000100.jpg", "bob0000101.jpg"));
-}
-
 }  // namespace
 }  // namespace skorva::testing
