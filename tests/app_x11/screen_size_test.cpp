@@ -2,12 +2,12 @@
 // its size at run time; Xvnc can, so these tests run on a private Xvnc of their own, without a window
 // manager.
 
-#include <gmock/gmock.h>
-#include <QCheckBox>
 #include <fcntl.h>
+#include <gmock/gmock.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <QCheckBox>
 
 #include <cstdlib>
 #include <optional>
