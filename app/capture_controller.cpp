@@ -5,11 +5,7 @@
 #include <QListWidget>
 #include <QLocale>
 #include <QPushButton>
-#include <cerrno>
-#include <cstring>
 #include <ctime>
-#include <filesystem>
-#include <system_error>
 
 #include "app/form1.h"
 #include "app/locale_names.h"
@@ -28,20 +24,6 @@ std::tm localTimeNow() {
     return local;
 }
 
-// Makes sure a folder of that path exists. Returns an empty text on success, else the reason.
-std::string ensureFolder(const std::string& path) {
-    namespace fs = std::filesystem;
-    std::error_code error;
-    const fs::file_status status = fs::status(path, error);
-    if (fs::exists(status)) {
-        return fs::is_directory(status) ? std::string() : std::string("a file of that name is in the way");
-    }
-    if (!fs::create_directory(path, error) && error) {
-        return error.message();
-    }
-    return {};
-}
-
 }  // namespace
 
 void Form1::Start_Click() {
@@ -52,10 +34,16 @@ void Form1::Start_Click() {
     }
     // The folder is made before anything switches, so that a recording that cannot be stored never
     // starts: the timer and the buttons stay as they were.
-    const std::string folderName = recordingFolderName(entryText, localTimeNow(), systemLocaleNames());
-    const std::string path = txtPath->text().toStdString() + "/" + folderName;
-    if (const std::string reason = ensureFolder(path); !reason.empty()) {
-        MsgBox("Cannot create the recording folder " + path + ": " + reason + ".", MessageIcon::Exclamation);
+    // The output folder is read here only: the ticks write where Start put them, whatever the path box
+    // or the folder chooser show meanwhile.
+    const std::string output = txtPath->text().toStdString();
+    const std::string wanted = recordingFolderName(entryText, localTimeNow(), systemLocaleNames());
+    std::string reason;
+    const std::string folderName = recording_.claim(output, wanted, reason);
+    if (folderName.empty()) {
+        MsgBox("Cannot create the recording folder " + shortenedForBox(output + "/" + wanted) + ": " +
+                   reason + ".",
+               MessageIcon::Exclamation);
         return;
     }
     Timer1->setInterval(kCaptureIntervalMs);

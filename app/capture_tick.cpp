@@ -7,6 +7,9 @@
 #include <QListWidget>
 #include <cerrno>
 #include <cstring>
+#include <new>
+#include <stdexcept>
+#include <string>
 
 #include "app/capture_geometry.h"
 #include "app/form1.h"
@@ -40,10 +43,20 @@ class TimerStoppingMessages final : public MessageBoxes {
     MessageBoxes& shown_;
 };
 
+// A movie holds frames of at most this many pixels a side; a larger window ends the recording before
+// anything of its size is allocated.
+constexpr std::int32_t kLargestFrameSide = 16384;
+
 std::string describeWindow(const std::string& entryText, WindowHandle window) {
     char handle[16];
     std::snprintf(handle, sizeof handle, "0x%x", window);
-    return "\"" + entryText + "\" (" + handle + ")";
+    std::string text = "\"";
+    text += shortenedForBox(entryText);
+    return text + "\" (" + handle + ")";
+}
+
+std::string sizeText(std::int64_t width, std::int64_t height) {
+    return std::to_string(width) + " x " + std::to_string(height);
 }
 
 }  // namespace
@@ -75,7 +88,34 @@ void Form1::Timer1_Timer() {
     Label5->setText(
         QString::fromUtf8(sizeClass.caption.data(), static_cast<qsizetype>(sizeClass.caption.size())));
     const GrabRect grab = grabRectOf(outer, sizeClass);
+    const std::string windowSize =
+        sizeText(std::int64_t{outer.right} - outer.left, std::int64_t{outer.bottom} - outer.top);
+    if (grab.width > kLargestFrameSide || grab.height > kLargestFrameSide) {
+        MsgBox("The webcam window " + describeWindow(entryText, window) + " is " + windowSize +
+                   " pixels: its frames of " + sizeText(grab.width, grab.height) +
+                   " pixels would be larger than a movie can hold (" + std::to_string(kLargestFrameSide) +
+                   " pixels a side). The recording stops.",
+               MessageIcon::Exclamation);
+        pause_Click();
+        return;
+    }
+    // Memory for a frame may still run out; that ends the recording too, never the program.
+    try {
+        storeFrame(entryText, window, grab);
+    } catch (const std::bad_alloc&) {
+        MsgBox("There is not enough memory for a frame of the webcam window " +
+                   describeWindow(entryText, window) + " (" + windowSize + " pixels). The recording stops.",
+               MessageIcon::Exclamation);
+        pause_Click();
+    } catch (const std::exception& error) {
+        MsgBox("A frame of the webcam window " + describeWindow(entryText, window) + " (" + windowSize +
+                   " pixels) could not be made: " + error.what() + ". The recording stops.",
+               MessageIcon::Exclamation);
+        pause_Click();
+    }
+}
 
+void Form1::storeFrame(const std::string& entryText, WindowHandle window, const GrabRect& grab) {
     const Picture picture = CaptureWindow(0, grab.left, grab.top, grab.width, grab.height);
     if (picture.isEmpty()) {
         MsgBox("The webcam window " + describeWindow(entryText, window) +
@@ -86,11 +126,11 @@ void Form1::Timer1_Timer() {
     }
 
     const std::string basePath =
-        frameBasePath(txtPath->text().toStdString(), recordingFolder, entryText, frameCounter);
+        frameBasePath(recording_.outputFolder(), recordingFolder, entryText, frameCounter);
     if (cbbmp->isChecked() && !SavePicture(picture, basePath + ".bmp")) {
         const int error = errno;
-        MsgBox("Failed to save the frame " + basePath + ".bmp: " + std::strerror(error) +
-                   ". The recording stops.",
+        MsgBox("Failed to save the frame " + shortenedForBox(basePath + ".bmp") + ": " +
+                   std::strerror(error) + ". The recording stops.",
                MessageIcon::Exclamation);
         pause_Click();
         return;

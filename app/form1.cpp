@@ -10,9 +10,9 @@
 #include <QPushButton>
 
 #include "app/app_icons.h"
+#include "dialogs/special_folders.h"
 #include "movie/avi_writer.h"
 #include "platform/avi/avifile.h"
-#include "platform/executable_folder.h"
 #include "platform/message_box.h"
 #include "platform/termination.h"
 
@@ -220,7 +220,7 @@ void Form1::Form_Load() {
     ignoringFailure([this] { Command1_Click(); });
     ignoringFailure([this] { frameCounter = 0; });
     ignoringFailure([this] { Timer2->setEnabled(false); });
-    ignoringFailure([this] { txtPath->setText(QString::fromStdString(executableFolder())); });
+    ignoringFailure([this] { txtPath->setText(QString::fromStdString(defaultOutputFolder())); });
     ignoringFailure([this] {
         pause->setEnabled(false);
         btstop->setEnabled(false);

@@ -8,6 +8,7 @@
 
 #include "app/file_list_box.h"
 #include "app/image_box.h"
+#include "app/recording_folder.h"
 #include "app/vb_timer.h"
 #include "dialogs/folder_chooser.h"
 #include "movie/avi_writer_view.h"
@@ -22,6 +23,8 @@ class QListWidget;
 class QPushButton;
 
 namespace skorva {
+
+struct GrabRect;
 
 class Form1 : public QWidget, private AviWriterView, private FolderChooserView {
     Q_OBJECT
@@ -90,6 +93,8 @@ class Form1 : public QWidget, private AviWriterView, private FolderChooserView {
     bool selectedEntry(std::string& text, WindowHandle& window) const;
     // The same; with nothing selected, says so and stops the capture timer.
     bool selectedEntryOrHalt(std::string& text, WindowHandle& window);
+    // The tick's grab of `grab` and what follows it: the previews, the frame files, the counter.
+    void storeFrame(const std::string& entryText, WindowHandle window, const GrabRect& grab);
     // Ends a recording whose frame numbers have run out (seven digits).
     void stopAtLastFrameNumber();
 
@@ -106,6 +111,8 @@ class Form1 : public QWidget, private AviWriterView, private FolderChooserView {
     // What the folder chooser sets.
     void setOutputFolder(const std::string& path) override;
 
+    // The folder of the current (or last) recording, with the output folder it was made in.
+    RecordingFolder recording_;
     bool unloaded_ = false;
 };
 

@@ -75,6 +75,23 @@ std::string recordingFolderName(const std::string& entryText, const std::tm& loc
     return safeFileNamePart(userPartOf(entryText)) + recordingTimeStamp(localTime, names);
 }
 
+std::string shortenedForBox(const std::string& text) {
+    constexpr int kMostCharacters = 200;
+    std::size_t offset = 0;
+    for (int kept = 0; kept < kMostCharacters - 1; ++kept) {
+        if (offset >= text.size()) {
+            return text;
+        }
+        offset += sequenceLength(static_cast<unsigned char>(text[offset]));
+    }
+    // One more character fits in place of the ellipsis.
+    if (offset >= text.size() ||
+        offset + sequenceLength(static_cast<unsigned char>(text[offset])) >= text.size()) {
+        return text;
+    }
+    return text.substr(0, offset) + "\u2026";
+}
+
 std::string frameNumberText(std::int32_t frame) {
     char text[16];
     std::snprintf(text, sizeof text, "%07d", static_cast<int>(frame));

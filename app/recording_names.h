@@ -34,6 +34,10 @@ std::string recordingTimeStamp(const std::tm& localTime, const LocaleNames& name
 std::string recordingFolderName(const std::string& entryText, const std::tm& localTime,
                                 const LocaleNames& names);
 
+// Text for a message box: at most 200 characters, else its first 199 and "…". Titles come from other
+// programs and can be of any length; a box must stay on the screen.
+std::string shortenedForBox(const std::string& text);
+
 // The frame number as 7 digits, zero-padded on the left.
 std::string frameNumberText(std::int32_t frame);
 

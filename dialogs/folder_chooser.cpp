@@ -1,6 +1,6 @@
 #include "dialogs/folder_chooser.h"
 
-#include "platform/executable_folder.h"
+#include "dialogs/special_folders.h"
 #include "platform/services.h"
 
 namespace skorva {
@@ -35,8 +35,8 @@ void opendir_Click(FolderChooserView& view) {
     view.setOutputFolder({});
     std::string chosen;
     if (!services().folderBrowser->browse(owner, kBrowseTitle, kBrowseRoot, chosen)) {
-        // A cancel does not bring back the folder shown before the click.
-        view.setOutputFolder(executableFolder());
+        // A cancel does not bring back the folder shown before the click: it gives the folder of start.
+        view.setOutputFolder(defaultOutputFolder());
         return;
     }
     view.setOutputFolder(chosen.substr(0, chosen.find('\0')));

@@ -27,7 +27,7 @@ std::int32_t GetSpecialFolderID(std::int16_t choice);
 std::uint32_t GetBrowseFlags();
 
 // Lets the user pick the output folder. The box is empty while the dialog is open; a cancel puts the
-// executable's folder there, an accepted folder its path as the browser delivers it.
+// folder of start there (defaultOutputFolder), an accepted folder its path as the browser delivers it.
 void opendir_Click(FolderChooserView& view);
 
 }  // namespace skorva

@@ -1,9 +1,13 @@
 #include "dialogs/special_folders.h"
 
+#include <unistd.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <system_error>
+
+#include "platform/executable_folder.h"
 
 namespace skorva {
 namespace {
@@ -20,6 +24,10 @@ bool isAbsolute(const std::string& path) {
 bool isFolder(const std::string& path) {
     std::error_code error;
     return std::filesystem::is_directory(path, error);
+}
+
+bool isWritableFolder(const std::string& path) {
+    return isFolder(path) && ::access(path.c_str(), W_OK | X_OK) == 0;
 }
 
 // Drops closing slashes so that "$HOME/" names the home folder itself; "/" stays.
@@ -167,6 +175,27 @@ std::string specialFolderPath(std::int32_t id, const XdgEnvironment& env) {
 
 std::string specialFolderPath(std::int32_t id) {
     return specialFolderPath(id, XdgEnvironment::fromProcess());
+}
+
+std::string defaultOutputFolder(const std::string& programFolder, const XdgEnvironment& env) {
+    if (isWritableFolder(programFolder)) {
+        return programFolder;
+    }
+    const std::string videos = specialFolderPath(csidl::kMyVideo, env);
+    if (!videos.empty()) {
+        std::error_code ignored;
+        std::filesystem::create_directories(videos, ignored);
+        if (isWritableFolder(videos)) {
+            return videos;
+        }
+    }
+    const std::string home = specialFolderPath(csidl::kProfile, env);
+    // Nowhere to write at all: the program's folder, where Start then says why it cannot record.
+    return isWritableFolder(home) ? home : programFolder;
+}
+
+std::string defaultOutputFolder() {
+    return defaultOutputFolder(executableFolder(), XdgEnvironment::fromProcess());
 }
 
 }  // namespace skorva

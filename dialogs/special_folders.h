@@ -39,4 +39,10 @@ std::string xdgUserDir(const std::string& key, const XdgEnvironment& env);
 std::string specialFolderPath(std::int32_t id, const XdgEnvironment& env);
 std::string specialFolderPath(std::int32_t id);
 
+// Where recordings go until the user picks a folder: the program's own folder when the user may write
+// there (a build folder), else the user's videos folder (made if missing), else the home folder. An
+// installed program's folder (/usr/bin) is no place for frames.
+std::string defaultOutputFolder(const std::string& programFolder, const XdgEnvironment& env);
+std::string defaultOutputFolder();
+
 }  // namespace skorva

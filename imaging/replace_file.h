@@ -1,8 +1,9 @@
 #pragma once
-// Writes a file a user keeps so that its name only ever holds a complete file: the bytes go to a hidden
-// temporary file in the same folder, which is renamed over the name once every byte is written. A failed
-// write (full disk, missing folder) removes the temporary file and leaves an older file of that name as
-// it was.
+// Writes a file a user keeps so that its name only ever holds a complete file: the bytes go to an unnamed
+// file in the same folder (O_TMPFILE), which is linked under the name once every byte is written; where
+// the file system has no unnamed files, to a hidden temporary file that is renamed. A failed write (full
+// disk, missing folder) leaves an older file of that name as it was; with unnamed files a killed one
+// leaves nothing beside it either.
 
 #include <cstdint>
 #include <span>
@@ -11,10 +12,6 @@
 #include "platform/file_placement.h"
 
 namespace skorva {
-
-// The temporary name for `path`: "<folder>/.<name>.tmp-" followed by a random suffix. It never ends in
-// the frame extensions, so a folder listing of "*.jpg" cannot pick up a half-written frame.
-std::string temporaryNameFor(const std::string& path);
 
 // True when `bytes` are now the contents of `path`. On false, errno tells why.
 bool replaceFile(const std::string& path, std::span<const std::uint8_t> bytes);

@@ -1,7 +1,9 @@
 #include "imaging/save_jpg.h"
 
+#include <cerrno>
 #include <climits>
 #include <condition_variable>
+#include <cstring>
 #include <exception>
 #include <mutex>
 #include <span>
@@ -120,8 +122,10 @@ class EncodingThread {
     std::thread thread_;
 };
 
-void writeFailed() {
-    MsgBox("Failed to save to JPG, seems webcam window is closed or no space left.",
+// The fixed warning guesses at the cause; the system's own reason follows it, so that a deleted folder
+// or a read-only disk is told apart from a closed window.
+void writeFailed(const std::string& reason) {
+    MsgBox("Failed to save to JPG, seems webcam window is closed or no space left. Reason: " + reason + ".",
            MessageIcon::Exclamation);
 }
 
@@ -138,6 +142,7 @@ bool saveJpeg(const cDIBSection& section, const std::string& fileName, std::int3
     const std::int32_t pitch = section.BytesPerScanLine();
     bool initialised = true;
     bool encoded = false;
+    std::string reason = "the frame has no pixels";
     unsigned char* output = nullptr;
     unsigned long size = 0;
     const bool ran = encode([&](Encoder& encoder) {
@@ -146,8 +151,11 @@ bool saveJpeg(const cDIBSection& section, const std::string& fileName, std::int3
             return false;
         }
         // A closed viewer window leaves a section without pixels: nothing to encode.
-        if (bits == nullptr || width <= 0 || height <= 0 || fileName.empty() ||
-            !reserve(encoder, width, height)) {
+        if (bits == nullptr || width <= 0 || height <= 0 || fileName.empty()) {
+            return false;
+        }
+        if (!reserve(encoder, width, height)) {
+            reason = std::strerror(ENOMEM);
             return false;
         }
         // The section's memory starts with the bottom row; TJFLAG_BOTTOMUP makes the JPEG upright, and the
@@ -156,6 +164,9 @@ bool saveJpeg(const cDIBSection& section, const std::string& fileName, std::int3
         size = encoder.capacity;
         encoded = tjCompress2(encoder.handle.get(), bits, width, pitch, height, TJPF_BGR, &output, &size,
                               TJSAMP_420, quality, TJFLAG_BOTTOMUP | TJFLAG_NOREALLOC) == 0;
+        if (!encoded) {
+            reason = tjGetErrorStr2(encoder.handle.get());
+        }
         return encoded;
     });
     if (!initialised) {
@@ -165,8 +176,12 @@ bool saveJpeg(const cDIBSection& section, const std::string& fileName, std::int3
     }
     // No fsync: a frame that a power cut loses is not worth a disk flush every second; what must never
     // happen, a truncated frame left after a failed write, the write-and-rename already rules out.
-    if (!ran || !encoded || !replaceFile(fileName, std::span<const std::uint8_t>(output, size))) {
-        writeFailed();
+    if (!ran || !encoded) {
+        writeFailed(reason);
+        return false;
+    }
+    if (!replaceFile(fileName, std::span<const std::uint8_t>(output, size))) {
+        writeFailed(std::strerror(errno));
         return false;
     }
     return true;

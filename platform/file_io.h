@@ -10,9 +10,12 @@ namespace skorva {
 class UniqueFd {
   public:
     explicit UniqueFd(int fd = -1) : fd_(fd) {}
+    // Closes without a word, keeping errno of the failure that made the caller give up.
     ~UniqueFd();
+    UniqueFd(UniqueFd&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
     UniqueFd(const UniqueFd&) = delete;
     UniqueFd& operator=(const UniqueFd&) = delete;
+    UniqueFd& operator=(UniqueFd&&) = delete;
     int get() const { return fd_; }
     explicit operator bool() const { return fd_ >= 0; }
     // Closes now and reports the result: a delayed write error (a network file system, a quota) shows

@@ -32,17 +32,22 @@ std::string::size_type nameStart(const std::string& path) {
 
 }  // namespace
 
-int createFileBeside(const std::string& path, std::string& created) {
+std::string temporaryNameFor(const std::string& path) {
     const auto start = nameStart(path);
-    if (start == path.size()) {
+    std::string name = path.substr(0, start);
+    name.append(".").append(path, start, std::string::npos).append(".tmp-").append(randomSuffix());
+    return name;
+}
+
+int createFileBeside(const std::string& path, std::string& created) {
+    if (nameStart(path) == path.size()) {
         errno = ENOENT;
         return -1;
     }
-    // Our own O_EXCL loop rather than mkstemp, whose files are 0600: the movie must get the permissions of
+    // Our own O_EXCL loop rather than mkstemp, whose files are 0600: the file must get the permissions of
     // any other file the user makes.
     for (int attempt = 0; attempt < kCreateAttempts; ++attempt) {
-        const std::string candidate =
-            path.substr(0, start) + "." + path.substr(start) + ".tmp-" + randomSuffix();
+        const std::string candidate = temporaryNameFor(path);
         const int fd = ::open(candidate.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
         if (fd >= 0) {
             created = candidate;

@@ -8,7 +8,11 @@
 
 namespace skorva {
 
-// Creates a new hidden file "<folder>/.<name>.tmp-XXXXXX" beside `path` for reading and writing, with
+// The hidden name "<folder>/.<name>.tmp-XXXXXX" beside `path`, with a random suffix. It never ends in a
+// frame extension, so a folder listing of "*.jpg" cannot pick up a half-written frame.
+std::string temporaryNameFor(const std::string& path);
+
+// Creates a new file under a hidden name (temporaryNameFor) beside `path` for reading and writing, with
 // the permissions of any file the user creates (0666 less the umask), never through a link. Its name goes
 // into `created`; -1 with errno on failure.
 int createFileBeside(const std::string& path, std::string& created);

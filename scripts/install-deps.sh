@@ -10,6 +10,7 @@ packages=(
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   xvfb openbox x11-utils xdotool ffmpeg imagemagick
+  tigervnc-standalone-server x11-xserver-utils
   clang libclang-rt-14-dev
   dpkg-dev desktop-file-utils
 )

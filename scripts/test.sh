@@ -8,11 +8,19 @@ cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 jobs=$(nproc)
 
+# run_tests BUILD_FOLDER [LABEL TO LEAVE OUT]: unit and widget tests must pass at their first run. A test
+# against the X server can lose a race with the window manager, which is not ours to settle, on a busy
+# machine: those get a second run, and ctest still reports the first failure.
+run_tests() {
+  local folder=$1 leave_out=${2:-}
+  bash scripts/with-xvfb.sh ctest --test-dir "$folder" --output-on-failure -j "$jobs" -LE "x11${leave_out:+|$leave_out}"
+  bash scripts/with-xvfb.sh ctest --test-dir "$folder" --output-on-failure -j "$jobs" -L x11 \
+    ${leave_out:+-LE "$leave_out"} --repeat until-pass:2
+}
+
 cmake -S . -B build/test -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build/test -j "$jobs"
-# A test that talks to the window manager can lose a race with it on a busy machine: each test gets a
-# second run, and ctest still reports the first failure.
-bash scripts/with-xvfb.sh ctest --test-dir build/test --output-on-failure -j "$jobs" --repeat until-pass:2
+run_tests build/test
 
 # The whole program end to end: the first command's demonstration, its movie checked by decoding it.
 bash tests/e2e/demo_test.sh build/test
@@ -30,5 +38,7 @@ build/fuzz/tests/fuzz/cdib_fuzz -max_total_time=30 -max_len=4096 build/fuzz/corp
 
 cmake -S . -B build/sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DSKORVA_SANITIZE=ON >/dev/null
 cmake --build build/sanitize -j "$jobs"
-ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-  bash scripts/with-xvfb.sh ctest --test-dir build/sanitize --output-on-failure -j "$jobs" -LE long --repeat until-pass:2
+(
+  export ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1
+  run_tests build/sanitize long
+)

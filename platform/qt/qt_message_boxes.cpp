@@ -26,6 +26,8 @@ void QtMessageBoxes::show(const std::string& text, MessageIcon icon) {
     QMessageBox box(qtIcon(icon),
                     QString::fromUtf8(kAppTitle.data(), static_cast<qsizetype>(kAppTitle.size())),
                     QString::fromStdString(text), QMessageBox::Ok, QApplication::activeWindow());
+    // The recording keeps the viewer window on top: a box below it would go unseen.
+    box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
     box.exec();
 }
 

@@ -120,39 +120,49 @@ Picture ScreenGrabber::grab(std::int32_t left, std::int32_t top, std::int32_t wi
         throw tooLarge();
     }
 
-    // X refuses GetImage outside the root window, so clip and leave the rest black.
+    // A screen that changed size between its last event and the GetImage refuses the rectangle: ask
+    // the server for its size and clip again, once.
+    try {
+        fill(left, top, width, height, pixels, stride);
+    } catch (const PlatformError& error) {
+        if (error.number() != kGrabRefused) {
+            throw;
+        }
+        connection_.refreshScreenSize();
+        fill(left, top, width, height, pixels, stride);
+    }
+    return Picture::fromBuffer(width, height, static_cast<std::int32_t>(stride), PixelFormat::Bgrx32,
+                               std::move(pixels));
+}
+
+void ScreenGrabber::fill(std::int32_t left, std::int32_t top, std::int32_t width, std::int32_t height,
+                         PixelBuffer& pixels, std::size_t stride) {
+    // The screen holds no pixels beyond its edges: read only the part on it and write the rest black.
     const std::int64_t x0 = std::max<std::int64_t>(left, 0);
     const std::int64_t y0 = std::max<std::int64_t>(top, 0);
-    const std::int64_t x1 =
-        std::min<std::int64_t>(std::int64_t{left} + width, connection_.screen()->width_in_pixels);
-    const std::int64_t y1 =
-        std::min<std::int64_t>(std::int64_t{top} + height, connection_.screen()->height_in_pixels);
+    const std::int64_t x1 = std::min<std::int64_t>(std::int64_t{left} + width, connection_.screenWidth());
+    const std::int64_t y1 = std::min<std::int64_t>(std::int64_t{top} + height, connection_.screenHeight());
     const std::int64_t clippedWidth = std::max<std::int64_t>(x1 - x0, 0);
     const std::int64_t clippedHeight = std::max<std::int64_t>(y1 - y0, 0);
+    if (clippedWidth == 0 || clippedHeight == 0) {
+        fillBlack(pixels.data(), pixels.size() / 4);
+        return;
+    }
     const auto firstRow = static_cast<std::size_t>(y0 - top);
     const auto lastRow = static_cast<std::size_t>(firstRow + static_cast<std::size_t>(clippedHeight));
     const auto leftPixels = static_cast<std::size_t>(x0 - left);
     const auto rightPixels =
         static_cast<std::size_t>(width) - leftPixels - static_cast<std::size_t>(clippedWidth);
-
-    if (clippedWidth > 0 && clippedHeight > 0) {
-        fetch(static_cast<std::int32_t>(x0), static_cast<std::int32_t>(y0),
-              static_cast<std::int32_t>(clippedWidth), static_cast<std::int32_t>(clippedHeight),
-              pixels.data() + firstRow * stride + leftPixels * 4, stride);
-        for (std::size_t row = firstRow; row < lastRow; ++row) {
-            std::uint8_t* line = pixels.data() + row * stride;
-            fillBlack(line, leftPixels);
-            fillBlack(line + (leftPixels + static_cast<std::size_t>(clippedWidth)) * 4, rightPixels);
-        }
-    } else {
-        fillBlack(pixels.data(), pixels.size() / 4);
-        return Picture::fromBuffer(width, height, static_cast<std::int32_t>(stride), PixelFormat::Bgrx32,
-                                   std::move(pixels));
+    fetch(static_cast<std::int32_t>(x0), static_cast<std::int32_t>(y0),
+          static_cast<std::int32_t>(clippedWidth), static_cast<std::int32_t>(clippedHeight),
+          pixels.data() + firstRow * stride + leftPixels * 4, stride);
+    for (std::size_t row = firstRow; row < lastRow; ++row) {
+        std::uint8_t* line = pixels.data() + row * stride;
+        fillBlack(line, leftPixels);
+        fillBlack(line + (leftPixels + static_cast<std::size_t>(clippedWidth)) * 4, rightPixels);
     }
     fillBlack(pixels.data(), firstRow * stride / 4);
     fillBlack(pixels.data() + lastRow * stride, (static_cast<std::size_t>(height) - lastRow) * stride / 4);
-    return Picture::fromBuffer(width, height, static_cast<std::int32_t>(stride), PixelFormat::Bgrx32,
-                               std::move(pixels));
 }
 
 void ScreenGrabber::fetch(std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,

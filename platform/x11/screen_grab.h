@@ -28,6 +28,9 @@ class ScreenGrabber {
     bool sharedMemory() const { return shmUsable_; }
 
   private:
+    // Writes every pixel of the grab into `pixels`: the part on the screen as it is now, the rest black.
+    void fill(std::int32_t left, std::int32_t top, std::int32_t width, std::int32_t height,
+              PixelBuffer& pixels, std::size_t stride);
     // Fetches the on-screen rectangle into `target` (rows `stride` bytes apart), alpha set.
     void fetch(std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height, std::uint8_t* target,
                std::size_t stride);

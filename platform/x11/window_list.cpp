@@ -66,13 +66,17 @@ std::vector<xcb_window_t> topLevelWindows(const Connection& connection) {
 }
 
 std::string windowTitle(const Connection& connection, xcb_window_t window) {
+    // Another program sets the title: read no more than a title can sensibly hold. A megabyte of it
+    // froze the list for seconds.
+    constexpr std::uint32_t kMaxTitleBytes = 4096;
     const Atoms& atoms = connection.atoms();
-    if (const auto netName = connection.property(window, atoms.netWmName, atoms.utf8String)) {
+    if (const auto netName = connection.property(window, atoms.netWmName, atoms.utf8String, kMaxTitleBytes)) {
         if (!netName->bytes.empty()) {
             return asText(*netName, atoms);
         }
     }
-    if (const auto name = connection.property(window, XCB_ATOM_WM_NAME)) {
+    if (const auto name =
+            connection.property(window, XCB_ATOM_WM_NAME, XCB_GET_PROPERTY_TYPE_ANY, kMaxTitleBytes)) {
         return asText(*name, atoms);
     }
     return {};

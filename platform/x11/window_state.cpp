@@ -53,6 +53,7 @@ bool waitFor(const Connection& connection, Clock::time_point deadline,
              const std::function<bool(const xcb_generic_event_t&)>& handle) {
     while (true) {
         while (Reply<xcb_generic_event_t> event{xcb_poll_for_event(connection.get())}) {
+            connection.noteEvent(*event);
             if (handle(*event)) {
                 return true;
             }

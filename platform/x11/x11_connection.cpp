@@ -32,6 +32,9 @@ std::optional<Connection> Connection::open(const char* display) {
         return std::nullopt;
     }
     Connection result(std::move(connection), it.data);
+    // The root's StructureNotify tells when the screen changes size; many clients may select it.
+    const std::uint32_t mask = XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+    xcb_change_window_attributes(result.get(), result.root(), XCB_CW_EVENT_MASK, &mask);
     result.internAtoms();
     if (result.broken()) {
         return std::nullopt;
@@ -67,18 +70,18 @@ void Connection::internAtoms() {
     }
 }
 
-std::optional<Property> Connection::property(xcb_window_t window, xcb_atom_t name, xcb_atom_t type) const {
-    return propertyReply(requestProperty(window, name, type));
+std::optional<Property> Connection::property(xcb_window_t window, xcb_atom_t name, xcb_atom_t type,
+                                             std::uint32_t maxBytes) const {
+    return propertyReply(requestProperty(window, name, type, maxBytes));
 }
 
-PropertyRequest Connection::requestProperty(xcb_window_t window, xcb_atom_t name, xcb_atom_t type) const {
+PropertyRequest Connection::requestProperty(xcb_window_t window, xcb_atom_t name, xcb_atom_t type,
+                                            std::uint32_t maxBytes) const {
     PropertyRequest request;
     if (window == XCB_WINDOW_NONE || name == XCB_ATOM_NONE) {
         return request;
     }
-    // 4 MiB is far beyond any title or list a client sets.
-    constexpr std::uint32_t kMaxLength32 = 1u << 20;
-    request.cookie = xcb_get_property(get(), 0, window, name, type, 0, kMaxLength32);
+    request.cookie = xcb_get_property(get(), 0, window, name, type, 0, maxBytes / 4);
     request.type = type;
     request.sent = true;
     return request;
@@ -162,6 +165,42 @@ bool Connection::windowManagerReply(const WindowManagerCheck& check) const {
 void Connection::roundTrip() const {
     Reply<xcb_get_input_focus_reply_t> reply(
         xcb_get_input_focus_reply(get(), xcb_get_input_focus(get()), nullptr));
+}
+
+std::int32_t Connection::screenWidth() const {
+    followScreenSize();
+    return screenWidth_;
+}
+
+std::int32_t Connection::screenHeight() const {
+    followScreenSize();
+    return screenHeight_;
+}
+
+void Connection::followScreenSize() const {
+    while (Reply<xcb_generic_event_t> event{xcb_poll_for_event(get())}) {
+        noteEvent(*event);
+    }
+}
+
+void Connection::noteEvent(const xcb_generic_event_t& event) const {
+    if ((event.response_type & 0x7F) != XCB_CONFIGURE_NOTIFY) {
+        return;
+    }
+    const auto& configure = reinterpret_cast<const xcb_configure_notify_event_t&>(event);
+    if (configure.window == root()) {
+        screenWidth_ = configure.width;
+        screenHeight_ = configure.height;
+    }
+}
+
+void Connection::refreshScreenSize() const {
+    Reply<xcb_get_geometry_reply_t> geometry(
+        xcb_get_geometry_reply(get(), xcb_get_geometry(get(), root()), nullptr));
+    if (geometry) {
+        screenWidth_ = geometry->width;
+        screenHeight_ = geometry->height;
+    }
 }
 
 }  // namespace skorva::x11

@@ -54,6 +54,9 @@ struct WindowManagerCheck {
 
 class Connection {
   public:
+    // 4 MiB is far beyond any list a client sets.
+    static constexpr std::uint32_t kMaxPropertyBytes = 4u << 20;
+
     // Connects to `display` (nullptr: $DISPLAY); nullopt when no server can be reached.
     static std::optional<Connection> open(const char* display);
 
@@ -66,11 +69,14 @@ class Connection {
 
     // The property, or nullopt when the window is gone or has no such property. `type` ANY accepts
     // every type.
+    // At most `maxBytes` of it are read (a multiple of 4).
     std::optional<Property> property(xcb_window_t window, xcb_atom_t name,
-                                     xcb_atom_t type = XCB_GET_PROPERTY_TYPE_ANY) const;
+                                     xcb_atom_t type = XCB_GET_PROPERTY_TYPE_ANY,
+                                     std::uint32_t maxBytes = kMaxPropertyBytes) const;
     // The same in two halves; every request sent must have its reply read.
     PropertyRequest requestProperty(xcb_window_t window, xcb_atom_t name,
-                                    xcb_atom_t type = XCB_GET_PROPERTY_TYPE_ANY) const;
+                                    xcb_atom_t type = XCB_GET_PROPERTY_TYPE_ANY,
+                                    std::uint32_t maxBytes = kMaxPropertyBytes) const;
     std::optional<Property> propertyReply(const PropertyRequest& request) const;
     // Gives up a request whose reply is no longer wanted.
     void discard(const PropertyRequest& request) const;
@@ -86,16 +92,31 @@ class Connection {
     // certain to have arrived.
     void roundTrip() const;
 
+    // The screen's size now. It can change at run time (RandR), and the setup reply only tells the size
+    // at connection: the root's ConfigureNotify events keep it current. Reads the events that have come.
+    std::int32_t screenWidth() const;
+    std::int32_t screenHeight() const;
+    // Asks the server for the root's size, for when a request found the screen other than we thought.
+    void refreshScreenSize() const;
+    // Every event read from this connection passes here, so that none of the root's is lost.
+    void noteEvent(const xcb_generic_event_t& event) const;
+
   private:
     Connection(ConnectionPtr connection, xcb_screen_t* screen)
-        : connection_(std::move(connection)), screen_(screen) {}
+        : connection_(std::move(connection)),
+          screen_(screen),
+          screenWidth_(screen->width_in_pixels),
+          screenHeight_(screen->height_in_pixels) {}
     void internAtoms();
+    void followScreenSize() const;
 
     ConnectionPtr connection_;
     xcb_screen_t* screen_ = nullptr;
     Atoms atoms_;
     // Only a guess that saves a round trip; the answer never rests on it alone.
     mutable xcb_window_t lastCheckWindow_ = XCB_WINDOW_NONE;
+    mutable std::int32_t screenWidth_;
+    mutable std::int32_t screenHeight_;
 };
 
 }  // namespace skorva::x11

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QLineEdit>
 
+#include "app/recording_names.h"
 #include "imaging/picture_files.h"
 #include "tests/app/form1_fixture.h"
 
@@ -188,7 +189,8 @@ TEST_F(CaptureTickTest, AFrameThatCannotBeWrittenStopsTheRecordingAndNamesTheFil
     form->Timer1_Timer();
     ASSERT_EQ(messages.messages.size(), 2u);
     EXPECT_EQ(messages.messages[1].text,
-              "Failed to save to JPG, seems webcam window is closed or no space left.");
+              "Failed to save to JPG, seems webcam window is closed or no space left. Reason: No such file "
+              "or directory.");
     EXPECT_EQ(buttons(), "1001");
     EXPECT_EQ(form->frameCounter, 0);
     EXPECT_EQ(form->Text1->text(), "");
@@ -215,6 +217,66 @@ TEST_F(CaptureTickTest, TheLastSevenDigitFrameEndsTheRecording) {
     form->Start_Click();
     form->Timer1_Timer();
     EXPECT_EQ(form->frameCounter, 1);
+}
+
+TEST_F(CaptureTickTest, AWindowTooLargeForAMovieEndsTheRecordingBeforeItIsGrabbed) {
+    // Frames of 16384 pixels a side are the most a movie holds; the grab is 50 narrower than the window.
+    struct Case {
+        Rect outer;
+        bool refused;
+        const char* size;
+    };
+    for (const Case& c :
+         {Case{{0, 0, 16434, 300}, false, ""},
+          Case{{0, 0, 16435, 300}, true, "16435 x 300 pixels: its frames of 16385 x 130"},
+          Case{{-5, -5, 29995, 29995}, true, "30000 x 30000 pixels: its frames of 29950 x 29830"}}) {
+        SCOPED_TRACE(c.size);
+        desktop.windows.clear();
+        desktop.order.clear();
+        desktop.grabs.clear();
+        messages.messages.clear();
+        desktop.add("Webcam for bob", c.outer);
+        startRecording();
+        form->Timer1_Timer();
+        if (!c.refused) {
+            EXPECT_TRUE(messages.messages.empty());
+            EXPECT_EQ(desktop.grabs.size(), 1u);
+            continue;
+        }
+        EXPECT_TRUE(desktop.grabs.empty());
+        ASSERT_EQ(messages.messages.size(), 1u);
+        EXPECT_THAT(messages.messages[0].text, HasSubstr("\"Webcam for bob\""));
+        EXPECT_THAT(messages.messages[0].text, HasSubstr(c.size));
+        EXPECT_EQ(buttons(), "1001");
+        EXPECT_FALSE(form->Timer1->ticking());
+    }
+}
+
+TEST_F(CaptureTickTest, ABoxShowsAtMostTwoHundredCharactersOfATitle) {
+    // A title too long for a folder name: Start says so in a box of a few lines.
+    desktop.add("Webcam for " + std::string(100000, 'b'));
+    load();
+    select(0);
+    form->Start_Click();
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_THAT(messages.messages[0].text, HasSubstr("File name too long"));
+    EXPECT_LT(messages.messages[0].text.size(), 400u);
+
+    // A recording whose window closes: the tick's box quotes the title's first 199 characters and "…".
+    messages.messages.clear();
+    const WindowHandle window = desktop.add("Webcam for " + std::string(200, 'b') + "\xc3\xa4");
+    form->Command1_Click();
+    select(1);
+    form->Start_Click();
+    ASSERT_TRUE(form->Timer1->ticking());
+    desktop.close(window);
+    form->Timer1_Timer();
+    ASSERT_EQ(messages.messages.size(), 1u);
+    EXPECT_THAT(messages.messages[0].text,
+                HasSubstr("\"Webcam for " + std::string(188, 'b') + "\xe2\x80\xa6\""));
+    // 200 characters are shown whole, a multi-byte last character included.
+    EXPECT_EQ(shortenedForBox(std::string(199, 'x') + "\xc3\xa4"), std::string(199, 'x') + "\xc3\xa4");
+    EXPECT_EQ(shortenedForBox(std::string(200, 'x') + "\xc3\xa4"), std::string(199, 'x') + "\xe2\x80\xa6");
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 // The main window: its controls as it opens, discovery, and the recording states.
 
 #include <gmock/gmock.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -8,6 +10,7 @@
 #include <fstream>
 
 #include "app/locale_names.h"
+#include "app/recording_folder.h"
 #include "app/recording_names.h"
 #include "platform/executable_folder.h"
 #include "tests/app/form1_fixture.h"
@@ -240,6 +243,62 @@ TEST_F(Form1Test, AFolderThatCannotBeMadeStopsTheStartWithTheReason) {
     EXPECT_NE(messages.messages[0].text.find("a file of that name is in the way"), std::string::npos);
     EXPECT_EQ(buttons(), "1000");
     EXPECT_FALSE(form->Timer1->ticking());
+}
+
+TEST_F(Form1Test, AFolderThatAnotherRunningRecordingHoldsIsNotShared) {
+    desktop.add("Webcam for bob");
+    load();
+    select(0);
+    // Another instance records "bob" into the folder of this second and of the next.
+    std::vector<std::string> held;
+    const std::time_t now = std::time(nullptr);
+    for (std::time_t t : {now, now + 1}) {
+        std::tm local{};
+        localtime_r(&t, &local);
+        held.push_back(recordingFolderName("Webcam for bob", local, systemLocaleNames()));
+    }
+    int ready[2];
+    int release[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    ASSERT_EQ(::pipe(release), 0);
+    const pid_t other = ::fork();
+    ASSERT_GE(other, 0);
+    if (other == 0) {
+        ::close(ready[0]);
+        ::close(release[1]);
+        RecordingFolder first;
+        RecordingFolder second;
+        std::string reason;
+        const bool claimed = first.claim(output.string(), held[0], reason) == held[0] &&
+                             second.claim(output.string(), held[1], reason) == held[1];
+        const char answer = claimed ? 'y' : 'n';
+        (void)!::write(ready[1], &answer, 1);
+        char ignored;
+        (void)!::read(release[0], &ignored, 1);  // until the test closes its end
+        _exit(0);
+    }
+    ::close(ready[1]);
+    ::close(release[0]);
+    char answer = 0;
+    ASSERT_EQ(::read(ready[0], &answer, 1), 1);
+    ::close(ready[0]);
+    EXPECT_EQ(answer, 'y');
+
+    form->Start_Click();
+    EXPECT_TRUE(messages.messages.empty());
+    EXPECT_EQ(buttons(), "0111");
+    // The next free name beside the held one.
+    EXPECT_THAT(held, ::testing::Contains(form->recordingFolder.substr(0, form->recordingFolder.size() - 2)));
+    EXPECT_TRUE(form->recordingFolder.ends_with("_2")) << form->recordingFolder;
+    EXPECT_TRUE(std::filesystem::is_directory(output / form->recordingFolder));
+
+    // Once the other recording has ended (its process gone), the name is free again.
+    ::close(release[1]);
+    int status = 0;
+    ASSERT_EQ(::waitpid(other, &status, 0), other);
+    RecordingFolder after;
+    std::string reason;
+    EXPECT_EQ(after.claim(output.string(), held[0], reason), held[0]) << reason;
 }
 
 }  // namespace

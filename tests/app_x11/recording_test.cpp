@@ -8,8 +8,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <fstream>
+#include <iostream>
+#include <string>
 
 #include "tests/app_x11/recording_fixture.h"
+#include "tests/fakes/scripted_dialogs.h"
 #include "tests/x11/fixture/fixture_picture.h"
 
 namespace skorva::testing {
@@ -117,6 +121,92 @@ TEST_F(RecordingTest, ClosedViewerStopsTheNextTickWithAMessage) {
     EXPECT_EQ(form->Text1->text(), "0");
     EXPECT_EQ(form->Label5->text(), "Small");
     EXPECT_THAT(filesInRecording(), ElementsAre("bob0000000.jpg"));
+}
+
+// The peak resident size of this process since the last reset, in KiB.
+long peakResidentKib() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmHWM:", 0) == 0) {
+            return std::stol(line.substr(6));
+        }
+    }
+    return -1;
+}
+
+// Starts a new peak at the present resident size.
+void resetPeakResident() {
+    std::ofstream("/proc/self/clear_refs") << "5";
+}
+
+TEST_F(RecordingTest, AViewerOfThirtyThousandPixelsASideEndsTheRecordingInTheMemoryOfAFullScreenOne) {
+    FixtureProcess fixture({kBob});
+    ASSERT_EQ(fixture.windows().size(), 1u);
+    const WindowHandle bob = fixture.windows()[0];
+    ASSERT_TRUE(listed(fixture.windows()));
+    // Any client may resize the viewer; the window manager lets it.
+    const auto resize = [&](int width, int height) {
+        const std::uint32_t size[] = {static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height)};
+        xcb_configure_window(server->get(), bob, XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, size);
+        xcb_flush(server->get());
+        return eventually([&] {
+            int x = 0, y = 0, w = 0, h = 0;
+            return server->clientGeometry(bob, x, y, w, h) && w == width && h == height;
+        });
+    };
+    load();
+    startRecording("Webcam for bob");
+
+    // The reference: a viewer as large as the screen.
+    ASSERT_TRUE(resize(server->width(), server->height()));
+    resetPeakResident();
+    form->Timer1_Timer();
+    form->Timer1_Timer();
+    const long fullScreen = peakResidentKib();
+    ASSERT_TRUE(messages->messages.empty()) << messages->messages.front().text;
+
+    ASSERT_TRUE(resize(30000, 30000));
+    resetPeakResident();
+    form->Timer1_Timer();
+    const long refused = peakResidentKib();
+    std::cout << "peak resident KiB: full screen " << fullScreen << ", 30000 x 30000 refused " << refused
+              << "\n";
+    EXPECT_LE(refused, 2 * fullScreen);
+    ASSERT_EQ(messages->messages.size(), 1u);
+    EXPECT_THAT(messages->messages[0].text, HasSubstr("\"Webcam for bob\""));
+    EXPECT_THAT(messages->messages[0].text, HasSubstr("30002 x 30025 pixels"));
+    EXPECT_EQ(buttons(), "1001");
+    EXPECT_FALSE(form->Timer1->ticking());
+    EXPECT_EQ(filesInRecording().size(), 2u);
+}
+
+TEST_F(RecordingTest, TheRecordingKeepsItsFolderWhileTheFolderChooserIsOpen) {
+    FixtureProcess fixture({kBob});
+    ASSERT_EQ(fixture.windows().size(), 1u);
+    ASSERT_TRUE(listed(fixture.windows()));
+    load();
+    startRecording("Webcam for bob");
+    form->Timer1_Timer();
+    // The chooser's dialog runs its own event loop: a tick comes while it is open, with the path box empty.
+    const std::filesystem::path other = output / "other";
+    std::filesystem::create_directory(other);
+    ScriptedFolderBrowser browser;
+    browser.script = {other.string()};
+    browser.whileOpen = [&] {
+        EXPECT_EQ(form->txtPath->text(), "");
+        form->Timer1_Timer();
+    };
+    form->opendir_Click();
+    EXPECT_EQ(form->txtPath->text().toStdString(), other.string());
+    form->Timer1_Timer();
+    EXPECT_TRUE(messages->messages.empty()) << messages->messages.front().text;
+    EXPECT_THAT(filesInRecording(), ElementsAre("bob0000000.jpg", "bob0000001.jpg", "bob0000002.jpg"));
+
+    // The next Start records where the chooser pointed.
+    form->btstop_Click();
+    form->Start_Click();
+    EXPECT_TRUE(std::filesystem::is_directory(other / form->recordingFolder));
 }
 
 }  // namespace

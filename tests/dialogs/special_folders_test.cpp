@@ -1,8 +1,13 @@
 #include "dialogs/special_folders.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
 
 #include "tests/fakes/temp_home.h"
 
@@ -86,6 +91,66 @@ TEST(SpecialFolders, FoldersThatCannotBeNamedAreEmpty) {
     EXPECT_EQ(specialFolderPath(csidl::kAppData), "");
     temp.setEnv("HOME", "relative/home");
     EXPECT_EQ(specialFolderPath(csidl::kDesktop), "");
+}
+
+// The default output folder as a user who cannot write to the program's folder sees it: the answers come
+// from a child process, which as root takes the identity of "nobody" (root may write anywhere).
+TEST(SpecialFolders, DefaultOutputFolderLeavesAProgramFolderTheUserCannotWrite) {
+    TempHome temp;
+    const fs::path home = temp.home();
+    const fs::path program = home / "program";
+    fs::create_directory(program);
+    const auto config = [&](const std::string& name, const std::string& userDirs) {
+        fs::create_directory(home / name);
+        std::ofstream(home / name / "user-dirs.dirs") << userDirs;
+        return XdgEnvironment{home.string(), (home / name).string(), ""};
+    };
+    const XdgEnvironment videos = config("videos", "XDG_VIDEOS_DIR=\"$HOME/Filme\"\n");
+    // A videos folder that cannot be made: inside the program's folder.
+    const XdgEnvironment blocked = config("blocked", "XDG_VIDEOS_DIR=\"" + program.string() + "/v\"\n");
+    constexpr uid_t kNobody = 65534;
+    if (geteuid() == 0) {
+        for (const fs::path& mine : {home, home / "videos", home / "blocked"}) {
+            ASSERT_EQ(::chown(mine.c_str(), kNobody, kNobody), 0);
+        }
+    }
+    fs::permissions(program, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                                 fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
+
+    int pipeEnds[2];
+    ASSERT_EQ(::pipe(pipeEnds), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::close(pipeEnds[0]);
+        if (geteuid() == 0 && (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)) {
+            _exit(3);
+        }
+        const std::string answers = defaultOutputFolder(program.string(), videos) + "\n" +
+                                    defaultOutputFolder(program.string(), blocked) + "\n" +
+                                    defaultOutputFolder(home.string(), videos) + "\n";
+        const bool sent =
+            ::write(pipeEnds[1], answers.data(), answers.size()) == static_cast<ssize_t>(answers.size());
+        _exit(sent ? 0 : 4);
+    }
+    ::close(pipeEnds[1]);
+    std::string answers;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(pipeEnds[0], buffer, sizeof buffer)) > 0;) {
+        answers.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(pipeEnds[0]);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+
+    const std::string expected =
+        (home / "Filme").string() + "\n" + home.string() + "\n" + home.string() + "\n";
+    // The videos folder, made for it; the home folder where none can be made; a writable program folder
+    // (a build folder) stays the output folder.
+    EXPECT_EQ(answers, expected);
+    EXPECT_TRUE(fs::is_directory(home / "Filme"));
+    EXPECT_FALSE(fs::exists(program / "v"));
 }
 
 }  // namespace

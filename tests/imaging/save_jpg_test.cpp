@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
 #include <cstring>
 
@@ -18,7 +19,11 @@ namespace {
 using testing::Decoded;
 using testing::ScratchFolder;
 
-const std::string kWriteFailed = "Failed to save to JPG, seems webcam window is closed or no space left.";
+// The fixed warning with the system's reason after it.
+std::string writeFailed(const std::string& reason) {
+    return "Failed to save to JPG, seems webcam window is closed or no space left. Reason: " + reason + ".";
+}
+const std::string kNoPixels = writeFailed("the frame has no pixels");
 
 Picture flippedVertically(const Picture& picture) {
     return testing::makePicture(picture.width(), picture.height(), [&](int x, int y) {
@@ -91,7 +96,7 @@ TEST(SaveJpg, ASectionWithoutPixelsFailsWithTheWarning) {
 
     ASSERT_EQ(messages.messages.size(), 3u);
     for (const auto& message : messages.messages) {
-        EXPECT_EQ(message.text, kWriteFailed);
+        EXPECT_EQ(message.text, kNoPixels);
         EXPECT_EQ(message.icon, MessageIcon::Exclamation);
     }
     EXPECT_TRUE(folder.entries().empty());
@@ -109,7 +114,9 @@ TEST(SaveJpg, UnwritablePlacesFailAndLeaveNothingBehind) {
     EXPECT_FALSE(SaveJPG(section, folder.file("plain/x.jpg"), 70));
     EXPECT_FALSE(SaveJPG(section, folder.file("taken.jpg"), 70));
     EXPECT_FALSE(SaveJPG(section, "", 70));
-    EXPECT_EQ(messages.texts(), std::vector<std::string>(4, kWriteFailed));
+    EXPECT_EQ(messages.texts(), (std::vector<std::string>{writeFailed(std::strerror(ENOENT)),
+                                                          writeFailed(std::strerror(ENOTDIR)),
+                                                          writeFailed(std::strerror(EISDIR)), kNoPixels}));
     EXPECT_EQ(folder.entries(), (std::vector<std::string>{"plain", "taken.jpg"}));
 }
 
@@ -130,27 +137,38 @@ TEST(SaveJpg, ReplacesAnOlderFileOnlyWithACompleteOne) {
     ASSERT_TRUE(noise.Create(640, 480));
     noise.RandomiseBits(false);
 
-    // A full disk, as a file size limit in a child process (the limit would outlive the test otherwise).
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        std::signal(SIGXFSZ, SIG_IGN);
-        const rlimit limit{4096, 4096};
-        if (setrlimit(RLIMIT_FSIZE, &limit) != 0) {
-            _exit(3);
+    // A full disk, as a file size limit in a child process (the limit would outlive the test otherwise);
+    // then the same limit with its signal's default action, which kills the child in the middle of the
+    // write. Neither leaves anything beside the old file.
+    for (const bool killed : {false, true}) {
+        SCOPED_TRACE(killed ? "killed" : "disk full");
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            std::signal(SIGXFSZ, killed ? SIG_DFL : SIG_IGN);
+            const rlimit limit{4096, 4096};
+            if (setrlimit(RLIMIT_FSIZE, &limit) != 0) {
+                _exit(3);
+            }
+            testing::MessageRecorder inChild;
+            const bool written = SaveJPG(noise, path, 70);
+            const bool warned =
+                inChild.texts() == std::vector<std::string>{writeFailed(std::strerror(EFBIG))} &&
+                inChild.messages[0].icon == MessageIcon::Exclamation;
+            _exit(written ? 1 : warned ? 0 : 2);
         }
-        testing::MessageRecorder inChild;
-        const bool written = SaveJPG(noise, path, 70);
-        const bool warned = inChild.texts() == std::vector<std::string>{kWriteFailed} &&
-                            inChild.messages[0].icon == MessageIcon::Exclamation;
-        _exit(written ? 1 : warned ? 0 : 2);
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        if (killed) {
+            ASSERT_TRUE(WIFSIGNALED(status));
+            EXPECT_EQ(WTERMSIG(status), SIGXFSZ);
+        } else {
+            ASSERT_TRUE(WIFEXITED(status));
+            EXPECT_EQ(WEXITSTATUS(status), 0) << "1: reported success, 2: wrong warning, 3: no limit";
+        }
+        EXPECT_EQ(folder.entries(), std::vector<std::string>{"x.jpg"});
+        EXPECT_EQ(testing::readFile(path), old);
     }
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: reported success, 2: wrong warning, 3: no limit";
-    EXPECT_EQ(folder.entries(), std::vector<std::string>{"x.jpg"});
-    EXPECT_EQ(testing::readFile(path), old);
 
     // With room on the disk the old file is replaced by the new frame.
     ASSERT_TRUE(SaveJPG(noise, path, 70));

@@ -105,8 +105,11 @@ TEST_F(X11Test, ReadsTitlesInEveryEncodingAndRepairsBrokenOnes) {
         "\xF0\x9F\x93\xB7",
         "x=380 y=20 w=100 h=80 name=net hex title=57656263616d20666f722062ff6f62",
         "x=500 y=20 w=100 h=80 name=wm enc=compound hex title=5765626361f6201b2547e697a51b2540",
+        // A title far longer than any window shows: only its first 4 KiB are read.
+        "x=620 y=20 w=100 h=80 title=Webcam for " + std::string(100000, 'b'),
     });
-    ASSERT_EQ(fixture.windows().size(), 5u);
+    ASSERT_EQ(fixture.windows().size(), 6u);
+    EXPECT_EQ(desktop_->windowTitle(fixture.windows()[5]), "Webcam for " + std::string(4096 - 11, 'b'));
     EXPECT_EQ(desktop_->windowTitle(fixture.windows()[0]), "Webcam for Zo\xC3\xAB");
     EXPECT_EQ(desktop_->windowTitle(fixture.windows()[1]), "Webcam for \xE6\x97\xA5\xE6\x9C\xAC");
     EXPECT_EQ(desktop_->windowTitle(fixture.windows()[2]),
