@@ -20,6 +20,7 @@
 #include "imaging/picture_files.h"
 #include "imaging/save_jpg.h"
 #include "platform/services.h"
+#include "platform/types.h"
 
 namespace skorva {
 namespace {
@@ -42,10 +43,6 @@ class TimerStoppingMessages final : public MessageBoxes {
     VbTimer& timer_;
     MessageBoxes& shown_;
 };
-
-// A movie holds frames of at most this many pixels a side; a larger window ends the recording before
-// anything of its size is allocated.
-constexpr std::int32_t kLargestFrameSide = 16384;
 
 std::string describeWindow(const std::string& entryText, WindowHandle window) {
     char handle[16];
@@ -90,10 +87,10 @@ void Form1::Timer1_Timer() {
     const GrabRect grab = grabRectOf(outer, sizeClass);
     const std::string windowSize =
         sizeText(std::int64_t{outer.right} - outer.left, std::int64_t{outer.bottom} - outer.top);
-    if (grab.width > kLargestFrameSide || grab.height > kLargestFrameSide) {
+    if (grab.width > kMovieFrameSideLimit || grab.height > kMovieFrameSideLimit) {
         MsgBox("The webcam window " + describeWindow(entryText, window) + " is " + windowSize +
                    " pixels: its frames of " + sizeText(grab.width, grab.height) +
-                   " pixels would be larger than a movie can hold (" + std::to_string(kLargestFrameSide) +
+                   " pixels would be larger than a movie can hold (" + std::to_string(kMovieFrameSideLimit) +
                    " pixels a side). The recording stops.",
                MessageIcon::Exclamation);
         pause_Click();
