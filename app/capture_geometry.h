@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "platform/types.h"
+#include "core/types.h"
 
 namespace skorva {
 

@@ -15,12 +15,12 @@
 #include "app/form1.h"
 #include "app/keep_on_top.h"
 #include "app/recording_names.h"
+#include "core/types.h"
 #include "imaging/capture_window.h"
 #include "imaging/dib_section.h"
 #include "imaging/picture_files.h"
 #include "imaging/save_jpg.h"
 #include "platform/services.h"
-#include "platform/types.h"
 
 namespace skorva {
 namespace {

@@ -10,9 +10,9 @@
 #include "app/image_box.h"
 #include "app/recording_folder.h"
 #include "app/vb_timer.h"
+#include "core/types.h"
 #include "dialogs/folder_chooser.h"
 #include "movie/avi_writer_view.h"
-#include "platform/types.h"
 
 class QCheckBox;
 class QComboBox;

@@ -4,7 +4,7 @@
 
 #include <QFrame>
 
-#include "imaging/picture.h"
+#include "core/picture.h"
 
 namespace skorva {
 

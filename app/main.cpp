@@ -3,11 +3,11 @@
 #include <QApplication>
 #include <QSocketNotifier>
 #include <QTimer>
-#include <cstdio>
 #include <memory>
 
 #include "app/form1.h"
 #include "app/session_check.h"
+#include "core/log.h"
 #include "platform/qt/codec_dialog.h"
 #include "platform/qt/qt_clipboard.h"
 #include "platform/qt/qt_file_dialogs.h"
@@ -30,7 +30,7 @@ int main(int argc, char** argv) {
     skorva::QtClipboard clipboard;
     std::unique_ptr<skorva::Desktop> desktop = skorva::makeX11Desktop();
     if (!desktop) {
-        std::fputs("skorva: no X server to list and grab windows from; the list stays empty.\n", stderr);
+        skorva::logLine("x11", "no X server to list and grab windows from; the list stays empty.");
     }
     skorva::ScopedServices installed(skorva::Services{.desktop = desktop.get(),
                                                       .messages = &messages,

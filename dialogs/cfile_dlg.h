@@ -9,8 +9,8 @@
 #include <cstdint>
 #include <string>
 
+#include "core/types.h"
 #include "platform/file_dialogs.h"
-#include "platform/types.h"
 
 namespace skorva {
 

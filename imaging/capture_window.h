@@ -4,8 +4,8 @@
 
 #include <cstdint>
 
-#include "imaging/picture.h"
-#include "platform/types.h"
+#include "core/picture.h"
+#include "core/types.h"
 
 namespace skorva {
 

@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "imaging/picture.h"
+#include "core/picture.h"
 
 namespace skorva {
 

@@ -14,12 +14,12 @@
 #include <utility>
 #include <vector>
 
+#include "core/types.h"
 #include "imaging/dib_section.h"
 #include "imaging/pixel_rows.h"
 #include "imaging/replace_file.h"
 #include "imaging/turbojpeg_handle.h"
 #include "platform/file_io.h"
-#include "platform/types.h"
 
 namespace skorva {
 namespace {

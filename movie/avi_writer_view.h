@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <string>
 
-#include "imaging/picture.h"
-#include "platform/types.h"
+#include "core/picture.h"
+#include "core/types.h"
 
 namespace skorva {
 

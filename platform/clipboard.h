@@ -1,6 +1,6 @@
 #pragma once
 
-#include "imaging/picture.h"
+#include "core/picture.h"
 
 namespace skorva {
 

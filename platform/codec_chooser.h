@@ -3,8 +3,10 @@
 // key-frame interval and the data rate. The AVI library calls the installed chooser.
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
-#include "platform/types.h"
+#include "core/types.h"
 
 namespace skorva {
 
@@ -12,6 +14,9 @@ namespace icmf {
 inline constexpr std::uint32_t kChooseKeyFrame = 0x1;
 inline constexpr std::uint32_t kChooseDataRate = 0x2;
 }  // namespace icmf
+
+// The stream type of a video stream: "vids".
+inline constexpr std::uint32_t kStreamTypeVideo = 0x73646976;
 
 // What the dialog fills in; the AVI library reads it back when it makes the compressed stream.
 struct CompressOptions {
@@ -23,11 +28,22 @@ struct CompressOptions {
     std::uint32_t flags = 0;           // AVICOMPRESSF_* bits
 };
 
+// A compressor the dialog offers, as the AVI library describes it.
+struct OfferedCodec {
+    std::uint32_t fourcc = 0;  // 0: full frames, no compressor
+    std::string displayName;
+    std::string goodFor;      // the line under the list
+    bool hasQuality = false;  // the quality slider (and a data rate) apply
+    bool intraOnly = false;   // every frame is a key frame anyway: no key-frame interval
+};
+
 class CodecChooser {
   public:
     virtual ~CodecChooser() = default;
-    // Modal. True when the user accepted; then `options` holds the choice.
-    virtual bool choose(WindowHandle owner, std::uint32_t icmfFlags, CompressOptions& options) = 0;
+    // Modal: offers `offered` in that order, the one `options` names chosen at first. True when the user
+    // accepted; then `options` holds the choice.
+    virtual bool choose(WindowHandle owner, std::uint32_t icmfFlags, const std::vector<OfferedCodec>& offered,
+                        CompressOptions& options) = 0;
 };
 
 }  // namespace skorva

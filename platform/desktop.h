@@ -6,8 +6,8 @@
 #include <functional>
 #include <string>
 
-#include "imaging/picture.h"
-#include "platform/types.h"
+#include "core/picture.h"
+#include "core/types.h"
 
 namespace skorva {
 

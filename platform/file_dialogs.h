@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/types.h"
+#include "core/types.h"
 
 namespace skorva {
 

@@ -5,9 +5,9 @@
 #include <string>
 #include <string_view>
 
-namespace skorva {
+#include "core/message.h"
 
-enum class MessageIcon { None, Information, Exclamation, Critical };
+namespace skorva {
 
 inline constexpr std::string_view kAppTitle = "Skorva webcam capture";
 

@@ -1,6 +1,6 @@
 #include "platform/services.h"
 
-#include <iostream>
+#include "core/log.h"
 
 namespace skorva {
 namespace {
@@ -21,9 +21,8 @@ class NullDesktop final : public Desktop {
 
 class StderrMessages final : public MessageBoxes {
   public:
-    void show(const std::string& text, MessageIcon) override {
-        std::cerr << kAppTitle << ": " << text << '\n';
-    }
+    // No window to show it in: it goes to the log.
+    void show(const std::string& text, MessageIcon) override { logLine("message", text); }
 };
 
 class CancelledFileDialogs final : public FileDialogs {
@@ -38,7 +37,9 @@ class CancelledFolderBrowser final : public FolderBrowser {
 
 class CancelledCodecChooser final : public CodecChooser {
   public:
-    bool choose(WindowHandle, std::uint32_t, CompressOptions&) override { return false; }
+    bool choose(WindowHandle, std::uint32_t, const std::vector<OfferedCodec>&, CompressOptions&) override {
+        return false;
+    }
 };
 
 class RefusingClipboard final : public Clipboard {

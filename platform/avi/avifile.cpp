@@ -593,7 +593,15 @@ std::int32_t AVISaveOptions(WindowHandle hwnd, std::uint32_t uiFlags, std::int32
     }
     // The dialog runs its own event loop: no lock is held while it is up.
     AVICOMPRESSOPTIONS chosen = *plpOptions[0];
-    if (!services().codecChooser->choose(hwnd, uiFlags, chosen)) {
+    // The dialog knows codes by the codec they stand for: an alias names its codec.
+    const Codec* initial = findCodec(chosen.fccHandler);
+    chosen.fccHandler = initial != nullptr ? initial->fourcc : 0;
+    std::vector<OfferedCodec> offered;
+    for (const Codec& codec : availableCodecs()) {
+        offered.push_back(
+            OfferedCodec{codec.fourcc, codec.displayName, codec.goodFor, codec.hasQuality, codec.intraOnly});
+    }
+    if (!services().codecChooser->choose(hwnd, uiFlags, offered, chosen)) {
         return 0;
     }
     chosen.fccType = kVids;

@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "core/types.h"
 #include "platform/codec_chooser.h"
-#include "platform/types.h"
 
 namespace skorva::avi {
 

@@ -21,9 +21,10 @@ constexpr int kDefaultKilobytesPerSecond = 300;
 
 }  // namespace
 
-CodecDialog::CodecDialog(QWidget* parent, std::uint32_t icmfFlags, const CompressOptions& initial)
+CodecDialog::CodecDialog(QWidget* parent, std::uint32_t icmfFlags, std::vector<OfferedCodec> offered,
+                         const CompressOptions& initial)
     : QDialog(parent),
-      codecs_(avi::availableCodecs()),
+      codecs_(std::move(offered)),
       icmfFlags_(icmfFlags),
       initial_(initial),
       list_(new QListWidget(this)),
@@ -47,10 +48,9 @@ CodecDialog::CodecDialog(QWidget* parent, std::uint32_t icmfFlags, const Compres
     dataRateSpin_->setObjectName("dataRateSpin");
 
     int selected = 0;
-    const avi::Codec* wanted = avi::findCodec(initial.fccHandler);
     for (std::size_t i = 0; i < codecs_.size(); ++i) {
-        list_->addItem(QString::fromUtf8(codecs_[i].displayName));
-        if (wanted != nullptr && codecs_[i].fourcc == wanted->fourcc) {
+        list_->addItem(QString::fromStdString(codecs_[i].displayName));
+        if (codecs_[i].fourcc == initial.fccHandler) {
             selected = static_cast<int>(i);
         }
     }
@@ -97,7 +97,7 @@ CodecDialog::CodecDialog(QWidget* parent, std::uint32_t icmfFlags, const Compres
     codecChanged();
 }
 
-const avi::Codec* CodecDialog::currentCodec() const {
+const OfferedCodec* CodecDialog::currentCodec() const {
     const int row = list_->currentRow();
     return row >= 0 && row < static_cast<int>(codecs_.size()) ? &codecs_[static_cast<std::size_t>(row)]
                                                               : nullptr;
@@ -107,8 +107,8 @@ const avi::Codec* CodecDialog::currentCodec() const {
 // frame is a key frame, no quality or data rate for exact ones. The caller's flags decide whether the
 // key-frame and data-rate rows are offered at all.
 void CodecDialog::codecChanged() {
-    const avi::Codec* codec = currentCodec();
-    goodFor_->setText(codec != nullptr ? QString::fromUtf8(codec->goodFor) : QString());
+    const OfferedCodec* codec = currentCodec();
+    goodFor_->setText(codec != nullptr ? QString::fromStdString(codec->goodFor) : QString());
     const bool quality = codec != nullptr && codec->hasQuality;
     const bool keyFrames = (icmfFlags_ & icmf::kChooseKeyFrame) != 0 && codec != nullptr && !codec->intraOnly;
     const bool dataRate = (icmfFlags_ & icmf::kChooseDataRate) != 0 && quality;
@@ -121,8 +121,8 @@ void CodecDialog::codecChanged() {
 
 CompressOptions CodecDialog::options() const {
     CompressOptions chosen = initial_;
-    const avi::Codec* codec = currentCodec();
-    chosen.fccType = avi::makeFourcc("vids");
+    const OfferedCodec* codec = currentCodec();
+    chosen.fccType = kStreamTypeVideo;
     chosen.fccHandler = codec != nullptr ? codec->fourcc : 0;
     chosen.quality = quality_->isEnabled() ? static_cast<std::uint32_t>(quality_->value()) * 100 : 0;
     chosen.flags = kCompressValid;
@@ -139,9 +139,10 @@ CompressOptions CodecDialog::options() const {
     return chosen;
 }
 
-bool QtCodecChooser::choose(WindowHandle owner, std::uint32_t icmfFlags, CompressOptions& options) {
+bool QtCodecChooser::choose(WindowHandle owner, std::uint32_t icmfFlags,
+                            const std::vector<OfferedCodec>& offered, CompressOptions& options) {
     QWidget* parent = owner != 0 ? QWidget::find(static_cast<WId>(owner)) : nullptr;
-    CodecDialog dialog(parent, icmfFlags, options);
+    CodecDialog dialog(parent, icmfFlags, offered, options);
     if (dialog.exec() != QDialog::Accepted) {
         return false;
     }

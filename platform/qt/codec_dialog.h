@@ -1,12 +1,11 @@
 #pragma once
-// The compression-options dialog on Qt: the compressors the AVI library offers, a quality slider where
+// The compression-options dialog on Qt: the compressors it is handed, a quality slider where
 // the compressor has one, "Key Frame Every N frames" and "Data Rate N KB/sec" where the caller asks for
 // them (ICMF flags), OK and Cancel.
 
 #include <QDialog>
 #include <vector>
 
-#include "platform/avi/codecs.h"
 #include "platform/codec_chooser.h"
 
 class QCheckBox;
@@ -21,15 +20,16 @@ class CodecDialog final : public QDialog {
     Q_OBJECT
 
   public:
-    CodecDialog(QWidget* parent, std::uint32_t icmfFlags, const CompressOptions& initial);
+    CodecDialog(QWidget* parent, std::uint32_t icmfFlags, std::vector<OfferedCodec> offered,
+                const CompressOptions& initial);
     // The choice as the AVI library takes it.
     CompressOptions options() const;
 
   private:
     void codecChanged();
-    const avi::Codec* currentCodec() const;
+    const OfferedCodec* currentCodec() const;
 
-    std::vector<avi::Codec> codecs_;
+    std::vector<OfferedCodec> codecs_;
     std::uint32_t icmfFlags_;
     CompressOptions initial_;
     QListWidget* list_;
@@ -44,7 +44,8 @@ class CodecDialog final : public QDialog {
 
 class QtCodecChooser final : public CodecChooser {
   public:
-    bool choose(WindowHandle owner, std::uint32_t icmfFlags, CompressOptions& options) override;
+    bool choose(WindowHandle owner, std::uint32_t icmfFlags, const std::vector<OfferedCodec>& offered,
+                CompressOptions& options) override;
 };
 
 }  // namespace skorva

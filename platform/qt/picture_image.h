@@ -3,7 +3,7 @@
 
 #include <QImage>
 
-#include "imaging/picture.h"
+#include "core/picture.h"
 
 namespace skorva {
 

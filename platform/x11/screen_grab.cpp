@@ -5,12 +5,12 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
-#include <iostream>
 #include <limits>
 #include <new>
 #include <string>
 #include <vector>
 
+#include "core/log.h"
 #include "platform/platform_error.h"
 #include "platform/x11/x11_errors.h"
 
@@ -47,7 +47,7 @@ std::string xError(const char* request, const xcb_generic_error_t* error) {
 ScreenGrabber::ScreenGrabber(const Connection& connection)
     : connection_(connection), shmUsable_(serverHasShm(connection)) {
     if (!shmUsable_) {
-        std::cerr << "Continuing without shared memory.\n";
+        logLine("x11", "Continuing without shared memory.");
     }
 }
 
@@ -222,7 +222,7 @@ const ShmSegment* ScreenGrabber::segmentFor(std::size_t bytes) {
     segment_ = ShmSegment::create(connection_, bytes);
     if (!segment_) {
         shmUsable_ = false;
-        std::cerr << "Continuing without shared memory.\n";
+        logLine("x11", "Continuing without shared memory.");
     }
     return segment_.get();
 }

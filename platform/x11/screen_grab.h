@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "imaging/picture.h"
+#include "core/picture.h"
 #include "platform/x11/shm_segment.h"
 #include "platform/x11/x11_connection.h"
 

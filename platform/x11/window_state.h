@@ -3,7 +3,7 @@
 
 #include <xcb/xcb.h>
 
-#include "platform/types.h"
+#include "core/types.h"
 #include "platform/x11/x11_connection.h"
 
 namespace skorva::x11 {

@@ -5,7 +5,7 @@
 #include <memory>
 #include <stdexcept>
 
-#include "imaging/picture.h"
+#include "core/picture.h"
 
 namespace skorva::testing {
 namespace {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "imaging/picture.h"
+#include "core/picture.h"
 
 namespace skorva::testing {
 

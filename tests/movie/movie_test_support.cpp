@@ -121,7 +121,8 @@ std::string FakeFrameList::fileName() const {
     return index_ >= 0 && index_ < listCount() ? names_[static_cast<std::size_t>(index_)] : std::string();
 }
 
-bool ScriptedCodecChooser::choose(WindowHandle hwnd, std::uint32_t icmfFlags, CompressOptions& options) {
+bool ScriptedCodecChooser::choose(WindowHandle hwnd, std::uint32_t icmfFlags,
+                                  const std::vector<OfferedCodec>&, CompressOptions& options) {
     ++calls;
     owner = hwnd;
     flags = icmfFlags;

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "imaging/picture.h"
+#include "core/picture.h"
 #include "movie/avi_writer_view.h"
 #include "platform/services.h"
 #include "platform/termination.h"
@@ -95,7 +95,8 @@ class ScriptedCodecChooser final : public CodecChooser {
     WindowHandle owner = 0;
     std::uint32_t flags = 0;
 
-    bool choose(WindowHandle hwnd, std::uint32_t icmfFlags, CompressOptions& options) override;
+    bool choose(WindowHandle hwnd, std::uint32_t icmfFlags, const std::vector<OfferedCodec>& offered,
+                CompressOptions& options) override;
 
   private:
     ScopedServices scope_;

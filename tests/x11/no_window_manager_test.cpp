@@ -160,7 +160,7 @@ TEST(X11WithoutWindowManager, WithoutSharedMemoryTheGrabStillGivesTheScreen) {
     const Picture first = desktop->grabScreen(-5, 0, 200, 150);
     const Picture second = desktop->grabScreen(0, 0, 200, 150);
     const std::string said = ::testing::internal::GetCapturedStderr();
-    EXPECT_EQ(said, "Continuing without shared memory.\n");
+    EXPECT_EQ(said, "skorva: x11: Continuing without shared memory.\n");
 
     const std::vector<std::uint32_t> screen = server->rootPixels(0, 0, 200, 150);
     int wrong = 0;

@@ -1,4 +1,4 @@
-#include "imaging/picture.h"
+#include "core/picture.h"
 
 #include <stdexcept>
 

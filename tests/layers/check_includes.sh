@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# No include runs up a layer. From the ground up: core; platform (its interfaces, then each backend on its
+# own: x11, avi, jpeg, qt); imaging and dialogs, side by side; movie; app. A file may include its own
+# folder and the layers below it; a platform backend may include the platform interfaces and itself, not
+# another backend.
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+
+rank() {
+  case $1 in
+    core) echo 0 ;;
+    platform) echo 1 ;;
+    imaging | dialogs) echo 2 ;;
+    movie) echo 3 ;;
+    app) echo 4 ;;
+    *) echo 9 ;;
+  esac
+}
+
+# The backend folder of a platform path ("x11" for platform/x11/screen_grab.h), empty for an interface.
+backend() {
+  case $1 in
+    platform/*/*) local rest=${1#platform/}; echo "${rest%%/*}" ;;
+    *) echo "" ;;
+  esac
+}
+
+found=0
+while IFS= read -r file; do
+  folder=${file%%/*}
+  while IFS= read -r included; do
+    top=${included%%/*}
+    [ "$(rank "$top")" -eq 9 ] && continue
+    if [ "$(rank "$top")" -gt "$(rank "$folder")" ] ||
+      { [ "$(rank "$top")" -eq "$(rank "$folder")" ] && [ "$top" != "$folder" ]; }; then
+      echo "$file includes $included: up a layer, or across to a sibling"
+      found=1
+    elif [ "$folder" = platform ] && [ "$top" = platform ] && [ -n "$(backend "$included")" ] &&
+      [ "$(backend "$included")" != "$(backend "$file")" ]; then
+      echo "$file includes $included: another platform backend"
+      found=1
+    fi
+  done < <(sed -n 's|^#include "\([^"]*\)".*|\1|p' "$file")
+done < <(find core platform imaging dialogs movie app -name '*.h' -o -name '*.cpp' | sort)
+[ "$found" -eq 0 ] && echo "no include runs up a layer"
+exit "$found"
