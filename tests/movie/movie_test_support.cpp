@@ -14,6 +14,7 @@
 #include <random>
 #include <stdexcept>
 
+#include "platform/avi/ffmpeg_handles.h"
 #include "platform/file_list.h"
 
 extern "C" {
@@ -33,18 +34,6 @@ struct TjBufferFree {
 };
 struct InputFree {
     void operator()(AVFormatContext* context) const { avformat_close_input(&context); }
-};
-struct CodecFree {
-    void operator()(AVCodecContext* context) const { avcodec_free_context(&context); }
-};
-struct FrameFree {
-    void operator()(AVFrame* frame) const { av_frame_free(&frame); }
-};
-struct PacketFree {
-    void operator()(AVPacket* packet) const { av_packet_free(&packet); }
-};
-struct SwsFree {
-    void operator()(SwsContext* context) const { sws_freeContext(context); }
 };
 
 std::uint32_t u32(const std::vector<std::uint8_t>& b, std::size_t at) {
@@ -162,7 +151,7 @@ DecodedMovie decodeMovie(const std::string& path, bool keepFrames) {
     if (decoder == nullptr) {
         return movie;
     }
-    std::unique_ptr<AVCodecContext, CodecFree> context(avcodec_alloc_context3(decoder));
+    avi::CodecContextPtr context(avcodec_alloc_context3(decoder));
     avcodec_parameters_to_context(context.get(), stream->codecpar);
     if (avcodec_open2(context.get(), decoder, nullptr) < 0) {
         return movie;
@@ -176,9 +165,9 @@ DecodedMovie decodeMovie(const std::string& path, bool keepFrames) {
     movie.rateDen = stream->avg_frame_rate.num != 0 ? stream->avg_frame_rate.den : stream->r_frame_rate.den;
     movie.containerFrames = stream->nb_frames;
 
-    std::unique_ptr<AVPacket, PacketFree> packet(av_packet_alloc());
-    std::unique_ptr<AVFrame, FrameFree> frame(av_frame_alloc());
-    std::unique_ptr<SwsContext, SwsFree> scaler;
+    avi::PacketPtr packet(av_packet_alloc());
+    avi::FramePtr frame(av_frame_alloc());
+    avi::SwsPtr scaler;
     std::size_t counted = 0;
     const auto take = [&]() {
         while (avcodec_receive_frame(context.get(), frame.get()) == 0) {
