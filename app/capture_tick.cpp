@@ -113,7 +113,11 @@ void Form1::Timer1_Timer() {
 }
 
 void Form1::storeFrame(const std::string& entryText, WindowHandle window, const GrabRect& grab) {
-    const Picture picture = CaptureWindow(0, grab.left, grab.top, grab.width, grab.height);
+    std::vector<Message> raised;
+    const Picture picture = CaptureWindow(0, grab.left, grab.top, grab.width, grab.height, raised);
+    for (const Message& message : raised) {
+        MsgBox(message.text, message.icon);
+    }
     if (picture.isEmpty()) {
         MsgBox("The webcam window " + describeWindow(entryText, window) +
                    " gave no picture: it seems to be closed or too small. The recording stops.",
@@ -141,7 +145,9 @@ void Form1::storeFrame(const std::string& entryText, WindowHandle window, const 
         section.CreateFromPicture(Image1->picture());
         // The writer replaces an existing frame of this name only with a complete new file.
         // The preview is painted on this core while the frame is encoded on the other.
-        if (!SaveJPG(section, basePath + ".jpg", kJpegQuality, [this] { Image1->repaint(); })) {
+        const Status saved = SaveJPG(section, basePath + ".jpg", kJpegQuality, [this] { Image1->repaint(); });
+        if (!saved) {
+            MsgBox(saved.text(), saved.message().icon);
             pause_Click();
             return;
         }
