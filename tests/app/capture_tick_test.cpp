@@ -171,6 +171,24 @@ TEST_F(CaptureTickTest, AClosedViewerWindowStopsTheRecordingWithoutCountingTheFr
     EXPECT_THAT(framesInFolder(), ElementsAre("bob0000000.jpg"));
 }
 
+TEST_F(CaptureTickTest, AnErrorRaisedByTheGrabIsShownBeforeTheTicksOwnBox) {
+    desktop.add("Webcam for bob");
+    TimerCheckingSink checking(messages, form);
+    sink = &checking;
+    startRecording();
+    desktop.grabError = PlatformError(9, "BadDrawable (invalid Pixmap or Window parameter)");
+    form->Timer1_Timer();
+    ASSERT_EQ(messages.messages.size(), 2u);
+    EXPECT_EQ(messages.messages[0].text, "CaptureWindow9BadDrawable (invalid Pixmap or Window parameter)");
+    EXPECT_EQ(messages.messages[0].icon, MessageIcon::None);
+    EXPECT_THAT(messages.messages[1].text, HasSubstr("gave no picture"));
+    EXPECT_EQ(messages.messages[1].icon, MessageIcon::Exclamation);
+    EXPECT_THAT(checking.timerWasStopped, ElementsAre(true, true));
+    EXPECT_EQ(buttons(), "1001");
+    EXPECT_EQ(form->recording.frameCounter, 0);
+    EXPECT_TRUE(framesInFolder().empty());
+}
+
 TEST_F(CaptureTickTest, AFrameThatCannotBeWrittenStopsTheRecordingAndNamesTheFile) {
     desktop.add("Webcam for bob");
     TimerCheckingSink checking(messages, form);
@@ -193,6 +211,7 @@ TEST_F(CaptureTickTest, AFrameThatCannotBeWrittenStopsTheRecordingAndNamesTheFil
     EXPECT_EQ(messages.messages[1].text,
               "Failed to save to JPG, seems webcam window is closed or no space left. Reason: No such file "
               "or directory.");
+    EXPECT_EQ(messages.messages[1].icon, MessageIcon::Exclamation);
     EXPECT_EQ(buttons(), "1001");
     EXPECT_EQ(form->recording.frameCounter, 0);
     EXPECT_EQ(form->Text1->text(), "");
