@@ -10,11 +10,13 @@
 #include <QPushButton>
 
 #include "app/app_icons.h"
+#include "app/locale_names.h"
 #include "dialogs/special_folders.h"
 #include "movie/avi_writer.h"
 #include "platform/avi/avifile.h"
 #include "platform/message_box.h"
 #include "platform/termination.h"
+#include "recording/discovery.h"
 
 namespace skorva {
 namespace {
@@ -38,9 +40,23 @@ void ignoringFailure(Step&& step) {
     }
 }
 
+// The recording's messages as the platform's message boxes.
+class MessageBoxSink final : public MessageSink {
+  public:
+    void show(const Message& message) override { MsgBox(message.text, message.icon); }
+};
+
+MessageSink& messageBoxes() {
+    static MessageBoxSink sink;
+    return sink;
+}
+
 }  // namespace
 
-Form1::Form1(QWidget* parent) : QWidget(parent) {
+Form1::Form1(QWidget* parent) : Form1(messageBoxes(), parent) {}
+
+Form1::Form1(MessageSink& messages, QWidget* parent)
+    : QWidget(parent), recording(static_cast<RecordingView&>(*this), messages) {
     setWindowTitle(QString::fromUtf8(kAppTitle.data(), static_cast<qsizetype>(kAppTitle.size())));
     setWindowIcon(appIcon());
     setFixedSize(kClientWidthTwips / kTwipsPerPixel, kClientHeightTwips / kTwipsPerPixel);
@@ -218,7 +234,7 @@ void Form1::Form_Load() {
         Combo1->setCurrentIndex(0);
     });
     ignoringFailure([this] { Command1_Click(); });
-    ignoringFailure([this] { frameCounter = 0; });
+    ignoringFailure([this] { recording.frameCounter = 0; });
     ignoringFailure([this] { Timer2->setEnabled(false); });
     ignoringFailure([this] { txtPath->setText(QString::fromStdString(defaultOutputFolder())); });
     ignoringFailure([this] {
@@ -246,14 +262,60 @@ WindowHandle Form1::hWnd() {
     return static_cast<WindowHandle>(winId());
 }
 
-bool Form1::selectedEntry(std::string& text, WindowHandle& window) const {
+std::optional<ViewerEntry> Form1::selectedEntry() {
     const QListWidgetItem* item = List1->currentRow() >= 0 ? List1->currentItem() : nullptr;
     if (item == nullptr || !item->isSelected()) {
-        return false;
+        return std::nullopt;
     }
-    text = item->text().toStdString();
-    window = item->data(Qt::UserRole).value<WindowHandle>();
-    return true;
+    return ViewerEntry{item->text().toStdString(), item->data(Qt::UserRole).value<WindowHandle>()};
+}
+
+bool Form1::saveAsJpg() {
+    return cbjpg->isChecked();
+}
+bool Form1::saveAsBmp() {
+    return cbbmp->isChecked();
+}
+bool Form1::keepWindowOnTop() {
+    return windowtop->isChecked();
+}
+
+void Form1::showFrame(const Picture& picture) {
+    Picture1->setPicture(picture);
+    Image1->setPicture(picture);
+}
+
+void Form1::paintPreview() {
+    Image1->repaint();
+}
+
+void Form1::setFrameCountText(const std::string& text) {
+    Text1->setText(QString::fromStdString(text));
+}
+
+void Form1::setSizeClassCaption(std::string_view caption) {
+    Label5->setText(QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size())));
+}
+
+void Form1::setTimerInterval(std::int32_t milliseconds) {
+    Timer1->setInterval(milliseconds);
+}
+void Form1::setTimerEnabled(bool enabled) {
+    Timer1->setEnabled(enabled);
+}
+void Form1::setStartEnabled(bool enabled) {
+    Start->setEnabled(enabled);
+}
+void Form1::setStopEnabled(bool enabled) {
+    btstop->setEnabled(enabled);
+    pause->setEnabled(enabled);
+}
+void Form1::setResetEnabled(bool enabled) {
+    reset->setEnabled(enabled);
+}
+
+LocaleNames Form1::localeNames() {
+    return systemLocaleNames();
 }
 
 std::string Form1::outputFolder() {
@@ -283,6 +345,38 @@ bool Form1::stopRequested() {
 
 void Form1::setOutputFolder(const std::string& path) {
     txtPath->setText(QString::fromStdString(path));
+}
+
+void Form1::Command1_Click() {
+    List1->clear();
+    for (const ViewerEntry& entry : findViewerWindows()) {
+        auto* item = new QListWidgetItem(QString::fromStdString(entry.text), List1);
+        item->setData(Qt::UserRole, QVariant::fromValue<WindowHandle>(entry.window));
+    }
+}
+
+void Form1::List1_DblClick() {
+    Start_Click();
+}
+
+void Form1::Start_Click() {
+    recording.start();
+}
+
+void Form1::btstop_Click() {
+    recording.stop();
+}
+
+void Form1::pause_Click() {
+    recording.stop();
+}
+
+void Form1::reset_Click() {
+    recording.reset();
+}
+
+void Form1::Timer1_Timer() {
+    recording.tick();
 }
 
 void Form1::opendir_Click() {

@@ -1,18 +1,23 @@
 #pragma once
-// The main window: every control, the two timers, and the two values a recording keeps between ticks.
-// The event procedures carry the names of the controls they belong to.
+// The main window: it lays out the controls and hands each event to the part that does the work: the
+// recording, the folder chooser, the AVI writer. The event procedures carry the names of the controls
+// they belong to.
 
 #include <QWidget>
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "app/file_list_box.h"
 #include "app/image_box.h"
-#include "app/recording_folder.h"
 #include "app/vb_timer.h"
+#include "core/message_sink.h"
 #include "core/types.h"
 #include "dialogs/folder_chooser.h"
 #include "movie/avi_writer_view.h"
+#include "recording/recording.h"
+#include "recording/recording_view.h"
 
 class QCheckBox;
 class QComboBox;
@@ -24,51 +29,76 @@ class QPushButton;
 
 namespace skorva {
 
-struct GrabRect;
-
-class Form1 : public QWidget, private AviWriterView, private FolderChooserView {
+class Form1 : public QWidget, private RecordingView, private AviWriterView, private FolderChooserView {
     Q_OBJECT
   public:
+    // The recording's messages are shown as message boxes.
     explicit Form1(QWidget* parent = nullptr);
+    // The recording's messages go to `messages`, which must outlive the window.
+    explicit Form1(MessageSink& messages, QWidget* parent = nullptr);
     ~Form1() override;
 
     // Controls, named as the rest of the program knows them.
+    // The viewer windows found: the window's title, with its handle as item data.
     QListWidget* List1;
+    // The preview: the last frame grabbed, or the frame being encoded into a movie.
     ImageBox* Image1;
+    // "Save as JPG": store each frame as a JPEG file.
     QCheckBox* cbjpg;
+    // "Save as BMP": store each frame as a bitmap file.
     QCheckBox* cbbmp;
+    // Caption of txtFPS.
     QLabel* Label2;
+    // Frames per second of the movies "Write Avi" makes; the recording does not read it.
     QLineEdit* txtFPS;
+    // Caption of Text1.
     QLabel* Label1;
+    // The number of the frame last stored; takes no input.
     QLineEdit* Text1;
+    // "Refresh List": lists the viewer windows open now.
     QPushButton* Command1;
+    // Starts a recording of the selected viewer window.
     QPushButton* Start;
+    // Stops the recording.
     QPushButton* btstop;
+    // Takes every grabbed frame beside Image1; never shown.
     ImageBox* Picture1;
+    // The capture timer: a tick a second while a recording runs.
     VbTimer* Timer1;
+    // Disabled at load and never enabled again.
     VbTimer* Timer2;
+    // Opens the folder chooser for txtPath.
     QPushButton* opendir;
+    // The output folder: recordings go below it, movies are made of its frames; only the chooser sets it.
     QLineEdit* txtPath;
+    // "Keep webcam window on top": every tick places the viewer above other windows.
     QCheckBox* windowtop;
+    // Stops the recording, as Stop does.
     QPushButton* pause;
+    // Numbers the frames from 0000000 again.
     QPushButton* reset;
+    // Caption of Combo1.
     QLabel* Label6;
+    // "Messenger Language": disabled; nothing reads it.
     QComboBox* Combo1;
+    // A rule between the recording's controls and the movie's.
     QFrame* Line1;
+    // Caption of File1.
     QLabel* Label4;
+    // The frames of txtPath: shows the one being encoded into a movie; takes no input.
     FileListBox* File1;
+    // "Write Avi": joins the JPEG frames of txtPath into a movie.
     QPushButton* aviwrite;
+    // The size class of the viewer, "Small" or "Large"; lies below the visible area.
     QLabel* Label5;
 
-    // The number of the next frame, and the name (not path) of the current recording's folder.
-    std::int32_t frameCounter = 0;
-    std::string recordingFolder;
+    // Start, Stop, Pause, Reset and the capture tick; the frame counter and the recording's folder.
+    Recording recording;
 
     // Event procedures.
     void Form_Load();
     void Form_Unload();
     void Command1_Click();
-    std::int32_t EnumWindowsProc(WindowHandle hwnd, std::int32_t lParam);
     void List1_DblClick();
     void Start_Click();
     void btstop_Click();
@@ -89,16 +119,24 @@ class Form1 : public QWidget, private AviWriterView, private FolderChooserView {
     void fitFont();
     void setTabOrder();
     void wireEvents();
-    // The selected entry of List1: its text and window handle; false when nothing is selected.
-    bool selectedEntry(std::string& text, WindowHandle& window) const;
-    // The same; with nothing selected, says so and stops the capture timer.
-    bool selectedEntryOrHalt(std::string& text, WindowHandle& window);
-    // The tick's grab of `grab` and what follows it: the previews, the frame files, the counter.
-    void storeFrame(const std::string& entryText, WindowHandle window, const GrabRect& grab);
-    // Ends a recording whose frame numbers have run out (seven digits).
-    void stopAtLastFrameNumber();
 
-    // What the AVI writer uses of the window.
+    // What the recording uses of the window.
+    std::optional<ViewerEntry> selectedEntry() override;
+    bool saveAsJpg() override;
+    bool saveAsBmp() override;
+    bool keepWindowOnTop() override;
+    void showFrame(const Picture& picture) override;
+    void paintPreview() override;
+    void setFrameCountText(const std::string& text) override;
+    void setSizeClassCaption(std::string_view caption) override;
+    void setTimerInterval(std::int32_t milliseconds) override;
+    void setTimerEnabled(bool enabled) override;
+    void setStartEnabled(bool enabled) override;
+    void setStopEnabled(bool enabled) override;
+    void setResetEnabled(bool enabled) override;
+    LocaleNames localeNames() override;
+
+    // What the AVI writer uses of the window; the output folder and Image1's picture the recording too.
     std::string outputFolder() override;
     std::string frameRateText() override;
     FrameListControl& frameList() override;
@@ -111,8 +149,6 @@ class Form1 : public QWidget, private AviWriterView, private FolderChooserView {
     // What the folder chooser sets.
     void setOutputFolder(const std::string& path) override;
 
-    // The folder of the current (or last) recording, with the output folder it was made in.
-    RecordingFolder recording_;
     bool unloaded_ = false;
 };
 

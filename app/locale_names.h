@@ -2,7 +2,7 @@
 
 #include <QLocale>
 
-#include "app/recording_names.h"
+#include "recording/recording_names.h"
 
 namespace skorva {
 

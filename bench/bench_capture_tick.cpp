@@ -28,13 +28,13 @@
 #include <string>
 #include <vector>
 
-#include "app/capture_geometry.h"
 #include "app/form1.h"
 #include "imaging/dib_section.h"
 #include "imaging/save_jpg.h"
 #include "imaging/turbojpeg_handle.h"
 #include "platform/services.h"
 #include "platform/x11/x11_desktop.h"
+#include "recording/capture_geometry.h"
 
 namespace {
 
@@ -112,7 +112,7 @@ bool startRecording(benchmark::State& state) {
     }
     form.reset_Click();
     form.Start_Click();
-    return !form.recordingFolder.empty();
+    return !form.recording.recordingFolder.empty();
 }
 
 void setFrameCounters(benchmark::State& state) {
@@ -184,7 +184,7 @@ void runTicks(benchmark::State& state, bool paint) {
             QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
         }
         clock.stop();
-        if (form.frameCounter >= kFramesBeforeReset) {
+        if (form.recording.frameCounter >= kFramesBeforeReset) {
             form.reset_Click();
         }
     }
@@ -192,7 +192,7 @@ void runTicks(benchmark::State& state, bool paint) {
     if (environment().messages.count != messagesBefore) {
         state.SkipWithError("the tick showed a message box");
     }
-    const fs::path lastFrame = fs::path(form.txtPath->text().toStdString()) / form.recordingFolder /
+    const fs::path lastFrame = fs::path(form.txtPath->text().toStdString()) / form.recording.recordingFolder /
                                (sizeTitle(state.range(0), state.range(1)).substr(11) + "0000000.jpg");
     std::error_code error;
     state.counters["bytes"] = static_cast<double>(fs::file_size(lastFrame, error));

@@ -11,7 +11,7 @@
 namespace skorva {
 
 Picture CaptureWindow(WindowHandle hWndSrc, std::int32_t LeftSrc, std::int32_t TopSrc, std::int32_t WidthSrc,
-                      std::int32_t HeightSrc) {
+                      std::int32_t HeightSrc, std::vector<Message>& raised) {
     Desktop& desktop = *services().desktop;
     // The source's origin: the screen's, or the window's outer top-left corner.
     bool haveSource = true;
@@ -24,7 +24,7 @@ Picture CaptureWindow(WindowHandle hWndSrc, std::int32_t LeftSrc, std::int32_t T
             left += outer.left;
             top += outer.top;
         } catch (...) {
-            ShowRaisedError("CaptureWindow");
+            raised.push_back(RaisedErrorMessage("CaptureWindow"));
             haveSource = false;
         }
     }
@@ -38,7 +38,7 @@ Picture CaptureWindow(WindowHandle hWndSrc, std::int32_t LeftSrc, std::int32_t T
             };
             bitmap = desktop.grabScreen(clampToInt32(left), clampToInt32(top), WidthSrc, HeightSrc);
         } catch (...) {
-            ShowRaisedError("CaptureWindow");
+            raised.push_back(RaisedErrorMessage("CaptureWindow"));
         }
     }
     return CreateBitmapPicture(std::move(bitmap));

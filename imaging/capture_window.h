@@ -3,7 +3,9 @@
 // a second with window 0 and the video rectangle of the viewer window in screen coordinates.
 
 #include <cstdint>
+#include <vector>
 
+#include "core/message.h"
 #include "core/picture.h"
 #include "core/types.h"
 
@@ -11,10 +13,11 @@ namespace skorva {
 
 // Grabs WidthSrc x HeightSrc pixels at (LeftSrc, TopSrc). With hWndSrc 0 the coordinates are the
 // screen's; otherwise they count from the outer top-left corner of that window. What the screen does not
-// cover is black. An error raised by a step is shown ("CaptureWindow" + number + description) and the
-// routine goes on: the result is then a null picture. A window that is gone gives a null picture too.
+// cover is black. An error raised by a step is added to `raised` ("CaptureWindow" + number + description),
+// for the caller to show, and the routine goes on: the result is then a null picture. A window that is gone
+// gives a null picture too.
 Picture CaptureWindow(WindowHandle hWndSrc, std::int32_t LeftSrc, std::int32_t TopSrc, std::int32_t WidthSrc,
-                      std::int32_t HeightSrc);
+                      std::int32_t HeightSrc, std::vector<Message>& raised);
 
 // Wraps grabbed pixels as the picture that owns them. On X11 the grab already arrives as a picture and
 // there is no palette or picture factory, so this takes over that reference and nothing in it can raise

@@ -3,7 +3,6 @@
 #include <new>
 #include <stdexcept>
 
-#include "platform/message_box.h"
 #include "platform/platform_error.h"
 
 namespace skorva {
@@ -22,9 +21,9 @@ RaisedError describeRaised(const std::exception_ptr& error) {
     }
 }
 
-void ShowRaisedError(std::string_view literal) {
+Message RaisedErrorMessage(std::string_view literal) {
     const RaisedError raised = describeRaised(std::current_exception());
-    MsgBox(std::string(literal) + std::to_string(raised.number) + raised.description);
+    return {std::string(literal) + std::to_string(raised.number) + raised.description, MessageIcon::None};
 }
 
 }  // namespace skorva

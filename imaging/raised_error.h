@@ -1,10 +1,12 @@
 #pragma once
-// The grabber's routines catch whatever a step raises, show it and go on with the next step. The box text
-// is the routine's literal directly followed by the error's number and description.
+// The grabber's routines catch whatever a step raises and go on with the next step. What they would have
+// shown is handed back: the routine's literal directly followed by the error's number and description.
 
 #include <exception>
 #include <string>
 #include <string_view>
+
+#include "core/message.h"
 
 namespace skorva {
 
@@ -16,7 +18,8 @@ struct RaisedError {
 };
 RaisedError describeRaised(const std::exception_ptr& error);
 
-// Shows literal + number + description for the exception being handled. Call it from a catch block.
-void ShowRaisedError(std::string_view literal);
+// literal + number + description of the exception being handled, for a box with no icon. Call it from a
+// catch block.
+Message RaisedErrorMessage(std::string_view literal);
 
 }  // namespace skorva

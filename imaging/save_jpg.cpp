@@ -11,7 +11,6 @@
 
 #include "imaging/replace_file.h"
 #include "imaging/turbojpeg_handle.h"
-#include "platform/message_box.h"
 
 namespace skorva {
 namespace {
@@ -124,9 +123,10 @@ class EncodingThread {
 
 // The fixed warning guesses at the cause; the system's own reason follows it, so that a deleted folder
 // or a read-only disk is told apart from a closed window.
-void writeFailed(const std::string& reason) {
-    MsgBox("Failed to save to JPG, seems webcam window is closed or no space left. Reason: " + reason + ".",
-           MessageIcon::Exclamation);
+Status writeFailed(const std::string& reason) {
+    return Status::failure(
+        "Failed to save to JPG, seems webcam window is closed or no space left. Reason: " + reason + ".",
+        MessageIcon::Exclamation);
 }
 
 }  // namespace
@@ -134,8 +134,8 @@ void writeFailed(const std::string& reason) {
 namespace {
 
 // Encodes and writes; `encode` runs the compression, here or on the encoding thread.
-bool saveJpeg(const cDIBSection& section, const std::string& fileName, std::int32_t quality,
-              const std::function<bool(const std::function<bool(Encoder&)>&)>& encode) {
+Status saveJpeg(const cDIBSection& section, const std::string& fileName, std::int32_t quality,
+                const std::function<bool(const std::function<bool(Encoder&)>&)>& encode) {
     const std::int32_t width = section.Width();
     const std::int32_t height = section.Height();
     const std::uint8_t* bits = section.DIBSectionBitsPtr();
@@ -170,32 +170,29 @@ bool saveJpeg(const cDIBSection& section, const std::string& fileName, std::int3
         return encoded;
     });
     if (!initialised) {
-        MsgBox("Failed to initialise the IJL library: " + std::to_string(kTurboJpegFailure),
-               MessageIcon::Exclamation);
-        return false;
+        return Status::failure("Failed to initialise the IJL library: " + std::to_string(kTurboJpegFailure),
+                               MessageIcon::Exclamation);
     }
     // No fsync: a frame that a power cut loses is not worth a disk flush every second; what must never
     // happen, a truncated frame left after a failed write, the write-and-rename already rules out.
     if (!ran || !encoded) {
-        writeFailed(reason);
-        return false;
+        return writeFailed(reason);
     }
     if (!replaceFile(fileName, std::span<const std::uint8_t>(output, size))) {
-        writeFailed(std::strerror(errno));
-        return false;
+        return writeFailed(std::strerror(errno));
     }
-    return true;
+    return {};
 }
 
 }  // namespace
 
-bool SaveJPG(const cDIBSection& section, const std::string& fileName, std::int32_t quality) {
+Status SaveJPG(const cDIBSection& section, const std::string& fileName, std::int32_t quality) {
     return saveJpeg(section, fileName, quality,
                     [](const std::function<bool(Encoder&)>& compress) { return compress(threadEncoder()); });
 }
 
-bool SaveJPG(const cDIBSection& section, const std::string& fileName, std::int32_t quality,
-             const std::function<void()>& meanwhile) {
+Status SaveJPG(const cDIBSection& section, const std::string& fileName, std::int32_t quality,
+               const std::function<void()>& meanwhile) {
     static EncodingThread encodingThread;
     return saveJpeg(section, fileName, quality, [&](const std::function<bool(Encoder&)>& compress) {
         bool result = false;

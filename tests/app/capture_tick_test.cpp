@@ -5,8 +5,8 @@
 #include <QLabel>
 #include <QLineEdit>
 
-#include "app/recording_names.h"
 #include "imaging/picture_files.h"
+#include "recording/recording_names.h"
 #include "tests/app/form1_fixture.h"
 
 namespace skorva::testing {
@@ -24,7 +24,7 @@ class CaptureTickTest : public Form1Test {
         select(row);
         form->Start_Click();
         ASSERT_TRUE(form->Timer1->ticking());
-        folder = output / form->recordingFolder;
+        folder = output / form->recording.recordingFolder;
     }
     std::vector<std::string> framesInFolder() const {
         std::vector<std::string> names;
@@ -46,7 +46,7 @@ TEST_F(CaptureTickTest, FirstFramesAreNumberedJpegsOfTheVideoArea) {
 
     EXPECT_THAT(framesInFolder(), ElementsAre("bob0000000.jpg", "bob0000001.jpg"));
     EXPECT_EQ(form->Text1->text(), "1");
-    EXPECT_EQ(form->frameCounter, 2);
+    EXPECT_EQ(form->recording.frameCounter, 2);
     EXPECT_EQ(form->Label5->text(), "Large");
     ASSERT_EQ(desktop.grabs.size(), 2u);
     EXPECT_EQ(desktop.grabs[0].left, 125);
@@ -100,7 +100,7 @@ TEST_F(CaptureTickTest, CheckBoxesChooseTheFilesAndTheCounterAlwaysAdvances) {
     form->cbbmp->setChecked(false);
     form->Timer1_Timer();
     EXPECT_THAT(framesInFolder(), ElementsAre("bob0000000.bmp", "bob0000000.jpg", "bob0000001.bmp"));
-    EXPECT_EQ(form->frameCounter, 3);
+    EXPECT_EQ(form->recording.frameCounter, 3);
     EXPECT_EQ(form->Text1->text(), "2");
     EXPECT_EQ(desktop.grabs.size(), 3u);
 }
@@ -121,7 +121,7 @@ TEST_F(CaptureTickTest, ResetRewritesFrameZeroInTheSameFolder) {
     const Picture red = LoadPicture((folder / "bob0000000.jpg").string());
     ASSERT_FALSE(red.isEmpty());
     EXPECT_GT(red.row(10)[4 * 10 + 2], 240);
-    EXPECT_EQ(form->frameCounter, 1);
+    EXPECT_EQ(form->recording.frameCounter, 1);
 }
 
 TEST_F(CaptureTickTest, MinimisedWindowIsRestoredAndTopmostOnlyWhenTicked) {
@@ -136,27 +136,28 @@ TEST_F(CaptureTickTest, MinimisedWindowIsRestoredAndTopmostOnlyWhenTicked) {
     EXPECT_EQ(desktop.restored.size(), 1u);  // restored once, not every tick
 }
 
-// Every box of the tick opens with the capture timer already stopped.
-class TimerCheckingMessages final : public MessageBoxes {
+// The recording's sink, which sees whether the capture timer was stopped before each box; the boxes go
+// on to the recorder.
+class TimerCheckingSink final : public MessageSink {
   public:
-    TimerCheckingMessages(MessageRecorder& recorder, const std::unique_ptr<Form1>& form)
-        : recorder_(recorder), form_(form), scope_(Services{.messages = this}) {}
-    void show(const std::string& text, MessageIcon icon) override {
+    TimerCheckingSink(MessageRecorder& recorder, const std::unique_ptr<Form1>& form)
+        : recorder_(recorder), form_(form) {}
+    void show(const Message& message) override {
         timerWasStopped.push_back(!form_->Timer1->ticking());
-        recorder_.show(text, icon);
+        recorder_.show(message);
     }
     std::vector<bool> timerWasStopped;
 
   private:
     MessageRecorder& recorder_;
     const std::unique_ptr<Form1>& form_;
-    ScopedServices scope_;
 };
 
 TEST_F(CaptureTickTest, AClosedViewerWindowStopsTheRecordingWithoutCountingTheFrame) {
     const WindowHandle bob = desktop.add("Webcam for bob");
+    TimerCheckingSink checking(messages, form);
+    sink = &checking;
     startRecording();
-    TimerCheckingMessages checking(messages, form);
     form->Timer1_Timer();
     desktop.close(bob);
     form->Timer1_Timer();
@@ -165,34 +166,54 @@ TEST_F(CaptureTickTest, AClosedViewerWindowStopsTheRecordingWithoutCountingTheFr
     EXPECT_THAT(messages.messages[0].text, HasSubstr("closed"));
     EXPECT_THAT(checking.timerWasStopped, ElementsAre(true));
     EXPECT_EQ(buttons(), "1001");  // stopped as by Pause
-    EXPECT_EQ(form->frameCounter, 1);
+    EXPECT_EQ(form->recording.frameCounter, 1);
     EXPECT_EQ(form->Label5->text(), "Small");  // the failed query left 0, 0, 0, 0
     EXPECT_THAT(framesInFolder(), ElementsAre("bob0000000.jpg"));
 }
 
+TEST_F(CaptureTickTest, AnErrorRaisedByTheGrabIsShownBeforeTheTicksOwnBox) {
+    desktop.add("Webcam for bob");
+    TimerCheckingSink checking(messages, form);
+    sink = &checking;
+    startRecording();
+    desktop.grabError = PlatformError(9, "BadDrawable (invalid Pixmap or Window parameter)");
+    form->Timer1_Timer();
+    ASSERT_EQ(messages.messages.size(), 2u);
+    EXPECT_EQ(messages.messages[0].text, "CaptureWindow9BadDrawable (invalid Pixmap or Window parameter)");
+    EXPECT_EQ(messages.messages[0].icon, MessageIcon::None);
+    EXPECT_THAT(messages.messages[1].text, HasSubstr("gave no picture"));
+    EXPECT_EQ(messages.messages[1].icon, MessageIcon::Exclamation);
+    EXPECT_THAT(checking.timerWasStopped, ElementsAre(true, true));
+    EXPECT_EQ(buttons(), "1001");
+    EXPECT_EQ(form->recording.frameCounter, 0);
+    EXPECT_TRUE(framesInFolder().empty());
+}
+
 TEST_F(CaptureTickTest, AFrameThatCannotBeWrittenStopsTheRecordingAndNamesTheFile) {
     desktop.add("Webcam for bob");
+    TimerCheckingSink checking(messages, form);
+    sink = &checking;
     startRecording();
-    TimerCheckingMessages checking(messages, form);
     form->cbbmp->setChecked(true);
     fs::remove_all(folder);  // the folder vanished under the recording
     form->Timer1_Timer();
     ASSERT_EQ(messages.messages.size(), 1u);
     EXPECT_THAT(messages.messages[0].text, HasSubstr((folder / "bob0000000.bmp").string()));
     EXPECT_EQ(buttons(), "1001");
-    EXPECT_EQ(form->frameCounter, 0);
+    EXPECT_EQ(form->recording.frameCounter, 0);
 
     // JPEG only: the writer's own warning, then the recording stops.
     form->Start_Click();
     form->cbbmp->setChecked(false);
-    fs::remove_all(output / form->recordingFolder);
+    fs::remove_all(output / form->recording.recordingFolder);
     form->Timer1_Timer();
     ASSERT_EQ(messages.messages.size(), 2u);
     EXPECT_EQ(messages.messages[1].text,
               "Failed to save to JPG, seems webcam window is closed or no space left. Reason: No such file "
               "or directory.");
+    EXPECT_EQ(messages.messages[1].icon, MessageIcon::Exclamation);
     EXPECT_EQ(buttons(), "1001");
-    EXPECT_EQ(form->frameCounter, 0);
+    EXPECT_EQ(form->recording.frameCounter, 0);
     EXPECT_EQ(form->Text1->text(), "");
     EXPECT_THAT(checking.timerWasStopped, ElementsAre(true, true));
 }
@@ -200,7 +221,7 @@ TEST_F(CaptureTickTest, AFrameThatCannotBeWrittenStopsTheRecordingAndNamesTheFil
 TEST_F(CaptureTickTest, TheLastSevenDigitFrameEndsTheRecording) {
     desktop.add("Webcam for bob");
     startRecording();
-    form->frameCounter = 9'999'999;
+    form->recording.frameCounter = 9'999'999;
     form->Timer1_Timer();
     EXPECT_THAT(framesInFolder(), ElementsAre("bob9999999.jpg"));
     ASSERT_EQ(messages.messages.size(), 1u);
@@ -216,7 +237,7 @@ TEST_F(CaptureTickTest, TheLastSevenDigitFrameEndsTheRecording) {
     form->reset_Click();
     form->Start_Click();
     form->Timer1_Timer();
-    EXPECT_EQ(form->frameCounter, 1);
+    EXPECT_EQ(form->recording.frameCounter, 1);
 }
 
 TEST_F(CaptureTickTest, AWindowTooLargeForAMovieEndsTheRecordingBeforeItIsGrabbed) {

@@ -19,7 +19,7 @@ void Form1Test::TearDown() {
 }
 
 void Form1Test::load() {
-    form = std::make_unique<Form1>();
+    form = std::make_unique<Form1>(*sink);
     form->txtPath->setText(QString::fromStdString(output.string()));
 }
 

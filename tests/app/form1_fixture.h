@@ -1,6 +1,6 @@
 #pragma once
-// A main window over a fake desktop, with every message box captured and the output folder in a
-// fresh temporary folder.
+// A main window over a fake desktop, with every message box captured (the recording's through the sink it
+// is handed) and the output folder in a fresh temporary folder.
 
 #include <gtest/gtest.h>
 #include <QListWidget>
@@ -19,7 +19,8 @@ class Form1Test : public ::testing::Test {
     void SetUp() override;
     void TearDown() override;
 
-    // Opens the window (Form_Load lists the desktop's windows as they are now).
+    // Opens the window (Form_Load lists the desktop's windows as they are now), its recording's messages
+    // going to `sink`.
     void load();
     void select(int row);
     // Enabled states of Start, Stop, Pause, Reset, as "1010".
@@ -28,6 +29,7 @@ class Form1Test : public ::testing::Test {
 
     FakeDesktop desktop;
     MessageRecorder messages;
+    MessageSink* sink = &messages;
     std::unique_ptr<Form1> form;
     std::filesystem::path output;
 };

@@ -10,9 +10,9 @@
 #include <fstream>
 
 #include "app/locale_names.h"
-#include "app/recording_folder.h"
-#include "app/recording_names.h"
 #include "platform/executable_folder.h"
+#include "recording/recording_folder.h"
+#include "recording/recording_names.h"
 #include "tests/app/form1_fixture.h"
 
 namespace skorva::testing {
@@ -75,7 +75,7 @@ TEST_F(Form1Test, OpensWithEveryControlInItsInitialState) {
     EXPECT_FALSE(f.Timer1->ticking());
     EXPECT_FALSE(f.Timer2->enabled());
     EXPECT_EQ(f.Timer2->interval(), 2000);
-    EXPECT_EQ(f.frameCounter, 0);
+    EXPECT_EQ(f.recording.frameCounter, 0);
     EXPECT_TRUE(messages.messages.empty());
 }
 
@@ -145,21 +145,21 @@ TEST_F(Form1Test, StartStopStartAgainKeepsTheCounter) {
     EXPECT_EQ(buttons(), "0111");
     EXPECT_TRUE(form->Timer1->ticking());
     EXPECT_EQ(form->Timer1->interval(), 1000);
-    ASSERT_EQ(form->recordingFolder.rfind("bob", 0), 0u);
-    EXPECT_TRUE(std::filesystem::is_directory(output / form->recordingFolder));
+    ASSERT_EQ(form->recording.recordingFolder.rfind("bob", 0), 0u);
+    EXPECT_TRUE(std::filesystem::is_directory(output / form->recording.recordingFolder));
     EXPECT_EQ(foldersBelowOutput().size(), 1u);
 
-    form->frameCounter = 5;
+    form->recording.frameCounter = 5;
     form->btstop_Click();
     EXPECT_EQ(buttons(), "1001");  // Stopped: Reset stays enabled
     EXPECT_FALSE(form->Timer1->ticking());
 
-    std::ofstream(output / form->recordingFolder / "keep.txt") << "x";
+    std::ofstream(output / form->recording.recordingFolder / "keep.txt") << "x";
     form->Start_Click();
     EXPECT_EQ(buttons(), "0111");
-    EXPECT_EQ(form->frameCounter, 5);
+    EXPECT_EQ(form->recording.frameCounter, 5);
     // A folder that exists already (same second) is used as it is.
-    EXPECT_TRUE(std::filesystem::exists(output / form->recordingFolder));
+    EXPECT_TRUE(std::filesystem::exists(output / form->recording.recordingFolder));
     form->pause_Click();
     EXPECT_EQ(buttons(), "1001");
     EXPECT_TRUE(messages.messages.empty());
@@ -170,13 +170,13 @@ TEST_F(Form1Test, ResetChangesOnlyTheCounter) {
     load();
     select(0);
     form->Start_Click();
-    form->frameCounter = 42;
-    const std::string folder = form->recordingFolder;
+    form->recording.frameCounter = 42;
+    const std::string folder = form->recording.recordingFolder;
     form->reset_Click();
-    EXPECT_EQ(form->frameCounter, 0);
+    EXPECT_EQ(form->recording.frameCounter, 0);
     EXPECT_EQ(buttons(), "0111");
     EXPECT_TRUE(form->Timer1->ticking());
-    EXPECT_EQ(form->recordingFolder, folder);
+    EXPECT_EQ(form->recording.recordingFolder, folder);
 }
 
 TEST_F(Form1Test, DoubleClickDuringARecordingStartsANewOneForThatEntry) {
@@ -185,12 +185,12 @@ TEST_F(Form1Test, DoubleClickDuringARecordingStartsANewOneForThatEntry) {
     load();
     select(0);
     form->Start_Click();
-    form->frameCounter = 7;
+    form->recording.frameCounter = 7;
     select(1);
     form->List1_DblClick();
-    EXPECT_EQ(form->recordingFolder.rfind("alice", 0), 0u);
-    EXPECT_TRUE(std::filesystem::is_directory(output / form->recordingFolder));
-    EXPECT_EQ(form->frameCounter, 7);
+    EXPECT_EQ(form->recording.recordingFolder.rfind("alice", 0), 0u);
+    EXPECT_TRUE(std::filesystem::is_directory(output / form->recording.recordingFolder));
+    EXPECT_EQ(form->recording.frameCounter, 7);
     EXPECT_EQ(buttons(), "0111");
     EXPECT_TRUE(form->Timer1->ticking());
 }
@@ -226,7 +226,7 @@ TEST_F(Form1Test, AFolderThatCannotBeMadeStopsTheStartWithTheReason) {
     EXPECT_NE(messages.messages[0].text.find("No such file or directory"), std::string::npos);
     EXPECT_EQ(buttons(), "1000");
     EXPECT_FALSE(form->Timer1->ticking());
-    EXPECT_EQ(form->recordingFolder, "");
+    EXPECT_EQ(form->recording.recordingFolder, "");
 
     // A file where the folder should be: the name holds the time, so block this second and the next.
     form->txtPath->setText(QString::fromStdString(output.string()));
@@ -288,9 +288,10 @@ TEST_F(Form1Test, AFolderThatAnotherRunningRecordingHoldsIsNotShared) {
     EXPECT_TRUE(messages.messages.empty());
     EXPECT_EQ(buttons(), "0111");
     // The next free name beside the held one.
-    EXPECT_THAT(held, ::testing::Contains(form->recordingFolder.substr(0, form->recordingFolder.size() - 2)));
-    EXPECT_TRUE(form->recordingFolder.ends_with("_2")) << form->recordingFolder;
-    EXPECT_TRUE(std::filesystem::is_directory(output / form->recordingFolder));
+    EXPECT_THAT(held, ::testing::Contains(form->recording.recordingFolder.substr(
+                          0, form->recording.recordingFolder.size() - 2)));
+    EXPECT_TRUE(form->recording.recordingFolder.ends_with("_2")) << form->recording.recordingFolder;
+    EXPECT_TRUE(std::filesystem::is_directory(output / form->recording.recordingFolder));
 
     // Once the other recording has ended (its process gone), the name is free again.
     ::close(release[1]);

@@ -1,4 +1,4 @@
-#include "app/recording_names.h"
+#include "recording/recording_names.h"
 
 #include <gtest/gtest.h>
 #include <QLocale>

@@ -153,8 +153,8 @@ void RecordingTest::startRecording(const std::string& entryText) {
     form->List1->setCurrentItem(items.front());
     form->Start_Click();
     ASSERT_TRUE(form->Timer1->ticking());
-    ASSERT_FALSE(form->recordingFolder.empty());
-    folder = output / form->recordingFolder;
+    ASSERT_FALSE(form->recording.recordingFolder.empty());
+    folder = output / form->recording.recordingFolder;
     // The ticks come from the test, not from the timer.
     form->Timer1->setEnabled(false);
 }

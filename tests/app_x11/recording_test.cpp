@@ -44,7 +44,7 @@ TEST_F(RecordingTest, RecordsTheListedViewerIntoNumberedFramesOfItsVideoArea) {
     // Three frames and nothing else: no temporary file is left behind.
     EXPECT_THAT(filesInRecording(), ElementsAre("bob0000000.jpg", "bob0000001.jpg", "bob0000002.jpg"));
     EXPECT_EQ(form->Text1->text(), "2");
-    EXPECT_EQ(form->frameCounter, 3);
+    EXPECT_EQ(form->recording.frameCounter, 3);
     EXPECT_EQ(form->Label5->text(), "Large");
     EXPECT_TRUE(server->hasNetWmState(bob, "_NET_WM_STATE_ABOVE"));
 
@@ -117,7 +117,7 @@ TEST_F(RecordingTest, ClosedViewerStopsTheNextTickWithAMessage) {
     // Stopped as by Pause: the frame is not counted, nothing is written, Start is offered again.
     EXPECT_FALSE(form->Timer1->ticking());
     EXPECT_EQ(buttons(), "1001");
-    EXPECT_EQ(form->frameCounter, 1);
+    EXPECT_EQ(form->recording.frameCounter, 1);
     EXPECT_EQ(form->Text1->text(), "0");
     EXPECT_EQ(form->Label5->text(), "Small");
     EXPECT_THAT(filesInRecording(), ElementsAre("bob0000000.jpg"));
@@ -206,7 +206,7 @@ TEST_F(RecordingTest, TheRecordingKeepsItsFolderWhileTheFolderChooserIsOpen) {
     // The next Start records where the chooser pointed.
     form->btstop_Click();
     form->Start_Click();
-    EXPECT_TRUE(std::filesystem::is_directory(other / form->recordingFolder));
+    EXPECT_TRUE(std::filesystem::is_directory(other / form->recording.recordingFolder));
 }
 
 }  // namespace

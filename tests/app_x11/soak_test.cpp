@@ -99,7 +99,7 @@ TEST_F(RecordingTest, ThousandTicksKeepMemoryXResourcesAndDescriptorsWhereTheyWe
 
     for (int i = 0; i < kTicks; ++i) {
         tick();
-        ASSERT_EQ(form->frameCounter, i + 1) << messages->messages.size() << " message boxes";
+        ASSERT_EQ(form->recording.frameCounter, i + 1) << messages->messages.size() << " message boxes";
     }
     EXPECT_TRUE(messages->messages.empty());
 

@@ -1,9 +1,11 @@
 #pragma once
-// Captures every message box instead of showing it. Installed for its lifetime.
+// Captures every message box instead of showing it: installed as the message boxes for its lifetime, and a
+// sink that can be handed to whatever takes one.
 
 #include <string>
 #include <vector>
 
+#include "core/message_sink.h"
 #include "platform/services.h"
 
 namespace skorva::testing {
@@ -13,10 +15,11 @@ struct RecordedMessage {
     MessageIcon icon;
 };
 
-class MessageRecorder final : public MessageBoxes {
+class MessageRecorder final : public MessageBoxes, public MessageSink {
   public:
     MessageRecorder() : scope_(Services{.messages = this}) {}
     void show(const std::string& text, MessageIcon icon) override { messages.push_back({text, icon}); }
+    void show(const Message& message) override { messages.push_back({message.text, message.icon}); }
     std::vector<std::string> texts() const;
 
     std::vector<RecordedMessage> messages;

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # No include runs up a layer. From the ground up: core; platform (its interfaces, then each backend on its
-# own: x11, avi, jpeg, qt); imaging and dialogs, side by side; movie; app. A file may include its own
-# folder and the layers below it; a platform backend may include the platform interfaces and itself, not
-# another backend.
+# own: x11, avi, jpeg, qt); imaging and dialogs, side by side; movie and recording, side by side; app. A
+# file may include its own folder and the layers below it; a platform backend may include the platform
+# interfaces and itself, not another backend. Only app and the qt backend know Qt.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
@@ -11,7 +11,7 @@ rank() {
     core) echo 0 ;;
     platform) echo 1 ;;
     imaging | dialogs) echo 2 ;;
-    movie) echo 3 ;;
+    movie | recording) echo 3 ;;
     app) echo 4 ;;
     *) echo 9 ;;
   esac
@@ -41,6 +41,10 @@ while IFS= read -r file; do
       found=1
     fi
   done < <(sed -n 's|^#include "\([^"]*\)".*|\1|p' "$file")
-done < <(find core platform imaging dialogs movie app -name '*.h' -o -name '*.cpp' | sort)
+done < <(find core platform imaging dialogs movie recording app -name '*.h' -o -name '*.cpp' | sort)
+while IFS= read -r file; do
+  echo "$file includes a Qt header"
+  found=1
+done < <(grep -l '^#include <Q' -r core platform imaging dialogs movie recording | grep -v '^platform/qt/' | sort)
 [ "$found" -eq 0 ] && echo "no include runs up a layer"
 exit "$found"

@@ -1,4 +1,4 @@
-#include "app/recording_folder.h"
+#include "recording/recording_folder.h"
 
 #include <fcntl.h>
 #include <sys/file.h>

@@ -1,4 +1,4 @@
-#include "app/keep_on_top.h"
+#include "recording/keep_on_top.h"
 
 #include "platform/services.h"
 

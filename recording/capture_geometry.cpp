@@ -1,4 +1,4 @@
-#include "app/capture_geometry.h"
+#include "recording/capture_geometry.h"
 
 namespace skorva {
 

@@ -1,0 +1,179 @@
+#include "recording/recording.h"
+
+#include <cerrno>
+#include <ctime>
+#include <exception>
+#include <new>
+#include <vector>
+
+#include "core/types.h"
+#include "imaging/capture_window.h"
+#include "imaging/dib_section.h"
+#include "imaging/picture_files.h"
+#include "imaging/save_jpg.h"
+#include "platform/services.h"
+#include "recording/capture_geometry.h"
+#include "recording/keep_on_top.h"
+#include "recording/recording_messages.h"
+#include "recording/recording_names.h"
+
+namespace skorva {
+namespace {
+
+constexpr std::int32_t kCaptureIntervalMs = 1000;
+constexpr std::int32_t kJpegQuality = 70;
+// Frame numbers have seven digits.
+constexpr std::int32_t kLastFrameNumber = 9'999'999;
+
+std::tm localTimeNow() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    return local;
+}
+
+// The sink of one tick: the capture timer stops before a box opens.
+class TimerStoppingSink final : public MessageSink {
+  public:
+    TimerStoppingSink(RecordingView& view, MessageSink& shown) : view_(view), shown_(shown) {}
+    void show(const Message& message) override {
+        view_.setTimerEnabled(false);
+        shown_.show(message);
+    }
+
+  private:
+    RecordingView& view_;
+    MessageSink& shown_;
+};
+
+}  // namespace
+
+Recording::Recording(RecordingView& view, MessageSink& messages) : view_(view), messages_(messages) {}
+
+void Recording::start() {
+    const std::optional<ViewerEntry> entry = selectedEntryOrHalt(messages_);
+    if (!entry) {
+        return;
+    }
+    // The folder is made before anything switches, so that a recording that cannot be stored never
+    // starts: the timer and the buttons stay as they were.
+    // The output folder is read here only: the ticks write where Start put them, whatever the path box
+    // or the folder chooser show meanwhile.
+    const std::string output = view_.outputFolder();
+    const std::string wanted = recordingFolderName(entry->text, localTimeNow(), view_.localeNames());
+    std::string reason;
+    const std::string folderName = folder_.claim(output, wanted, reason);
+    if (folderName.empty()) {
+        messages_.show(folderNotMade(output, wanted, reason));
+        return;
+    }
+    view_.setTimerInterval(kCaptureIntervalMs);
+    view_.setTimerEnabled(true);
+    view_.setStartEnabled(false);
+    view_.setStopEnabled(true);
+    view_.setResetEnabled(true);
+    recordingFolder = folderName;
+}
+
+void Recording::stop() {
+    view_.setTimerEnabled(false);
+    view_.setStopEnabled(false);
+    view_.setStartEnabled(true);
+}
+
+void Recording::reset() {
+    frameCounter = 0;
+}
+
+std::optional<ViewerEntry> Recording::selectedEntryOrHalt(MessageSink& messages) {
+    std::optional<ViewerEntry> entry = view_.selectedEntry();
+    if (!entry) {
+        messages.show(noWebcamChosen());
+        view_.setTimerEnabled(false);
+    }
+    return entry;
+}
+
+void Recording::stopWith(const Message& message, MessageSink& messages) {
+    messages.show(message);
+    stop();
+}
+
+void Recording::tick() {
+    TimerStoppingSink messages(view_, messages_);
+    const std::optional<ViewerEntry> entry = selectedEntryOrHalt(messages);
+    if (!entry) {
+        return;
+    }
+    if (frameCounter > kLastFrameNumber) {
+        stopWith(lastFrameNumberReached(kLastFrameNumber), messages);
+        return;
+    }
+
+    Desktop& desktop = *services().desktop;
+    if (desktop.isIconic(entry->window)) {
+        desktop.restoreWindow(entry->window);
+    }
+    if (view_.keepWindowOnTop()) {
+        KeepOnTop(entry->window);
+    }
+    Rect outer{0, 0, 0, 0};
+    (void)desktop.windowRect(entry->window, outer);
+    const SizeClass sizeClass = sizeClassOf(outer);
+    view_.setSizeClassCaption(sizeClass.caption);
+    const GrabRect grab = grabRectOf(outer, sizeClass);
+    if (grab.width > kMovieFrameSideLimit || grab.height > kMovieFrameSideLimit) {
+        stopWith(frameTooLarge(entry->text, entry->window, outer, grab), messages);
+        return;
+    }
+    // Memory for a frame may still run out; that ends the recording too, never the program.
+    try {
+        storeFrame(*entry, grab, messages);
+    } catch (const std::bad_alloc&) {
+        stopWith(noMemoryForFrame(entry->text, entry->window, outer), messages);
+    } catch (const std::exception& error) {
+        stopWith(frameNotMade(entry->text, entry->window, outer, error.what()), messages);
+    }
+}
+
+void Recording::storeFrame(const ViewerEntry& entry, const GrabRect& grab, MessageSink& messages) {
+    std::vector<Message> raised;
+    const Picture picture = CaptureWindow(0, grab.left, grab.top, grab.width, grab.height, raised);
+    for (const Message& message : raised) {
+        messages.show(message);
+    }
+    if (picture.isEmpty()) {
+        stopWith(noPicture(entry.text, entry.window), messages);
+        return;
+    }
+
+    const std::string basePath =
+        frameBasePath(folder_.outputFolder(), recordingFolder, entry.text, frameCounter);
+    if (view_.saveAsBmp() && !SavePicture(picture, basePath + ".bmp")) {
+        const int error = errno;
+        stopWith(bitmapNotSaved(basePath + ".bmp", error), messages);
+        return;
+    }
+
+    view_.showFrame(picture);
+
+    if (view_.saveAsJpg()) {
+        cDIBSection section;
+        section.CreateFromPicture(view_.shownPicture());
+        // The writer replaces an existing frame of this name only with a complete new file.
+        // The preview is painted on this core while the frame is encoded on the other.
+        const Status saved =
+            SaveJPG(section, basePath + ".jpg", kJpegQuality, [this] { view_.paintPreview(); });
+        if (!saved) {
+            stopWith(saved.message(), messages);
+            return;
+        }
+    }
+    view_.setFrameCountText(std::to_string(frameCounter));
+    ++frameCounter;
+    if (frameCounter > kLastFrameNumber) {
+        stopWith(lastFrameNumberReached(kLastFrameNumber), messages);
+    }
+}
+
+}  // namespace skorva
