@@ -104,7 +104,8 @@ class SaveTo final : public FileDialogs {
 class Pick final : public CodecChooser {
   public:
     explicit Pick(std::uint32_t fourcc) : fourcc_(fourcc) {}
-    bool choose(WindowHandle, std::uint32_t, CompressOptions& options) override {
+    bool choose(WindowHandle, std::uint32_t, const std::vector<OfferedCodec>&,
+                CompressOptions& options) override {
         options.fccHandler = fourcc_;
         options.quality = 7500;
         return true;
