@@ -11,6 +11,7 @@
 #include <cstring>
 #include <limits>
 #include <new>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -18,8 +19,9 @@
 #include "imaging/dib_section.h"
 #include "imaging/pixel_rows.h"
 #include "imaging/replace_file.h"
-#include "imaging/turbojpeg_handle.h"
 #include "platform/file_io.h"
+#include "platform/jpeg/jpeg_decoder.h"
+#include "platform/jpeg/jpeg_encoder.h"
 
 namespace skorva {
 namespace {
@@ -67,17 +69,6 @@ constexpr std::int64_t kHeaderReadLimit = 4 << 20;
 // What a file may hold beyond the largest JPEG of its size: metadata, an embedded preview.
 constexpr std::int64_t kMetadataAllowance = 8 << 20;
 
-bool readHeaderSize(std::span<const unsigned char> prefix, int& width, int& height) {
-    // A header read that failed leaves a TurboJPEG 2.1 handle broken for what follows: one handle a try.
-    const TurboJpegHandle decoder(tjInitDecompress());
-    int subsampling = 0;
-    int colourspace = 0;
-    return decoder &&
-           tjDecompressHeader3(decoder.get(), prefix.data(), static_cast<unsigned long>(prefix.size()),
-                               &width, &height, &subsampling, &colourspace) == 0 &&
-           width > 0 && height > 0;
-}
-
 std::string sizeText(int width, int height) {
     return std::to_string(width) + " x " + std::to_string(height) + " pixels";
 }
@@ -117,7 +108,9 @@ Picture LoadPicture(const std::string& fileName, std::string* failure) {
         if (got < 2 || jpeg[0] != 0xFF || jpeg[1] != 0xD8) {
             return fail("Not a JPEG file, or a damaged one");
         }
-        if (readHeaderSize(jpeg, width, height)) {
+        if (const std::optional<JpegSize> size = readJpegSize(jpeg)) {
+            width = size->width;
+            height = size->height;
             break;
         }
         if (got < prefix || prefix == length || prefix >= kHeaderReadLimit) {
@@ -128,7 +121,9 @@ Picture LoadPicture(const std::string& fileName, std::string* failure) {
         return fail("The frame is " + sizeText(width, height) + "; a movie holds at most " +
                     std::to_string(kMovieFrameSideLimit) + " a side");
     }
-    if (length > static_cast<std::int64_t>(tjBufSize(width, height, TJSAMP_444)) + kMetadataAllowance) {
+    const auto largest =
+        static_cast<std::int64_t>(jpegWorstCaseSize(width, height, JpegSubsampling::Full444).value_or(0));
+    if (length > largest + kMetadataAllowance) {
         return fail("The file is far larger than a JPEG of " + sizeText(width, height) + " can be");
     }
     const std::int64_t stride = static_cast<std::int64_t>(width) * 4;
@@ -146,15 +141,10 @@ Picture LoadPicture(const std::string& fileName, std::string* failure) {
     } catch (const std::bad_alloc&) {
         return fail("Not enough memory for a frame of " + sizeText(width, height));
     }
-    const TurboJpegHandle decoder(tjInitDecompress());
-    // A truncated or damaged file decodes with a warning and grey filler; any warning counts as failure,
-    // so that no frame is made up.
-    if (!decoder ||
-        tjDecompress2(decoder.get(), jpeg.data(), static_cast<unsigned long>(jpeg.size()), pixels.data(),
-                      width, static_cast<int>(stride), height, TJPF_BGRX, 0) != 0) {
-        return fail(decoder ? tjGetErrorStr2(decoder.get()) : "Not enough memory");
+    if (const Status decoded = decodeJpegBgrx(jpeg, pixels.data(), width, static_cast<int>(stride), height);
+        !decoded) {
+        return fail(decoded.text());
     }
-    // TurboJPEG sets the unused fourth byte to 0xFF itself: the pixels are opaque as they come.
     return Picture::fromPixels(width, height, static_cast<std::int32_t>(stride), PixelFormat::Bgrx32,
                                std::move(pixels));
 }

@@ -2,7 +2,6 @@
 
 #include <sys/resource.h>
 #include <sys/wait.h>
-#include <turbojpeg.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -15,6 +14,7 @@
 #include <stdexcept>
 
 #include "platform/file_list.h"
+#include "platform/jpeg/jpeg_encoder.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -25,12 +25,6 @@ extern "C" {
 namespace skorva::testing {
 namespace {
 
-struct TjFree {
-    void operator()(void* handle) const { tjDestroy(handle); }
-};
-struct TjBufferFree {
-    void operator()(unsigned char* buffer) const { tjFree(buffer); }
-};
 struct InputFree {
     void operator()(AVFormatContext* context) const { avformat_close_input(&context); }
 };
@@ -83,16 +77,19 @@ void writeJpeg(const std::string& path, int width, int height, int seed, int qua
                                                     : ((x + y) * 100 / (width + height) + seed * 11) % 256);
         }
     }
-    std::unique_ptr<void, TjFree> encoder(tjInitCompress());
-    unsigned char* raw = nullptr;
-    unsigned long size = 0;
-    if (tjCompress2(encoder.get(), rgb.data(), width, width * 3, height, TJPF_RGB, &raw, &size, TJSAMP_420,
-                    quality, 0) != 0) {
-        throw std::runtime_error("cannot encode a test JPEG");
+    JpegEncoder encoder;
+    const Status encoded = encoder.encode({.pixels = rgb.data(),
+                                           .width = width,
+                                           .height = height,
+                                           .pitch = width * 3,
+                                           .format = JpegPixels::Rgb},
+                                          JpegSubsampling::Quarter420, quality);
+    if (!encoded) {
+        throw std::runtime_error("cannot encode a test JPEG: " + encoded.text());
     }
-    std::unique_ptr<unsigned char, TjBufferFree> jpeg(raw);
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(jpeg.get()), static_cast<std::streamsize>(size));
+    out.write(reinterpret_cast<const char*>(encoder.output().data()),
+              static_cast<std::streamsize>(encoder.output().size()));
 }
 
 std::vector<std::uint8_t> bgrRows(const Picture& picture) {
