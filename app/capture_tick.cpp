@@ -124,10 +124,10 @@ void Form1::storeFrame(const std::string& entryText, WindowHandle window, const 
 
     const std::string basePath =
         frameBasePath(recording_.outputFolder(), recordingFolder, entryText, frameCounter);
-    if (cbbmp->isChecked() && !SavePicture(picture, basePath + ".bmp")) {
-        const int error = errno;
-        MsgBox("Failed to save the frame " + shortenedForBox(basePath + ".bmp") + ": " +
-                   std::strerror(error) + ". The recording stops.",
+    const Status bmpSaved = cbbmp->isChecked() ? SavePicture(picture, basePath + ".bmp") : Status();
+    if (!bmpSaved) {
+        MsgBox("Failed to save the frame " + shortenedForBox(basePath + ".bmp") + ": " + bmpSaved.text() +
+                   ". The recording stops.",
                MessageIcon::Exclamation);
         pause_Click();
         return;

@@ -13,6 +13,8 @@
 #include <random>
 #include <stdexcept>
 
+#include "core/bitmap_format.h"
+#include "core/little_endian.h"
 #include "platform/file_list.h"
 #include "platform/jpeg/jpeg_encoder.h"
 
@@ -42,11 +44,10 @@ struct SwsFree {
 };
 
 std::uint32_t u32(const std::vector<std::uint8_t>& b, std::size_t at) {
-    return static_cast<std::uint32_t>(b[at]) | static_cast<std::uint32_t>(b[at + 1]) << 8 |
-           static_cast<std::uint32_t>(b[at + 2]) << 16 | static_cast<std::uint32_t>(b[at + 3]) << 24;
+    return readLe32(b.data() + at);
 }
 std::uint16_t u16(const std::vector<std::uint8_t>& b, std::size_t at) {
-    return static_cast<std::uint16_t>(b[at] | b[at + 1] << 8);
+    return readLe16(b.data() + at);
 }
 
 }  // namespace
@@ -277,18 +278,12 @@ std::uint32_t fourcc(const char (&code)[5]) {
 }
 
 std::vector<std::uint8_t> bitmapInfo(std::int32_t width, std::int32_t height, std::uint16_t bitCount) {
-    std::vector<std::uint8_t> b(40, 0);
-    const auto put = [&b](std::size_t at, std::uint32_t v, int bytes) {
-        for (int i = 0; i < bytes; ++i) {
-            b[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(v >> (8 * i));
-        }
-    };
-    put(0, 40, 4);
-    put(4, static_cast<std::uint32_t>(width), 4);
-    put(8, static_cast<std::uint32_t>(height), 4);
-    put(12, 1, 2);
-    put(14, bitCount, 2);
-    return b;
+    const auto bytes = bitmapInfoHeaderBytes({.biSize = kBitmapInfoHeaderSize,
+                                              .biWidth = width,
+                                              .biHeight = height,
+                                              .biPlanes = 1,
+                                              .biBitCount = static_cast<std::int16_t>(bitCount)});
+    return {bytes.begin(), bytes.end()};
 }
 
 }  // namespace skorva::testing
