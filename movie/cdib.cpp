@@ -10,6 +10,7 @@
 #include <memory>
 #include <span>
 #include <stdexcept>
+#include <string>
 
 #include "platform/file_io.h"
 
@@ -22,6 +23,7 @@ struct FileCloser {
 using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 constexpr const char* kLineBreak = "\r\n";
+
 // The whole block from `offset`, or false.
 bool readBlock(int fd, std::int64_t offset, std::uint8_t* into, std::size_t length) {
     return readAt(fd, offset, std::span<std::uint8_t>(into, length)) == static_cast<std::int64_t>(length);
