@@ -13,7 +13,7 @@
 
 #include "imaging/dib_section.h"
 #include "imaging/save_jpg.h"
-#include "imaging/turbojpeg_handle.h"
+#include "platform/jpeg/turbojpeg_handle.h"
 
 namespace {
 

@@ -31,7 +31,7 @@
 #include "app/form1.h"
 #include "imaging/dib_section.h"
 #include "imaging/save_jpg.h"
-#include "imaging/turbojpeg_handle.h"
+#include "platform/jpeg/turbojpeg_handle.h"
 #include "platform/services.h"
 #include "platform/x11/x11_desktop.h"
 #include "recording/capture_geometry.h"

@@ -11,7 +11,6 @@
 
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
-#include <turbojpeg.h>
 #include <QApplication>
 #include <QEvent>
 #include <QLineEdit>
@@ -27,23 +26,17 @@
 #include "app/form1.h"
 #include "platform/avi/codecs.h"
 #include "platform/file_list.h"
+#include "platform/jpeg/jpeg_encoder.h"
 #include "platform/services.h"
 
 namespace {
 
 using namespace skorva;
 
-struct TjFree {
-    void operator()(void* handle) const { tjDestroy(handle); }
-};
-struct TjBufferFree {
-    void operator()(unsigned char* buffer) const { tjFree(buffer); }
-};
-
 // Moving gradients with noise and a few sharp edges: content that costs what a webcam frame costs.
 int makeFrames(const std::string& folder, int width, int height, int count) {
     std::filesystem::create_directories(folder);
-    std::unique_ptr<void, TjFree> encoder(tjInitCompress());
+    JpegEncoder encoder;
     std::vector<unsigned char> rgb(static_cast<std::size_t>(width) * height * 3);
     unsigned noise = 12345;
     for (int n = 0; n < count; ++n) {
@@ -57,20 +50,17 @@ int makeFrames(const std::string& folder, int width, int height, int count) {
                 p[2] = static_cast<unsigned char>((x * y / 64 + n * 5) % 256);
             }
         }
-        unsigned char* raw = nullptr;
-        unsigned long size = 0;
-        if (tjCompress2(encoder.get(), rgb.data(), width, width * 3, height, TJPF_RGB, &raw, &size,
-                        TJSAMP_420, 70, 0) != 0) {
+        if (!encoder.encode({rgb.data(), width, height, width * 3, JpegPixels::Rgb, false},
+                            JpegSubsampling::Quarter420, 70)) {
             return 1;
         }
-        std::unique_ptr<unsigned char, TjBufferFree> jpeg(raw);
         char name[32];
         std::snprintf(name, sizeof name, "/frame%06d.jpg", n);
         std::FILE* out = std::fopen((folder + name).c_str(), "wb");
         if (out == nullptr) {
             return 1;
         }
-        std::fwrite(jpeg.get(), 1, size, out);
+        std::fwrite(encoder.output().data(), 1, encoder.output().size(), out);
         std::fclose(out);
     }
     return 0;

@@ -5,7 +5,6 @@
 #include <chrono>
 #include <cmath>
 #include <cstring>
-#include <limits>
 #include <new>
 #include <random>
 #include <stdexcept>
@@ -16,16 +15,6 @@
 
 namespace skorva {
 namespace {
-
-constexpr std::uint32_t kInfoHeaderSize = 40;
-
-std::int32_t toInt32OrOverflow(std::int64_t value, const char* what) {
-    if (value > std::numeric_limits<std::int32_t>::max() ||
-        value < std::numeric_limits<std::int32_t>::min()) {
-        throw std::overflow_error(what);
-    }
-    return static_cast<std::int32_t>(value);
-}
 
 // The resampling and RandomiseBits round halves to even; that holds only under the default rounding mode,
 // which a caller may have changed.
@@ -53,45 +42,31 @@ Span overlap(std::int64_t count, std::int64_t offset, std::int64_t length) {
 
 }  // namespace
 
-std::int32_t bytesPerScanLineFor(std::int32_t width) {
-    const std::int32_t padded =
-        toInt32OrOverflow(3 * static_cast<std::int64_t>(width) + 3, "scan line size overflows");
-    return padded & ~3;
-}
-
-bool cDIBSection::CopyToClipboard(bool bAsDIB) {
+Status cDIBSection::CopyToClipboard(bool bAsDIB) {
     if (bAsDIB) {
-        MsgBox("I don't know how to put a DIB on the clipboard! Copy as bitmap instead!!!");
-        return false;
+        return Status::failure("I don't know how to put a DIB on the clipboard! Copy as bitmap instead!!!");
     }
     // An empty section would put a black bitmap on the clipboard and claim success.
     if (!bits_) {
-        return false;
+        return Status::failure("The section holds no pixels to copy.");
     }
     Picture bitmap = Picture::black(Width(), Height());
     PaintPicture(bitmap, 0, 0, -1, -1, 0, 0);
-    return services().clipboard->setBitmap(bitmap);
+    if (!services().clipboard->setBitmap(bitmap)) {
+        return Status::failure("The clipboard did not take the bitmap.");
+    }
+    return {};
 }
 
 bool cDIBSection::CreateDIB(std::int32_t lWidth, std::int32_t lHeight, SectionBits& hDib) {
-    const std::int32_t stride = bytesPerScanLineFor(lWidth);
-    const std::int32_t size =
-        toInt32OrOverflow(static_cast<std::int64_t>(stride) * lHeight, "image size overflows");
-    header_ = BitmapInfoHeader{};
-    header_.biSize = kInfoHeaderSize;
-    header_.biWidth = lWidth;
-    header_.biHeight = lHeight;
-    header_.biPlanes = 1;
-    header_.biBitCount = 24;
-    header_.biCompression = 0;
-    header_.biSizeImage = static_cast<std::uint32_t>(size);
+    header_ = bitmapInfoHeader24(lWidth, lHeight);
     hDib.reset();
     // Rows are always bottom-up here; a section without pixels is no section.
     if (lWidth <= 0 || lHeight <= 0) {
         return false;
     }
     try {
-        hDib = std::make_unique<std::uint8_t[]>(static_cast<std::size_t>(size));
+        hDib = std::make_unique<std::uint8_t[]>(static_cast<std::size_t>(header_.biSizeImage));
     } catch (const std::bad_alloc&) {
         return false;
     }
@@ -111,7 +86,7 @@ bool cDIBSection::Create(std::int32_t lWidth, std::int32_t lHeight) {
 }
 
 std::int32_t cDIBSection::BytesPerScanLine() const {
-    return bytesPerScanLineFor(header_.biWidth);
+    return skorva::BytesPerScanLine(header_.biWidth);
 }
 
 void cDIBSection::LoadPictureBlt(const Picture& source, std::int32_t lSrcLeft, std::int32_t lSrcTop,

@@ -10,25 +10,11 @@
 #include <cstdint>
 #include <memory>
 
+#include "core/bitmap_format.h"
 #include "core/picture.h"
+#include "core/status.h"
 
 namespace skorva {
-
-// The section's header, in the fields a bitmap file carries. Kept after ClearUp, so that Width, Height
-// and BytesPerScanLine still answer the last size.
-struct BitmapInfoHeader {
-    std::uint32_t biSize = 0;
-    std::int32_t biWidth = 0;
-    std::int32_t biHeight = 0;
-    std::uint16_t biPlanes = 0;
-    std::uint16_t biBitCount = 0;
-    std::uint32_t biCompression = 0;
-    std::uint32_t biSizeImage = 0;
-    std::int32_t biXPelsPerMeter = 0;
-    std::int32_t biYPelsPerMeter = 0;
-    std::uint32_t biClrUsed = 0;
-    std::uint32_t biClrImportant = 0;
-};
 
 // The owned pixel memory of a section.
 using SectionBits = std::unique_ptr<std::uint8_t[]>;
@@ -40,9 +26,9 @@ class cDIBSection {
     cDIBSection(const cDIBSection&) = delete;
     cDIBSection& operator=(const cDIBSection&) = delete;
 
-    // Puts a copy of the pixels on the clipboard as a bitmap. bAsDIB true is not supported and says so.
-    // False when there are no pixels or the clipboard refuses them.
-    bool CopyToClipboard(bool bAsDIB);
+    // Puts a copy of the pixels on the clipboard as a bitmap. bAsDIB true is not supported: the failure
+    // says so, for the caller to show. A failure too when there are no pixels or the clipboard refuses them.
+    Status CopyToClipboard(bool bAsDIB);
     // Fills the header for lWidth x lHeight and allocates zeroed pixel memory into hDib. False for a size
     // without pixels or when the memory cannot be had; std::overflow_error when the size does not fit.
     bool CreateDIB(std::int32_t lWidth, std::int32_t lHeight, SectionBits& hDib);
@@ -56,6 +42,8 @@ class cDIBSection {
     std::int32_t BytesPerScanLine() const;
     std::int32_t Width() const { return header_.biWidth; }
     std::int32_t Height() const { return header_.biHeight; }
+    // The section's header, in the fields a bitmap file carries. Kept after ClearUp, so that Width,
+    // Height and BytesPerScanLine still answer the last size.
     const BitmapInfoHeader& Header() const { return header_; }
 
     // Copies a rectangle of `source`, from (lSrcLeft, lSrcTop) down and right, into the section at its top
@@ -99,8 +87,5 @@ class cDIBSection {
     SectionBits bits_;
     BitmapInfoHeader header_;
 };
-
-// The stride rule for a 24-bit row of `width` pixels; std::overflow_error when it does not fit 32 bits.
-std::int32_t bytesPerScanLineFor(std::int32_t width);
 
 }  // namespace skorva

@@ -6,60 +6,25 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <climits>
 #include <cstdint>
 #include <cstring>
 #include <limits>
 #include <new>
+#include <optional>
+#include <stdexcept>
 #include <utility>
 #include <vector>
 
+#include "core/bitmap_format.h"
 #include "core/types.h"
-#include "imaging/dib_section.h"
 #include "imaging/pixel_rows.h"
 #include "imaging/replace_file.h"
-#include "imaging/turbojpeg_handle.h"
 #include "platform/file_io.h"
+#include "platform/jpeg/jpeg_decoder.h"
+#include "platform/jpeg/jpeg_encoder.h"
 
 namespace skorva {
 namespace {
-
-constexpr std::uint32_t kFileHeaderSize = 14;
-constexpr std::uint32_t kInfoHeaderSize = 40;
-
-void put16(std::vector<std::uint8_t>& out, std::uint16_t value) {
-    out.push_back(static_cast<std::uint8_t>(value));
-    out.push_back(static_cast<std::uint8_t>(value >> 8));
-}
-
-void put32(std::vector<std::uint8_t>& out, std::uint32_t value) {
-    for (int shift = 0; shift < 32; shift += 8) {
-        out.push_back(static_cast<std::uint8_t>(value >> shift));
-    }
-}
-
-// The file header and the info header of a bitmap file whose pixels follow the headers directly.
-void putHeaders(std::vector<std::uint8_t>& file, const BitmapInfoHeader& info) {
-    const std::uint32_t offBits = kFileHeaderSize + kInfoHeaderSize;
-    // File header.
-    put16(file, 0x4D42);  // "BM"
-    put32(file, offBits + info.biSizeImage);
-    put16(file, 0);
-    put16(file, 0);
-    put32(file, offBits);
-    // Info header.
-    put32(file, info.biSize);
-    put32(file, static_cast<std::uint32_t>(info.biWidth));
-    put32(file, static_cast<std::uint32_t>(info.biHeight));
-    put16(file, info.biPlanes);
-    put16(file, info.biBitCount);
-    put32(file, info.biCompression);
-    put32(file, info.biSizeImage);
-    put32(file, static_cast<std::uint32_t>(info.biXPelsPerMeter));
-    put32(file, static_cast<std::uint32_t>(info.biYPelsPerMeter));
-    put32(file, info.biClrUsed);
-    put32(file, info.biClrImportant);
-}
 
 // The header must come within this many bytes: the frame and scan headers follow the metadata segments,
 // which are 64 KiB each at most.
@@ -67,15 +32,8 @@ constexpr std::int64_t kHeaderReadLimit = 4 << 20;
 // What a file may hold beyond the largest JPEG of its size: metadata, an embedded preview.
 constexpr std::int64_t kMetadataAllowance = 8 << 20;
 
-bool readHeaderSize(std::span<const unsigned char> prefix, int& width, int& height) {
-    // A header read that failed leaves a TurboJPEG 2.1 handle broken for what follows: one handle a try.
-    const TurboJpegHandle decoder(tjInitDecompress());
-    int subsampling = 0;
-    int colourspace = 0;
-    return decoder &&
-           tjDecompressHeader3(decoder.get(), prefix.data(), static_cast<unsigned long>(prefix.size()),
-                               &width, &height, &subsampling, &colourspace) == 0 &&
-           width > 0 && height > 0;
+Status systemFailure(int error) {
+    return Status::failure(std::strerror(error));
 }
 
 std::string sizeText(int width, int height) {
@@ -117,7 +75,9 @@ Picture LoadPicture(const std::string& fileName, std::string* failure) {
         if (got < 2 || jpeg[0] != 0xFF || jpeg[1] != 0xD8) {
             return fail("Not a JPEG file, or a damaged one");
         }
-        if (readHeaderSize(jpeg, width, height)) {
+        if (const std::optional<JpegSize> size = readJpegSize(jpeg)) {
+            width = size->width;
+            height = size->height;
             break;
         }
         if (got < prefix || prefix == length || prefix >= kHeaderReadLimit) {
@@ -128,7 +88,9 @@ Picture LoadPicture(const std::string& fileName, std::string* failure) {
         return fail("The frame is " + sizeText(width, height) + "; a movie holds at most " +
                     std::to_string(kMovieFrameSideLimit) + " a side");
     }
-    if (length > static_cast<std::int64_t>(tjBufSize(width, height, TJSAMP_444)) + kMetadataAllowance) {
+    const auto largest =
+        static_cast<std::int64_t>(jpegWorstCaseSize(width, height, JpegSubsampling::Full444).value_or(0));
+    if (length > largest + kMetadataAllowance) {
         return fail("The file is far larger than a JPEG of " + sizeText(width, height) + " can be");
     }
     const std::int64_t stride = static_cast<std::int64_t>(width) * 4;
@@ -146,116 +108,97 @@ Picture LoadPicture(const std::string& fileName, std::string* failure) {
     } catch (const std::bad_alloc&) {
         return fail("Not enough memory for a frame of " + sizeText(width, height));
     }
-    const TurboJpegHandle decoder(tjInitDecompress());
-    // A truncated or damaged file decodes with a warning and grey filler; any warning counts as failure,
-    // so that no frame is made up.
-    if (!decoder ||
-        tjDecompress2(decoder.get(), jpeg.data(), static_cast<unsigned long>(jpeg.size()), pixels.data(),
-                      width, static_cast<int>(stride), height, TJPF_BGRX, 0) != 0) {
-        return fail(decoder ? tjGetErrorStr2(decoder.get()) : "Not enough memory");
+    if (const Status decoded = decodeJpegBgrx(jpeg, pixels.data(), width, static_cast<int>(stride), height);
+        !decoded) {
+        return fail(decoded.text());
     }
-    // TurboJPEG sets the unused fourth byte to 0xFF itself: the pixels are opaque as they come.
     return Picture::fromPixels(width, height, static_cast<std::int32_t>(stride), PixelFormat::Bgrx32,
                                std::move(pixels));
 }
 
-bool SavePicture(const Picture& picture, const std::string& fileName) {
-    if (picture.isEmpty()) {
-        errno = EINVAL;
-        return false;
-    }
-    cDIBSection section;
-    section.CreateFromPicture(picture);
-    if (section.DIBSectionBitsPtr() == nullptr) {
-        errno = ENOMEM;
-        return false;
-    }
-    const BitmapInfoHeader& info = section.Header();
-    const std::uint32_t offBits = kFileHeaderSize + kInfoHeaderSize;
-    if (info.biSizeImage > std::numeric_limits<std::uint32_t>::max() - offBits) {
-        errno = EFBIG;
-        return false;
-    }
+Status SavePicture(const Picture& picture, const std::string& fileName) {
     std::vector<std::uint8_t> file;
-    file.reserve(offBits + info.biSizeImage);
-    putHeaders(file, info);
-    const std::uint8_t* bits = section.DIBSectionBitsPtr();
-    file.insert(file.end(), bits, bits + info.biSizeImage);
-    return replaceFile(fileName, file);
+    if (Status laidOut = BitmapFileBytes(picture, file); !laidOut) {
+        return laidOut;
+    }
+    if (!replaceFile(fileName, file)) {
+        return systemFailure(errno);
+    }
+    return {};
 }
 
-bool BitmapFileBytes(const Picture& picture, std::vector<std::uint8_t>& file) {
+Status BitmapFileBytes(const Picture& picture, std::vector<std::uint8_t>& file) {
     if (picture.isEmpty()) {
-        errno = EINVAL;
-        return false;
+        return systemFailure(EINVAL);
     }
     const std::int32_t width = picture.width();
     const std::int32_t height = picture.height();
-    const std::int64_t stride = (static_cast<std::int64_t>(width) * 3 + 3) / 4 * 4;
-    const std::int64_t imageSize = stride * height;
-    if (imageSize > std::numeric_limits<std::int32_t>::max() - kFileHeaderSize - kInfoHeaderSize) {
-        errno = EFBIG;
-        return false;
-    }
     BitmapInfoHeader info;
-    info.biSize = kInfoHeaderSize;
-    info.biWidth = width;
-    info.biHeight = height;
-    info.biPlanes = 1;
-    info.biBitCount = 24;
-    info.biSizeImage = static_cast<std::uint32_t>(imageSize);
-    std::vector<std::uint8_t> headers;
-    headers.reserve(kFileHeaderSize + kInfoHeaderSize);
-    putHeaders(headers, info);
-    const std::size_t offBits = headers.size();
+    try {
+        info = bitmapInfoHeader24(width, height);
+    } catch (const std::overflow_error&) {
+        return systemFailure(EFBIG);
+    }
+    constexpr std::int32_t offBits = kBitmapFileHeaderSize + kBitmapInfoHeaderSize;
+    if (info.biSizeImage > std::numeric_limits<std::int32_t>::max() - offBits) {
+        return systemFailure(EFBIG);
+    }
+    const std::size_t stride = static_cast<std::size_t>(BytesPerScanLine(width));
     // A buffer that held a frame of this size is overwritten as it is: no fill before every frame.
-    const std::size_t total = offBits + static_cast<std::size_t>(imageSize);
+    const std::size_t total = offBits + static_cast<std::size_t>(info.biSizeImage);
     if (file.size() != total) {
         file.clear();
         try {
             file.resize(total);
         } catch (const std::bad_alloc&) {
-            errno = ENOMEM;
-            return false;
+            return systemFailure(ENOMEM);
         }
     }
-    std::copy(headers.begin(), headers.end(), file.begin());
+    const auto fileHeader = bitmapFileHeaderBytes(bitmapFileHeaderFor(info));
+    const auto infoHeader = bitmapInfoHeaderBytes(info);
+    std::copy(fileHeader.begin(), fileHeader.end(), file.begin());
+    std::copy(infoHeader.begin(), infoHeader.end(), file.begin() + kBitmapFileHeaderSize);
     // Rows straight from the picture into the file's bytes, bottom-up, the padding zeroed.
     for (std::int32_t y = 0; y < height; ++y) {
-        std::uint8_t* row = file.data() + offBits + static_cast<std::size_t>(stride * (height - 1 - y));
+        std::uint8_t* row = file.data() + offBits + stride * static_cast<std::size_t>(height - 1 - y);
         bgrxRowToBgr(picture.row(y), row, width);
-        std::fill(row + 3 * static_cast<std::int64_t>(width), row + stride, std::uint8_t{0});
+        std::fill(row + 3 * static_cast<std::size_t>(width), row + stride, std::uint8_t{0});
     }
-    return true;
+    return {};
 }
 
-bool WriteFileInPlace(const std::string& fileName, std::span<const std::uint8_t> bytes) {
+Status WriteFileInPlace(const std::string& fileName, std::span<const std::uint8_t> bytes) {
+    const auto replaced = [&] { return replaceFile(fileName, bytes) ? Status() : systemFailure(errno); };
     // Only a regular file with no other name is written where it stands. A link, a FIFO, a device or a
     // second name of another file in its place is replaced by a new file of our own, never written
     // through: the folder may come from someone else.
     struct stat status {};
     if (::lstat(fileName.c_str(), &status) == 0 && (!S_ISREG(status.st_mode) || status.st_nlink != 1)) {
-        return replaceFile(fileName, bytes);
+        return replaced();
     }
     UniqueFd file(::open(fileName.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666));
     if (!file) {
-        return errno == ELOOP || errno == ENXIO ? replaceFile(fileName, bytes) : false;
+        return errno == ELOOP || errno == ENXIO ? replaced() : systemFailure(errno);
     }
     // Something else may have taken the name since it was looked at.
     if (::fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode) || status.st_nlink != 1) {
         file.close();
-        return replaceFile(fileName, bytes);
+        return replaced();
     }
     // A longer file from a larger frame is cut to this one's length, so that readers see one frame.
-    if (!writeAll(file.get(), bytes) || ::ftruncate(file.get(), static_cast<off_t>(bytes.size())) != 0) {
-        return false;
+    if (!writeAll(file.get(), bytes) || ::ftruncate(file.get(), static_cast<off_t>(bytes.size())) != 0 ||
+        !file.close()) {
+        return systemFailure(errno);
     }
-    return file.close();
+    return {};
 }
 
-bool SavePictureInPlace(const Picture& picture, const std::string& fileName) {
+Status SavePictureInPlace(const Picture& picture, const std::string& fileName) {
     std::vector<std::uint8_t> file;
-    return BitmapFileBytes(picture, file) && WriteFileInPlace(fileName, file);
+    if (Status laidOut = BitmapFileBytes(picture, file); !laidOut) {
+        return laidOut;
+    }
+    return WriteFileInPlace(fileName, file);
 }
 
 }  // namespace skorva

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/picture.h"
+#include "core/status.h"
 
 namespace skorva {
 
@@ -18,22 +19,23 @@ namespace skorva {
 Picture LoadPicture(const std::string& fileName, std::string* failure = nullptr);
 
 // Saves the picture as a 24-bit bitmap file with its image-size field filled. An existing file of that
-// name is replaced only by a complete new one. False (and no file written) for a null or empty picture or
-// when the file cannot be written; errno tells why.
-bool SavePicture(const Picture& picture, const std::string& fileName);
+// name is replaced only by a complete new one. Fails, with the system's text, and writes no file for a
+// null or empty picture or when the file cannot be written.
+Status SavePicture(const Picture& picture, const std::string& fileName);
 
 // The same bitmap file, written over `fileName` where it stands: for a scratch file that only the program
 // reads back (the AVI writer's "tmp.bmp", rewritten for every frame), where a temporary file and a rename
 // per frame would buy nothing. Longer old contents are cut off. Anything but a regular file of one name
-// (a link, a FIFO) is replaced by a new file instead of being written through. On false (null or empty
-// picture, the file cannot be opened or written) errno tells why, and the file may hold a partial frame.
-bool SavePictureInPlace(const Picture& picture, const std::string& fileName);
+// (a link, a FIFO) is replaced by a new file instead of being written through. On a failure (null or
+// empty picture, the file cannot be opened or written), told in the system's words, the file may hold a
+// partial frame.
+Status SavePictureInPlace(const Picture& picture, const std::string& fileName);
 
 // The two halves of SavePictureInPlace, so that a frame's file can be prepared on another thread. The
-// bytes SavePicture writes for `picture` go into `file`, whose capacity is reused; false (errno) for a
-// null, empty or too large picture.
-bool BitmapFileBytes(const Picture& picture, std::vector<std::uint8_t>& file);
+// bytes SavePicture writes for `picture` go into `file`, whose capacity is reused; a failure for a null,
+// empty or too large picture.
+Status BitmapFileBytes(const Picture& picture, std::vector<std::uint8_t>& file);
 // Writes `bytes` over `fileName` where it stands, as SavePictureInPlace does.
-bool WriteFileInPlace(const std::string& fileName, std::span<const std::uint8_t> bytes);
+Status WriteFileInPlace(const std::string& fileName, std::span<const std::uint8_t> bytes);
 
 }  // namespace skorva

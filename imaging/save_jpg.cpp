@@ -10,46 +10,18 @@
 #include <thread>
 
 #include "imaging/replace_file.h"
-#include "imaging/turbojpeg_handle.h"
+#include "platform/jpeg/jpeg_encoder.h"
 
 namespace skorva {
 namespace {
 
 constexpr int kTurboJpegFailure = -1;
 
-// One compressor and one output buffer per thread, kept for the thread's life: SaveJPG runs for every
-// captured frame, and setting up an encoder and a worst-case buffer each time would cost more than the
-// encoding of a small frame.
-struct Encoder {
-    TurboJpegHandle handle;
-    TurboJpegBuffer buffer;
-    unsigned long capacity = 0;
-};
-
-Encoder& threadEncoder() {
-    thread_local Encoder encoder;
-    if (!encoder.handle) {
-        encoder.handle.reset(tjInitCompress());
-    }
+// One encoder per thread, kept for the thread's life: SaveJPG runs for every captured frame, and the
+// encoder keeps its compressor and worst-case output buffer from one frame to the next.
+JpegEncoder& threadEncoder() {
+    thread_local JpegEncoder encoder;
     return encoder;
-}
-
-// A buffer that holds the largest JPEG of this size, so that the encoder never has to grow it.
-bool reserve(Encoder& encoder, int width, int height) {
-    const unsigned long needed = tjBufSize(width, height, TJSAMP_420);
-    if (needed == static_cast<unsigned long>(-1) || needed > static_cast<unsigned long>(INT_MAX)) {
-        return false;
-    }
-    if (needed > encoder.capacity) {
-        encoder.buffer.reset();
-        encoder.capacity = 0;
-        encoder.buffer.reset(tjAlloc(static_cast<int>(needed)));
-        if (!encoder.buffer) {
-            return false;
-        }
-        encoder.capacity = needed;
-    }
-    return true;
 }
 
 // One long-lived thread that encodes while the caller does something else: a thread per frame would cost
@@ -135,7 +107,7 @@ namespace {
 
 // Encodes and writes; `encode` runs the compression, here or on the encoding thread.
 Status saveJpeg(const cDIBSection& section, const std::string& fileName, std::int32_t quality,
-                const std::function<bool(const std::function<bool(Encoder&)>&)>& encode) {
+                const std::function<bool(const std::function<bool(JpegEncoder&)>&)>& encode) {
     const std::int32_t width = section.Width();
     const std::int32_t height = section.Height();
     const std::uint8_t* bits = section.DIBSectionBitsPtr();
@@ -143,10 +115,9 @@ Status saveJpeg(const cDIBSection& section, const std::string& fileName, std::in
     bool initialised = true;
     bool encoded = false;
     std::string reason = "the frame has no pixels";
-    unsigned char* output = nullptr;
-    unsigned long size = 0;
-    const bool ran = encode([&](Encoder& encoder) {
-        if (!encoder.handle) {
+    std::span<const std::uint8_t> output;
+    const bool ran = encode([&](JpegEncoder& encoder) {
+        if (!encoder.ready()) {
             initialised = false;
             return false;
         }
@@ -154,20 +125,22 @@ Status saveJpeg(const cDIBSection& section, const std::string& fileName, std::in
         if (bits == nullptr || width <= 0 || height <= 0 || fileName.empty()) {
             return false;
         }
-        if (!reserve(encoder, width, height)) {
-            reason = std::strerror(ENOMEM);
+        // The section's memory starts with the bottom row and the pitch steps over the row padding, so the
+        // encoder reads the section in place.
+        const Status status = encoder.encode({.pixels = bits,
+                                              .width = width,
+                                              .height = height,
+                                              .pitch = pitch,
+                                              .format = JpegPixels::Bgr,
+                                              .bottomUp = true},
+                                             JpegSubsampling::Quarter420, quality);
+        if (!status) {
+            reason = status.text();
             return false;
         }
-        // The section's memory starts with the bottom row; TJFLAG_BOTTOMUP makes the JPEG upright, and the
-        // pitch steps over the row padding, so the encoder reads the section in place.
-        output = encoder.buffer.get();
-        size = encoder.capacity;
-        encoded = tjCompress2(encoder.handle.get(), bits, width, pitch, height, TJPF_BGR, &output, &size,
-                              TJSAMP_420, quality, TJFLAG_BOTTOMUP | TJFLAG_NOREALLOC) == 0;
-        if (!encoded) {
-            reason = tjGetErrorStr2(encoder.handle.get());
-        }
-        return encoded;
+        output = encoder.output();
+        encoded = true;
+        return true;
     });
     if (!initialised) {
         return Status::failure("Failed to initialise the IJL library: " + std::to_string(kTurboJpegFailure),
@@ -178,7 +151,7 @@ Status saveJpeg(const cDIBSection& section, const std::string& fileName, std::in
     if (!ran || !encoded) {
         return writeFailed(reason);
     }
-    if (!replaceFile(fileName, std::span<const std::uint8_t>(output, size))) {
+    if (!replaceFile(fileName, output)) {
         return writeFailed(std::strerror(errno));
     }
     return {};
@@ -187,14 +160,15 @@ Status saveJpeg(const cDIBSection& section, const std::string& fileName, std::in
 }  // namespace
 
 Status SaveJPG(const cDIBSection& section, const std::string& fileName, std::int32_t quality) {
-    return saveJpeg(section, fileName, quality,
-                    [](const std::function<bool(Encoder&)>& compress) { return compress(threadEncoder()); });
+    return saveJpeg(section, fileName, quality, [](const std::function<bool(JpegEncoder&)>& compress) {
+        return compress(threadEncoder());
+    });
 }
 
 Status SaveJPG(const cDIBSection& section, const std::string& fileName, std::int32_t quality,
                const std::function<void()>& meanwhile) {
     static EncodingThread encodingThread;
-    return saveJpeg(section, fileName, quality, [&](const std::function<bool(Encoder&)>& compress) {
+    return saveJpeg(section, fileName, quality, [&](const std::function<bool(JpegEncoder&)>& compress) {
         bool result = false;
         // The output buffer belongs to the encoding thread's encoder and stays valid until its next job.
         encodingThread.runAlongside([&] { result = compress(threadEncoder()); }, meanwhile);

@@ -46,7 +46,7 @@ PreparedFrame prepareFrame(const std::string& path, std::vector<std::uint8_t> bu
     frame.bitmap = std::move(buffer);
     try {
         frame.picture = LoadPicture(path, &frame.failure);
-        frame.bitmapReady = !frame.picture.isEmpty() && BitmapFileBytes(frame.picture, frame.bitmap);
+        frame.bitmapReady = !frame.picture.isEmpty() && BitmapFileBytes(frame.picture, frame.bitmap).ok();
     } catch (const std::bad_alloc&) {
         frame.picture = Picture();
         frame.failure = "Not enough memory";
@@ -289,18 +289,18 @@ class AviWrite {
         view_.showPicture(picture);
         // The prepared bytes are the preview's own picture when it holds the decoded frame unchanged.
         const Picture shown = view_.shownPicture();
-        const bool saved = shown == frame.picture && frame.bitmapReady
-                               ? WriteFileInPlace(temporaryPath_, frame.bitmap)
-                               : SavePictureInPlace(shown, temporaryPath_);
+        const Status saved = shown == frame.picture && frame.bitmapReady
+                                 ? WriteFileInPlace(temporaryPath_, frame.bitmap)
+                                 : SavePictureInPlace(shown, temporaryPath_);
         if (!saved) {
-            const std::string reason = std::strerror(errno);
             MsgBox("Could not save the temporary bitmap:" + std::string(kLineBreak) + temporaryPath_ +
-                       std::string(kLineBreak) + reason,
+                       std::string(kLineBreak) + saved.text(),
                    MessageIcon::Exclamation);
             return false;
         }
-        if (!dib_.CreateFromFile(temporaryPath_)) {
-            // cDib has said what was wrong with the temporary file; for the first frame the caller says more.
+        if (const Status read = dib_.CreateFromFile(temporaryPath_); !read) {
+            MsgBox(read.message().text, read.message().icon);
+            // What was wrong with the temporary file is told; for the first frame the caller says more.
             if (!first) {
                 MsgBox("Could not read back the temporary bitmap:" + std::string(kLineBreak) + temporaryPath_,
                        MessageIcon::Exclamation);

@@ -7,13 +7,16 @@
 #include <string>
 #include <vector>
 
+#include "core/bitmap_format.h"
+#include "core/status.h"
+
 namespace skorva {
 
 class cDib {
   public:
-    // Loads a BMP file. Shows a message and returns false when the file is missing, locked, unreadable
-    // or not a bitmap this model can hold; the object then keeps its previous image.
-    bool CreateFromFile(const std::string& sFile);
+    // Loads a BMP file. A failure says, for the caller to show, that the file is missing, locked,
+    // unreadable or not a bitmap this model can hold; the object then keeps its previous image.
+    Status CreateFromFile(const std::string& sFile);
     // A 40-byte info header followed directly by the pixels; only 16 bits per pixel and more.
     bool CreateFromPackedDIBPointer(const std::uint8_t* lPtr);
     // Writes the file header, the info block and the pixel block; an existing file is replaced.
@@ -39,35 +42,6 @@ class cDib {
     const std::uint8_t* PointerToBitmapInfo() const;
     std::int32_t SizeBitmapInfo() const;
 
-    struct FileHeader {
-        std::int16_t bfType = 0;
-        std::int32_t bfSize = 0;
-        std::int16_t bfReserved1 = 0;
-        std::int16_t bfReserved2 = 0;
-        std::int32_t bfOffBits = 0;
-    };
-    struct InfoHeader {
-        std::int32_t biSize = 0;
-        std::int32_t biWidth = 0;
-        std::int32_t biHeight = 0;
-        std::int16_t biPlanes = 0;
-        std::int16_t biBitCount = 0;
-        std::int32_t biCompression = 0;
-        std::int32_t biSizeImage = 0;
-        std::int32_t biXPelsPerMeter = 0;
-        std::int32_t biYPelsPerMeter = 0;
-        std::int32_t biClrUsed = 0;
-        std::int32_t biClrImportant = 0;
-    };
-    static constexpr std::int32_t kFileHeaderSize = 14;
-    static constexpr std::int32_t kInfoHeaderSize = 40;
-    static constexpr std::int16_t kBitmapType = 19778;  // 'B', 'M'
-
-    static FileHeader readFileHeader(const std::uint8_t* bytes);
-    static InfoHeader readInfoHeader(const std::uint8_t* bytes);
-    static void writeFileHeader(const FileHeader& header, std::uint8_t* bytes);
-    static void writeInfoHeader(const InfoHeader& header, std::uint8_t* bytes);
-
   private:
     std::vector<std::uint8_t> bits_;
     std::vector<std::uint8_t> bitmapInfo_;
@@ -76,8 +50,8 @@ class cDib {
     std::vector<std::uint8_t> spareBits_;
     std::vector<std::uint8_t> spareBitmapInfo_;
     bool loaded_ = false;
-    InfoHeader info_;
-    FileHeader file_;
+    BitmapInfoHeader info_;
+    BitmapFileHeader file_;
 };
 
 }  // namespace skorva

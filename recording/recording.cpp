@@ -1,6 +1,5 @@
 #include "recording/recording.h"
 
-#include <cerrno>
 #include <ctime>
 #include <exception>
 #include <new>
@@ -149,10 +148,11 @@ void Recording::storeFrame(const ViewerEntry& entry, const GrabRect& grab, Messa
 
     const std::string basePath =
         frameBasePath(folder_.outputFolder(), recordingFolder, entry.text, frameCounter);
-    if (view_.saveAsBmp() && !SavePicture(picture, basePath + ".bmp")) {
-        const int error = errno;
-        stopWith(bitmapNotSaved(basePath + ".bmp", error), messages);
-        return;
+    if (view_.saveAsBmp()) {
+        if (const Status saved = SavePicture(picture, basePath + ".bmp"); !saved) {
+            stopWith(bitmapNotSaved(basePath + ".bmp", saved.text()), messages);
+            return;
+        }
     }
 
     view_.showFrame(picture);

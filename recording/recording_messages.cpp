@@ -1,7 +1,6 @@
 #include "recording/recording_messages.h"
 
 #include <cstdio>
-#include <cstring>
 
 #include "recording/recording_names.h"
 
@@ -65,8 +64,8 @@ Message noPicture(const std::string& entryText, WindowHandle window) {
             MessageIcon::Exclamation};
 }
 
-Message bitmapNotSaved(const std::string& path, int error) {
-    return {"Failed to save the frame " + shortenedForBox(path) + ": " + std::strerror(error) +
+Message bitmapNotSaved(const std::string& path, const std::string& reason) {
+    return {"Failed to save the frame " + shortenedForBox(path) + ": " + reason +
                 ". The recording stops.",
             MessageIcon::Exclamation};
 }

@@ -26,7 +26,7 @@ Message frameNotMade(const std::string& entryText, WindowHandle window, const Re
 // The grab gave no picture: the viewer is closed or too small.
 Message noPicture(const std::string& entryText, WindowHandle window);
 // The frame's bitmap file could not be written; `error` is the errno.
-Message bitmapNotSaved(const std::string& path, int error);
+Message bitmapNotSaved(const std::string& path, const std::string& reason);
 // The last seven-digit frame number has been written.
 Message lastFrameNumberReached(std::int32_t lastFrame);
 

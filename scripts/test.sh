@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds and runs every test: the whole suite under a private Xvfb with a
-# window manager, the demonstration end to end and the Debian package, the bitmap reader under
+# window manager, the demonstration end to end and the Debian package, the bitmap readers under
 # libFuzzer, then every test but the long ones again under AddressSanitizer and UndefinedBehaviorSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -27,14 +27,16 @@ bash tests/e2e/demo_test.sh build/test
 # The Debian package, unpacked into a scratch root and started there.
 bash tests/package/deb_test.sh build/test
 
-# The bitmap reader under libFuzzer for about 30 seconds, starting from the seed corpus (copied, so that
-# the inputs it finds stay out of the source tree).
+# The bitmap readers under libFuzzer for about 30 seconds each, the file model and the header reader below
+# it, starting from their seed corpora (copied, so that the inputs they find stay out of the source tree).
 cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ -DSKORVA_FUZZ=ON \
   -DSKORVA_BUILD_APP=OFF >/dev/null
-cmake --build build/fuzz -j "$jobs" --target cdib_fuzz
-mkdir -p build/fuzz/corpus/cdib
-cp tests/fuzz/corpus/cdib/* build/fuzz/corpus/cdib/
-build/fuzz/tests/fuzz/cdib_fuzz -max_total_time=30 -max_len=4096 build/fuzz/corpus/cdib
+cmake --build build/fuzz -j "$jobs" --target cdib_fuzz bitmap_format_fuzz
+for target in cdib bitmap_format; do
+  mkdir -p "build/fuzz/corpus/$target"
+  cp "tests/fuzz/corpus/$target"/* "build/fuzz/corpus/$target/"
+  "build/fuzz/tests/fuzz/${target}_fuzz" -max_total_time=30 -max_len=4096 "build/fuzz/corpus/$target"
+done
 
 cmake -S . -B build/sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DSKORVA_SANITIZE=ON >/dev/null
 cmake --build build/sanitize -j "$jobs"

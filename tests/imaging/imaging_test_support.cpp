@@ -1,15 +1,14 @@
 #include "tests/imaging/imaging_test_support.h"
 
-#include <turbojpeg.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <limits>
-#include <memory>
 #include <stdexcept>
+
+#include "platform/jpeg/turbojpeg_handle.h"
 
 namespace skorva::testing {
 
@@ -50,7 +49,7 @@ Decoded decodeJpegFile(const std::string& path) {
     if (jpeg.empty()) {
         return result;
     }
-    const std::unique_ptr<void, int (*)(tjhandle)> handle(tjInitDecompress(), tjDestroy);
+    const TurboJpegHandle handle(tjInitDecompress());
     int subsampling = 0;
     int colourspace = 0;
     if (tjDecompressHeader3(handle.get(), jpeg.data(), jpeg.size(), &result.width, &result.height,

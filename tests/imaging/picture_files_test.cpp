@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
+
+#include "core/little_endian.h"
 #include "imaging/dib_section.h"
 #include "imaging/save_jpg.h"
 #include "tests/fakes/message_recorder.h"
@@ -13,11 +17,10 @@ namespace {
 using testing::ScratchFolder;
 
 std::uint32_t le16(const std::vector<std::uint8_t>& b, std::size_t at) {
-    return static_cast<std::uint32_t>(b[at] | b[at + 1] << 8);
+    return readLe16(b.data() + at);
 }
 std::uint32_t le32(const std::vector<std::uint8_t>& b, std::size_t at) {
-    return static_cast<std::uint32_t>(b[at] | b[at + 1] << 8 | b[at + 2] << 16) |
-           static_cast<std::uint32_t>(b[at + 3]) << 24;
+    return readLe32(b.data() + at);
 }
 
 TEST(PictureFiles, SavesA24BitBottomUpBitmapReplacingAnOldFile) {
@@ -27,7 +30,7 @@ TEST(PictureFiles, SavesA24BitBottomUpBitmapReplacingAnOldFile) {
     const Picture picture = testing::makePicture(
         5, 3, [](int x, int y) { return static_cast<std::uint32_t>(0x112233 * (x + 1) + 0x40 * y); });
 
-    ASSERT_TRUE(SavePicture(picture, path));
+    ASSERT_TRUE(SavePicture(picture, path).ok());
     const std::vector<std::uint8_t> file = testing::readFile(path);
     // 5 pixels of 3 bytes and 1 byte of padding per row.
     ASSERT_EQ(file.size(), 54u + 16u * 3u);
@@ -58,10 +61,10 @@ TEST(PictureFiles, SavesA24BitBottomUpBitmapReplacingAnOldFile) {
     }
     EXPECT_EQ(folder.entries(), std::vector<std::string>{"bob0000000.bmp"});
 
-    // Nothing to save, or nowhere to save it: false, and no file appears.
-    EXPECT_FALSE(SavePicture(Picture(), folder.file("none.bmp")));
-    EXPECT_FALSE(SavePicture(Picture::black(0, 0), folder.file("empty.bmp")));
-    EXPECT_FALSE(SavePicture(picture, folder.file("missing/x.bmp")));
+    // Nothing to save, or nowhere to save it: a failure in the system's words, and no file appears.
+    EXPECT_EQ(SavePicture(Picture(), folder.file("none.bmp")).text(), std::strerror(EINVAL));
+    EXPECT_EQ(SavePicture(Picture::black(0, 0), folder.file("empty.bmp")).text(), std::strerror(EINVAL));
+    EXPECT_EQ(SavePicture(picture, folder.file("missing/x.bmp")).text(), std::strerror(ENOENT));
     EXPECT_EQ(folder.entries(), std::vector<std::string>{"bob0000000.bmp"});
 }
 

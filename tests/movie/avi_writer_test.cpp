@@ -102,7 +102,7 @@ TEST(AviWriter, WritesFullFramesUprightInNameOrderAndLeavesTheTemporaryBitmap) {
 
     // "tmp.bmp" holds the last frame converted and is never taken as a frame.
     cDib last;
-    ASSERT_TRUE(last.CreateFromFile(folder.file("tmp.bmp")));
+    ASSERT_TRUE(last.CreateFromFile(folder.file("tmp.bmp")).ok());
     EXPECT_EQ(last.Width(), 50);
     EXPECT_EQ(last.SizeImage(), 152 * 36);
     EXPECT_EQ(testing::bgrRows(view.shownPicture()), movie.frames[2]);

@@ -17,16 +17,6 @@ namespace {
 using testing::MessageRecorder;
 using testing::TempFolder;
 
-void put32(std::vector<std::uint8_t>& b, std::size_t at, std::int32_t v) {
-    for (int i = 0; i < 4; ++i) {
-        b[at + i] = static_cast<std::uint8_t>(static_cast<std::uint32_t>(v) >> (8 * i));
-    }
-}
-void put16(std::vector<std::uint8_t>& b, std::size_t at, std::int16_t v) {
-    b[at] = static_cast<std::uint8_t>(static_cast<std::uint16_t>(v) & 0xFF);
-    b[at + 1] = static_cast<std::uint8_t>(static_cast<std::uint16_t>(v) >> 8);
-}
-
 struct BmpSpec {
     std::int32_t width = 3;
     std::int32_t height = 2;
@@ -50,21 +40,23 @@ std::vector<std::uint8_t> makeBmp(const BmpSpec& s) {
         needsTruth ? rowBytes(s) * std::abs(static_cast<std::int64_t>(s.height)) : 0;
     const std::int64_t pixels = s.pixelBytes < 0 ? trueLength : s.pixelBytes;
     std::vector<std::uint8_t> b(static_cast<std::size_t>(std::max(s.offset, 54) + pixels));
-    const auto sizeField = s.sizeField == -2 ? static_cast<std::int32_t>(trueLength) : s.sizeField;
-    b[0] = 'B';
-    b[1] = 'M';
-    put32(b, 2, static_cast<std::int32_t>(b.size()));
-    put32(b, 10, s.offset);
-    put32(b, 14, 40);
-    put32(b, 18, s.width);
-    put32(b, 22, s.height);
-    put16(b, 26, 1);
-    put16(b, 28, s.bitCount);
-    put32(b, 30, s.compression);
-    put32(b, 34, sizeField);
-    put32(b, 38, 2835);
-    put32(b, 42, 2835);
-    put32(b, 46, s.clrUsed);
+    const BitmapFileHeader file{
+        .bfType = kBitmapFileType, .bfSize = static_cast<std::int32_t>(b.size()), .bfOffBits = s.offset};
+    const BitmapInfoHeader info{
+        .biSize = 40,
+        .biWidth = s.width,
+        .biHeight = s.height,
+        .biPlanes = 1,
+        .biBitCount = s.bitCount,
+        .biCompression = s.compression,
+        .biSizeImage = s.sizeField == -2 ? static_cast<std::int32_t>(trueLength) : s.sizeField,
+        .biXPelsPerMeter = 2835,
+        .biYPelsPerMeter = 2835,
+        .biClrUsed = s.clrUsed};
+    const auto fileBytes = bitmapFileHeaderBytes(file);
+    const auto infoBytes = bitmapInfoHeaderBytes(info);
+    std::copy(fileBytes.begin(), fileBytes.end(), b.begin());
+    std::copy(infoBytes.begin(), infoBytes.end(), b.begin() + 14);
     for (std::size_t i = 54; i < b.size(); ++i) {
         b[i] = static_cast<std::uint8_t>(i * 7);
     }
@@ -92,8 +84,10 @@ TEST(cDib, Reads24BitAnd8BitFilesWithTheirBlocksAsTheyStand) {
 
     const BmpSpec rgb{.width = 3, .height = 2};
     const auto bytes = makeBmp(rgb);
+    ASSERT_EQ(bytes[0], 'B');
+    ASSERT_EQ(bytes[1], 'M');
     writeFile(folder.file("rgb.bmp"), bytes);
-    ASSERT_TRUE(dib.CreateFromFile(folder.file("rgb.bmp")));
+    ASSERT_TRUE(dib.CreateFromFile(folder.file("rgb.bmp")).ok());
     EXPECT_EQ(dib.FileType(), 19778);
     EXPECT_EQ(dib.SizeFileHeader(), static_cast<std::int32_t>(bytes.size()));
     EXPECT_EQ(dib.BitOffset(), 54);
@@ -116,7 +110,7 @@ TEST(cDib, Reads24BitAnd8BitFilesWithTheirBlocksAsTheyStand) {
     const BmpSpec palette{.width = 5, .height = 3, .bitCount = 8, .offset = 1078, .clrUsed = 256};
     const auto paletted = makeBmp(palette);
     writeFile(folder.file("pal.bmp"), paletted);
-    ASSERT_TRUE(dib.CreateFromFile(folder.file("pal.bmp")));
+    ASSERT_TRUE(dib.CreateFromFile(folder.file("pal.bmp")).ok());
     EXPECT_EQ(dib.BitCount(), 8);
     EXPECT_EQ(dib.SizeBitmapInfo(), 1064);
     EXPECT_EQ(block(dib.PointerToBitmapInfo(), 1064),
@@ -128,7 +122,7 @@ TEST(cDib, Reads24BitAnd8BitFilesWithTheirBlocksAsTheyStand) {
     // An image-size field of 0 is allowed for uncompressed bitmaps: the length follows from the rows.
     const BmpSpec zero{.width = 7, .height = -4, .sizeField = 0};
     writeFile(folder.file("zero.bmp"), makeBmp(zero));
-    ASSERT_TRUE(dib.CreateFromFile(folder.file("zero.bmp")));
+    ASSERT_TRUE(dib.CreateFromFile(folder.file("zero.bmp")).ok());
     EXPECT_EQ(dib.SizeImage(), 24 * 4);
     EXPECT_TRUE(messages.messages.empty());
 }
@@ -150,23 +144,24 @@ TEST(cDib, MissingJpegAndLockedFilesGiveTheirMessagesAndKeepTheImage) {
     MessageRecorder messages;
     cDib dib;
     writeFile(folder.file("good.bmp"), makeBmp({}));
-    ASSERT_TRUE(dib.CreateFromFile(folder.file("good.bmp")));
+    ASSERT_TRUE(dib.CreateFromFile(folder.file("good.bmp")).ok());
     const auto bits = block(dib.PointerToBits(), dib.SizeImage());
 
     const std::string missing = folder.file("missing.bmp");
-    EXPECT_FALSE(dib.CreateFromFile(missing));
-    ASSERT_EQ(messages.messages.size(), 1u);
-    EXPECT_EQ(messages.messages[0].text, "File does not exist:\r\n" + missing);
-    EXPECT_EQ(messages.messages[0].icon, MessageIcon::Critical);
+    const Status absent = dib.CreateFromFile(missing);
+    ASSERT_FALSE(absent.ok());
+    EXPECT_EQ(absent.message(), (Message{"File does not exist:\r\n" + missing, MessageIcon::Critical}));
     EXPECT_EQ(dib.FileType(), 19778);
     EXPECT_EQ(block(dib.PointerToBits(), dib.SizeImage()), bits);
 
     const std::string jpeg = folder.file("frame.bmp");
     testing::writeJpeg(jpeg, 16, 16, 1);
-    EXPECT_FALSE(dib.CreateFromFile(jpeg));
-    ASSERT_EQ(messages.messages.size(), 2u);
-    EXPECT_EQ(messages.messages[1].text, "File is not a supported bitmap format:\r\n" + jpeg);
-    EXPECT_EQ(messages.messages[1].icon, MessageIcon::Information);
+    const Status notBitmap = dib.CreateFromFile(jpeg);
+    ASSERT_FALSE(notBitmap.ok());
+    EXPECT_EQ(notBitmap.message(),
+              (Message{"File is not a supported bitmap format:\r\n" + jpeg, MessageIcon::Information}));
+    // The model tells; only the application shows a box.
+    EXPECT_TRUE(messages.messages.empty());
     // The first two bytes, FF D8, as a little-endian 16-bit number widened by its sign.
     EXPECT_EQ(dib.FileType(), static_cast<std::int16_t>(0xD8FF));
     EXPECT_EQ(dib.Width(), 3);
@@ -185,13 +180,12 @@ TEST(cDib, AFileThatCannotBeOpenedForPermissionIsLocked) {
         if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) {
             _exit(3);
         }
-        MessageRecorder messages;
         cDib dib;
-        const bool loaded = dib.CreateFromFile(path);
-        const bool told = messages.messages.size() == 1 &&
-                          messages.messages[0].text == "File is locked - cannot access:\r\n" + path &&
-                          messages.messages[0].icon == MessageIcon::Critical;
-        _exit(!loaded && told ? 0 : 1);
+        const Status loaded = dib.CreateFromFile(path);
+        const bool told =
+            !loaded.ok() &&
+            loaded.message() == Message{"File is locked - cannot access:\r\n" + path, MessageIcon::Critical};
+        _exit(told ? 0 : 1);
     }
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);
@@ -207,7 +201,7 @@ TEST(cDib, MalformedHeadersAreNotSupportedAndLeaveTheObjectUnchanged) {
     MessageRecorder messages;
     cDib dib;
     writeFile(folder.file("good.bmp"), makeBmp({}));
-    ASSERT_TRUE(dib.CreateFromFile(folder.file("good.bmp")));
+    ASSERT_TRUE(dib.CreateFromFile(folder.file("good.bmp")).ok());
     const auto bits = block(dib.PointerToBits(), dib.SizeImage());
 
     struct Case {
@@ -235,17 +229,18 @@ TEST(cDib, MalformedHeadersAreNotSupportedAndLeaveTheObjectUnchanged) {
 
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        messages.messages.clear();
         const std::string path = folder.file("bad.bmp");
         writeFile(path, c.bytes);
-        EXPECT_FALSE(dib.CreateFromFile(path));
-        ASSERT_EQ(messages.messages.size(), 1u);
-        EXPECT_EQ(messages.messages[0].text, "File is not a supported bitmap format:\r\n" + path);
+        const Status loaded = dib.CreateFromFile(path);
+        ASSERT_FALSE(loaded.ok());
+        EXPECT_EQ(loaded.message(),
+                  (Message{"File is not a supported bitmap format:\r\n" + path, MessageIcon::Information}));
         EXPECT_EQ(dib.Width(), 3);
         EXPECT_EQ(dib.BitOffset(), 54);
         EXPECT_EQ(dib.SizeBitmapInfo(), 40);
         EXPECT_EQ(block(dib.PointerToBits(), dib.SizeImage()), bits);
     }
+    EXPECT_TRUE(messages.messages.empty());
 }
 
 TEST(cDib, PackedBitmapRoundTripsThroughAFile) {
@@ -276,7 +271,7 @@ TEST(cDib, PackedBitmapRoundTripsThroughAFile) {
               std::vector<std::uint8_t>(file.begin() + 14, file.end()));
 
     cDib back;
-    ASSERT_TRUE(back.CreateFromFile(path));
+    ASSERT_TRUE(back.CreateFromFile(path).ok());
     EXPECT_EQ(back.SizeFileHeader(), dib.SizeFileHeader());
     EXPECT_EQ(back.Width(), 5);
     EXPECT_EQ(back.Height(), 3);

@@ -2,7 +2,6 @@
 
 #include <sys/resource.h>
 #include <sys/wait.h>
-#include <turbojpeg.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -14,8 +13,11 @@
 #include <random>
 #include <stdexcept>
 
+#include "core/bitmap_format.h"
+#include "core/little_endian.h"
 #include "platform/avi/ffmpeg_handles.h"
 #include "platform/file_list.h"
+#include "platform/jpeg/jpeg_encoder.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -26,22 +28,15 @@ extern "C" {
 namespace skorva::testing {
 namespace {
 
-struct TjFree {
-    void operator()(void* handle) const { tjDestroy(handle); }
-};
-struct TjBufferFree {
-    void operator()(unsigned char* buffer) const { tjFree(buffer); }
-};
 struct InputFree {
     void operator()(AVFormatContext* context) const { avformat_close_input(&context); }
 };
 
 std::uint32_t u32(const std::vector<std::uint8_t>& b, std::size_t at) {
-    return static_cast<std::uint32_t>(b[at]) | static_cast<std::uint32_t>(b[at + 1]) << 8 |
-           static_cast<std::uint32_t>(b[at + 2]) << 16 | static_cast<std::uint32_t>(b[at + 3]) << 24;
+    return readLe32(b.data() + at);
 }
 std::uint16_t u16(const std::vector<std::uint8_t>& b, std::size_t at) {
-    return static_cast<std::uint16_t>(b[at] | b[at + 1] << 8);
+    return readLe16(b.data() + at);
 }
 
 }  // namespace
@@ -72,16 +67,19 @@ void writeJpeg(const std::string& path, int width, int height, int seed, int qua
                                                     : ((x + y) * 100 / (width + height) + seed * 11) % 256);
         }
     }
-    std::unique_ptr<void, TjFree> encoder(tjInitCompress());
-    unsigned char* raw = nullptr;
-    unsigned long size = 0;
-    if (tjCompress2(encoder.get(), rgb.data(), width, width * 3, height, TJPF_RGB, &raw, &size, TJSAMP_420,
-                    quality, 0) != 0) {
-        throw std::runtime_error("cannot encode a test JPEG");
+    JpegEncoder encoder;
+    const Status encoded = encoder.encode({.pixels = rgb.data(),
+                                           .width = width,
+                                           .height = height,
+                                           .pitch = width * 3,
+                                           .format = JpegPixels::Rgb},
+                                          JpegSubsampling::Quarter420, quality);
+    if (!encoded) {
+        throw std::runtime_error("cannot encode a test JPEG: " + encoded.text());
     }
-    std::unique_ptr<unsigned char, TjBufferFree> jpeg(raw);
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(jpeg.get()), static_cast<std::streamsize>(size));
+    out.write(reinterpret_cast<const char*>(encoder.output().data()),
+              static_cast<std::streamsize>(encoder.output().size()));
 }
 
 std::vector<std::uint8_t> bgrRows(const Picture& picture) {
@@ -269,18 +267,12 @@ std::uint32_t fourcc(const char (&code)[5]) {
 }
 
 std::vector<std::uint8_t> bitmapInfo(std::int32_t width, std::int32_t height, std::uint16_t bitCount) {
-    std::vector<std::uint8_t> b(40, 0);
-    const auto put = [&b](std::size_t at, std::uint32_t v, int bytes) {
-        for (int i = 0; i < bytes; ++i) {
-            b[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(v >> (8 * i));
-        }
-    };
-    put(0, 40, 4);
-    put(4, static_cast<std::uint32_t>(width), 4);
-    put(8, static_cast<std::uint32_t>(height), 4);
-    put(12, 1, 2);
-    put(14, bitCount, 2);
-    return b;
+    const auto bytes = bitmapInfoHeaderBytes({.biSize = kBitmapInfoHeaderSize,
+                                              .biWidth = width,
+                                              .biHeight = height,
+                                              .biPlanes = 1,
+                                              .biBitCount = static_cast<std::int16_t>(bitCount)});
+    return {bytes.begin(), bytes.end()};
 }
 
 }  // namespace skorva::testing

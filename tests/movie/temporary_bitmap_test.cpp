@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -35,18 +36,18 @@ Picture pattern(std::int32_t width, std::int32_t height) {
 TEST(TemporaryBitmap, InPlaceGivesTheSameFileAsSavePictureAndCutsALongerOldOne) {
     TempFolder folder;
     const Picture picture = pattern(13, 7);  // 39 bytes a row, padded to 40
-    ASSERT_TRUE(SavePicture(picture, folder.file("replaced.bmp")));
+    ASSERT_TRUE(SavePicture(picture, folder.file("replaced.bmp")).ok());
     const std::string inPlace = folder.file("tmp.bmp");
     {
         std::ofstream old(inPlace, std::ios::binary);
         old << std::string(100000, 'x');
     }
-    ASSERT_TRUE(SavePictureInPlace(picture, inPlace));
+    ASSERT_TRUE(SavePictureInPlace(picture, inPlace).ok());
     EXPECT_EQ(testing::fileBytes(inPlace), testing::fileBytes(folder.file("replaced.bmp")));
     EXPECT_EQ(std::filesystem::file_size(inPlace), 54u + 40u * 7u);
 
     cDib dib;
-    ASSERT_TRUE(dib.CreateFromFile(inPlace));
+    ASSERT_TRUE(dib.CreateFromFile(inPlace).ok());
     EXPECT_EQ(dib.Width(), 13);
     EXPECT_EQ(dib.Height(), 7);
     EXPECT_EQ(dib.SizeImage(), 40 * 7);
@@ -58,33 +59,28 @@ TEST(TemporaryBitmap, InPlaceGivesTheSameFileAsSavePictureAndCutsALongerOldOne) 
     const std::vector<char> expected = testing::fileBytes(folder.file("replaced.bmp"));
     for (const std::size_t stale : {expected.size(), std::size_t{5}, std::size_t{70000}}) {
         std::vector<std::uint8_t> bytes(stale, 0xAB);
-        ASSERT_TRUE(BitmapFileBytes(picture, bytes));
+        ASSERT_TRUE(BitmapFileBytes(picture, bytes).ok());
         EXPECT_EQ(std::vector<char>(bytes.begin(), bytes.end()), expected) << "stale length " << stale;
     }
 
     // A smaller frame over a larger one: the file is exactly the new frame.
-    ASSERT_TRUE(SavePictureInPlace(pattern(2, 2), inPlace));
+    ASSERT_TRUE(SavePictureInPlace(pattern(2, 2), inPlace).ok());
     EXPECT_EQ(std::filesystem::file_size(inPlace), 54u + 8u * 2u);
-    ASSERT_TRUE(dib.CreateFromFile(inPlace));
+    ASSERT_TRUE(dib.CreateFromFile(inPlace).ok());
     EXPECT_EQ(dib.Width(), 2);
 }
 
 TEST(TemporaryBitmap, InPlaceFailuresAreReportedWithTheirCause) {
     TempFolder folder;
-    errno = 0;
-    EXPECT_FALSE(SavePictureInPlace(Picture(), folder.file("none.bmp")));
-    EXPECT_EQ(errno, EINVAL);
-    EXPECT_FALSE(SavePictureInPlace(Picture::black(0, 3), folder.file("empty.bmp")));
+    EXPECT_EQ(SavePictureInPlace(Picture(), folder.file("none.bmp")).text(), std::strerror(EINVAL));
+    EXPECT_FALSE(SavePictureInPlace(Picture::black(0, 3), folder.file("empty.bmp")).ok());
     EXPECT_FALSE(std::filesystem::exists(folder.file("none.bmp")));
     EXPECT_FALSE(std::filesystem::exists(folder.file("empty.bmp")));
 
-    errno = 0;
-    EXPECT_FALSE(SavePictureInPlace(pattern(4, 4), folder.file("missing/tmp.bmp")));
-    EXPECT_EQ(errno, ENOENT);
+    EXPECT_EQ(SavePictureInPlace(pattern(4, 4), folder.file("missing/tmp.bmp")).text(),
+              std::strerror(ENOENT));
     std::filesystem::create_directory(folder.file("tmp.bmp"));
-    errno = 0;
-    EXPECT_FALSE(SavePictureInPlace(pattern(4, 4), folder.file("tmp.bmp")));
-    EXPECT_EQ(errno, EISDIR);
+    EXPECT_EQ(SavePictureInPlace(pattern(4, 4), folder.file("tmp.bmp")).text(), std::strerror(EISDIR));
 }
 
 // The main window as the writer sees it. Before frame `breakAt` is saved, a folder takes the temporary
@@ -149,7 +145,7 @@ TEST(TemporaryBitmap, TheWriterLeavesExactlyTheLastFrameAndEndsAtAFrameItCannotS
         EXPECT_TRUE(messages.messages.empty());
         EXPECT_EQ(std::filesystem::file_size(folder.file("tmp.bmp")), 54u + 92u * 20u);
         cDib last;
-        ASSERT_TRUE(last.CreateFromFile(folder.file("tmp.bmp")));
+        ASSERT_TRUE(last.CreateFromFile(folder.file("tmp.bmp")).ok());
         const auto movie = testing::decodeMovie(folder.file("whole.avi"));
         ASSERT_EQ(movie.frames.size(), 4u);
         EXPECT_EQ(testing::bgrRows(LoadPicture(folder.file("f3.jpg"))), movie.frames[3]);

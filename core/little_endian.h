@@ -1,0 +1,29 @@
+#pragma once
+// Little-endian fields of binary layouts (bitmap headers, RIFF chunks), read and written a byte at a time
+// so that neither the host's byte order nor its alignment matters.
+
+#include <cstdint>
+
+namespace skorva {
+
+inline std::uint16_t readLe16(const std::uint8_t* p) {
+    return static_cast<std::uint16_t>(p[0] | p[1] << 8);
+}
+
+inline std::uint32_t readLe32(const std::uint8_t* p) {
+    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+}
+
+inline void writeLe16(std::uint8_t* p, std::uint16_t value) {
+    p[0] = static_cast<std::uint8_t>(value);
+    p[1] = static_cast<std::uint8_t>(value >> 8);
+}
+
+inline void writeLe32(std::uint8_t* p, std::uint32_t value) {
+    for (int i = 0; i < 4; ++i) {
+        p[i] = static_cast<std::uint8_t>(value >> (8 * i));
+    }
+}
+
+}  // namespace skorva

@@ -1,0 +1,28 @@
+#pragma once
+// JPEG decoding over TurboJPEG: the size a file's header declares, read before its body, and the whole
+// image as 4-byte pixels.
+
+#include <cstdint>
+#include <optional>
+#include <span>
+
+#include "core/status.h"
+
+namespace skorva {
+
+struct JpegSize {
+    int width = 0;
+    int height = 0;
+};
+
+// The size in the header at the start of `jpeg`, which may be only a prefix of the file; nothing when the
+// bytes hold no readable header or it declares no pixels.
+std::optional<JpegSize> readJpegSize(std::span<const std::uint8_t> jpeg);
+
+// Decodes the image at its own size into top-down rows `pitch` bytes apart, 4 bytes a pixel: blue, green,
+// red and 0xFF. Any warning counts as failure (a truncated or damaged file decodes with one, and grey
+// filler), so that no picture is made up; the failure carries the library's text.
+Status decodeJpegBgrx(std::span<const std::uint8_t> jpeg, std::uint8_t* pixels, int width, int pitch,
+                      int height);
+
+}  // namespace skorva
