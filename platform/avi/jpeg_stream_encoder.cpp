@@ -1,10 +1,7 @@
 #include "platform/avi/jpeg_stream_encoder.h"
 
-#include <turbojpeg.h>
-
 #include <algorithm>
 #include <climits>
-#include <span>
 
 #include "platform/avi/movie.h"
 
@@ -15,7 +12,7 @@ extern "C" {
 namespace skorva::avi {
 namespace {
 
-// Quality 0..10000 of the dialog onto TurboJPEG's 1..100; 0 takes 75, a common default for JPEG.
+// Quality 0..10000 of the dialog onto the JPEG's 1..100; 0 takes 75, a common default for JPEG.
 int jpegQualityFor(std::uint32_t quality) {
     if (quality == 0) {
         return 75;
@@ -28,31 +25,22 @@ int jpegQualityFor(std::uint32_t quality) {
 MadeEncoder JpegStreamEncoder::make(const CompressOptions& options, std::uint32_t tag, std::int32_t width,
                                     std::int32_t height, AVRational frameRate) {
     std::unique_ptr<JpegStreamEncoder> encoder(new JpegStreamEncoder);
-    encoder->handle_.reset(tjInitCompress());
-    if (!encoder->handle_) {
-        return {nullptr, EncoderTrouble::Compressor, Status::failure(tjGetErrorStr2(nullptr))};
+    if (Status ready = encoder->jpeg_.ready(); !ready) {
+        return {nullptr, EncoderTrouble::Compressor, ready};
     }
-    const unsigned long capacity = tjBufSize(width, height, TJSAMP_420);
-    // tjAlloc takes an int: a frame whose worst-case JPEG would not fit one is too large.
-    if (capacity == static_cast<unsigned long>(-1) || capacity > static_cast<unsigned long>(INT_MAX)) {
+    // A frame whose worst-case JPEG would not fit the library's buffer is too large, not a want of memory.
+    const std::optional<std::uint64_t> largest =
+        jpegWorstCaseSize(width, height, JpegSubsampling::Quarter420);
+    if (!largest || *largest > static_cast<std::uint64_t>(INT_MAX)) {
         return {nullptr, EncoderTrouble::TooLarge, Status::failure("The frame is too large for a JPEG")};
     }
-    encoder->buffer_.reset(tjAlloc(static_cast<int>(capacity)));
-    if (!encoder->buffer_) {
-        return {nullptr, EncoderTrouble::OutOfMemory, Status::failure("Not enough memory")};
+    if (Status reserved = encoder->jpeg_.reserve(width, height, JpegSubsampling::Quarter420); !reserved) {
+        return {nullptr, EncoderTrouble::OutOfMemory, reserved};
     }
     encoder->tag_ = tag;
     encoder->quality_ = jpegQualityFor(options.quality);
     encoder->frameRate_ = frameRate;
     return {std::move(encoder), EncoderTrouble::None, {}};
-}
-
-void JpegStreamEncoder::HandleDestroy::operator()(void* handle) const {
-    tjDestroy(handle);
-}
-
-void JpegStreamEncoder::BufferFree::operator()(unsigned char* buffer) const {
-    tjFree(buffer);
 }
 
 Status JpegStreamEncoder::prepare(const FrameFormat& format) {
@@ -73,15 +61,17 @@ Status JpegStreamEncoder::describe(AVCodecParameters& parameters) const {
 }
 
 Status JpegStreamEncoder::encode(const std::uint8_t* rows, std::int64_t position, bool, Movie& movie) {
-    unsigned char* jpeg = buffer_.get();
-    unsigned long jpegSize = 0;
-    const int flags = TJFLAG_NOREALLOC | (format_.bottomUp() ? TJFLAG_BOTTOMUP : 0);
-    if (tjCompress2(handle_.get(), rows, format_.width, static_cast<int>(format_.stride), format_.rows(),
-                    format_.bitCount == 32 ? TJPF_BGRX : TJPF_BGR, &jpeg, &jpegSize, TJSAMP_420, quality_,
-                    flags) != 0) {
-        return Status::failure(tjGetErrorStr2(handle_.get()));
+    const JpegInput input{.pixels = rows,
+                          .width = format_.width,
+                          .height = format_.rows(),
+                          .pitch = static_cast<std::int32_t>(format_.stride),
+                          .format = format_.bitCount == 32 ? JpegPixels::Bgrx : JpegPixels::Bgr,
+                          .bottomUp = format_.bottomUp()};
+    if (Status encoded = jpeg_.encode(input, JpegSubsampling::Quarter420, quality_); !encoded) {
+        return encoded;
     }
-    return movie.writeSample(std::span<const std::uint8_t>(jpeg, jpegSize), position, frameRate_, true);
+    // Every sample is a JPEG of its own.
+    return movie.writeSample(jpeg_.output(), position, frameRate_, true);
 }
 
 }  // namespace skorva::avi

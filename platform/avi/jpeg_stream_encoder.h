@@ -1,11 +1,10 @@
 #pragma once
-// Motion JPEG without libavcodec and libswscale: TurboJPEG reads the DIB rows as they are, bottom-up and
-// padded, and its SIMD colour conversion and DCT cost a fraction of the general path. Every sample is a
-// JPEG of its own, so every one is a key frame.
-
-#include <memory>
+// Motion JPEG without libavcodec and libswscale: the JPEG encoder reads the DIB rows as they are,
+// bottom-up and padded, and its SIMD colour conversion and DCT cost a fraction of the general path. Every
+// sample is a JPEG of its own, so every one is a key frame.
 
 #include "platform/avi/frame_encoder.h"
+#include "platform/jpeg/jpeg_encoder.h"
 
 namespace skorva::avi {
 
@@ -19,16 +18,9 @@ class JpegStreamEncoder final : public FrameEncoder {
     Status encode(const std::uint8_t* rows, std::int64_t position, bool keyFrame, Movie& movie) override;
 
   private:
-    struct HandleDestroy {
-        void operator()(void* handle) const;
-    };
-    struct BufferFree {
-        void operator()(unsigned char* buffer) const;
-    };
     JpegStreamEncoder() = default;
 
-    std::unique_ptr<void, HandleDestroy> handle_;
-    std::unique_ptr<unsigned char, BufferFree> buffer_;
+    JpegEncoder jpeg_;
     std::uint32_t tag_ = 0;
     int quality_ = 0;
     AVRational frameRate_{1, 1};

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <optional>
 
+#include "core/little_endian.h"
 #include "platform/avi/codecs.h"
 #include "platform/file_io.h"
 
@@ -85,8 +86,7 @@ class MovieFile {
         if (at < 0 || at + 4 > length_ || !read(at, bytes, sizeof bytes)) {
             return std::nullopt;
         }
-        return static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
-               static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
+        return readLe32(bytes);
     }
 
     // The chunk whose header starts at `at`, when the file holds the header.
@@ -105,7 +105,7 @@ class MovieFile {
 
     bool put32(std::int64_t at, std::uint32_t value) {
         std::uint8_t bytes[4];
-        store32(bytes, value);
+        writeLe32(bytes, value);
         return put(at, bytes, sizeof bytes);
     }
 
@@ -115,12 +115,6 @@ class MovieFile {
         }
         length_ = length;
         return true;
-    }
-
-    static void store32(std::uint8_t* into, std::uint32_t value) {
-        for (int i = 0; i < 4; ++i) {
-            into[i] = static_cast<std::uint8_t>(value >> (8 * i));
-        }
     }
 
   private:
@@ -140,7 +134,7 @@ class IndexWriter {
   public:
     IndexWriter(MovieFile& file, std::int64_t at) : file_(file), at_(at) {}
     bool add(std::uint32_t value) {
-        MovieFile::store32(block_ + used_, value);
+        writeLe32(block_ + used_, value);
         used_ += 4;
         return used_ < sizeof block_ || flush();
     }

@@ -1,7 +1,5 @@
 #include "tests/app_x11/recording_fixture.h"
 
-#include <turbojpeg.h>
-
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -11,7 +9,8 @@
 #include <fstream>
 #include <iterator>
 
-#include "imaging/turbojpeg_handle.h"
+#include "platform/jpeg/jpeg_decoder.h"
+#include "platform/jpeg/jpeg_encoder.h"
 #include "platform/x11/x11_desktop.h"
 #include "tests/x11/fixture/fixture_picture.h"
 
@@ -23,27 +22,21 @@ namespace {
 
 DecodedFrame decodeJpegBytes(const std::vector<unsigned char>& bytes) {
     DecodedFrame frame;
-    TurboJpegHandle handle(tjInitDecompress());
-    int width = 0;
-    int height = 0;
-    int subsampling = 0;
-    int colourspace = 0;
-    if (!handle || bytes.empty() ||
-        tjDecompressHeader3(handle.get(), bytes.data(), static_cast<unsigned long>(bytes.size()), &width,
-                            &height, &subsampling, &colourspace) != 0) {
+    const std::optional<JpegSize> size = readJpegSize(bytes);
+    if (!size) {
         return frame;
     }
-    std::vector<unsigned char> rgb(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 3);
-    if (tjDecompress2(handle.get(), bytes.data(), static_cast<unsigned long>(bytes.size()), rgb.data(), width,
-                      width * 3, height, TJPF_RGB, 0) != 0) {
+    std::vector<std::uint8_t> bgrx(static_cast<std::size_t>(size->width) *
+                                   static_cast<std::size_t>(size->height) * 4);
+    if (!decodeJpegBgrx(bytes, bgrx.data(), size->width, size->width * 4, size->height)) {
         return frame;
     }
-    frame.width = width;
-    frame.height = height;
-    frame.pixels.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+    frame.width = size->width;
+    frame.height = size->height;
+    frame.pixels.resize(static_cast<std::size_t>(size->width) * static_cast<std::size_t>(size->height));
     for (std::size_t i = 0; i < frame.pixels.size(); ++i) {
         frame.pixels[i] =
-            std::uint32_t{rgb[3 * i]} << 16 | std::uint32_t{rgb[3 * i + 1]} << 8 | rgb[3 * i + 2];
+            std::uint32_t{bgrx[4 * i + 2]} << 16 | std::uint32_t{bgrx[4 * i + 1]} << 8 | bgrx[4 * i];
     }
     return frame;
 }
@@ -68,16 +61,19 @@ double referencePsnr(const ExpectedGrab& grab, std::uint32_t seed) {
             rgb[i++] = static_cast<unsigned char>(pixel);
         }
     }
-    TurboJpegHandle handle(tjInitCompress());
-    unsigned char* output = nullptr;
-    unsigned long size = 0;
-    if (!handle || tjCompress2(handle.get(), rgb.data(), grab.width, grab.width * 3, grab.height, TJPF_RGB,
-                               &output, &size, TJSAMP_420, 70, 0) != 0) {
-        tjFree(output);
+    JpegEncoder encoder;
+    const JpegInput input{.pixels = rgb.data(),
+                          .width = grab.width,
+                          .height = grab.height,
+                          .pitch = grab.width * 3,
+                          .format = JpegPixels::Rgb,
+                          .bottomUp = false};
+    if (!encoder.encode(input, JpegSubsampling::Quarter420, 70)) {
         return 0;
     }
-    TurboJpegBuffer owned(output);
-    return psnrAgainstFixture(decodeJpegBytes(std::vector<unsigned char>(output, output + size)), grab, seed);
+    const std::span<const std::uint8_t> output = encoder.output();
+    return psnrAgainstFixture(decodeJpegBytes(std::vector<unsigned char>(output.begin(), output.end())), grab,
+                              seed);
 }
 
 double psnrAgainstFixture(const DecodedFrame& frame, const ExpectedGrab& grab, std::uint32_t seed, int dx,

@@ -2,7 +2,8 @@
 # No include runs up a layer. From the ground up: core; platform (its interfaces, then each backend on its
 # own: x11, avi, jpeg, qt); imaging and dialogs, side by side; movie and recording, side by side; app. A
 # file may include its own folder and the layers below it; a platform backend may include the platform
-# interfaces and itself, not another backend. Only app and the qt backend know Qt.
+# interfaces and itself, not another backend, except the JPEG codec, which the AVI backend's Motion JPEG
+# stream shares with the frame writer. Only app and the qt backend know Qt.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
@@ -36,7 +37,8 @@ while IFS= read -r file; do
       echo "$file includes $included: up a layer, or across to a sibling"
       found=1
     elif [ "$folder" = platform ] && [ "$top" = platform ] && [ -n "$(backend "$included")" ] &&
-      [ "$(backend "$included")" != "$(backend "$file")" ]; then
+      [ "$(backend "$included")" != "$(backend "$file")" ] &&
+      ! { [ "$(backend "$included")" = jpeg ] && [ "$(backend "$file")" = avi ]; }; then
       echo "$file includes $included: another platform backend"
       found=1
     fi
