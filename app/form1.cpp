@@ -56,7 +56,7 @@ MessageSink& messageBoxes() {
 Form1::Form1(QWidget* parent) : Form1(messageBoxes(), parent) {}
 
 Form1::Form1(MessageSink& messages, QWidget* parent)
-    : QWidget(parent), recording(static_cast<RecordingView&>(*this), messages) {
+    : QWidget(parent), recording(static_cast<RecordingView&>(*this), messages), messages_(messages) {
     setWindowTitle(QString::fromUtf8(kAppTitle.data(), static_cast<qsizetype>(kAppTitle.size())));
     setWindowIcon(appIcon());
     setFixedSize(kClientWidthTwips / kTwipsPerPixel, kClientHeightTwips / kTwipsPerPixel);
@@ -384,7 +384,7 @@ void Form1::opendir_Click() {
 }
 
 void Form1::aviwrite_Click() {
-    skorva::aviwrite_Click(static_cast<AviWriterView&>(*this));
+    skorva::aviwrite_Click(static_cast<AviWriterView&>(*this), messages_);
 }
 
 }  // namespace skorva

@@ -115,6 +115,8 @@ class Form1 : public QWidget, private RecordingView, private AviWriterView, priv
     void closeEvent(QCloseEvent* event) override;
 
   private:
+    // Where the writer's messages go, as the recording's do.
+    MessageSink& messages_;
     void createControls();
     void fitFont();
     void setTabOrder();

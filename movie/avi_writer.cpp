@@ -171,8 +171,9 @@ Picture resampled(const Picture& picture, std::int32_t width, std::int32_t heigh
 // One write, from the save dialog's answer to the closing sequence.
 class AviWrite {
   public:
-    AviWrite(AviWriterView& view, std::string outputPath)
+    AviWrite(AviWriterView& view, MessageSink& messages, std::string outputPath)
         : view_(view),
+          messages_(messages),
           list_(view.frameList()),
           folder_(view.outputFolder()),
           temporaryPath_(folder_ + "/" + kTemporaryName),
@@ -189,11 +190,11 @@ class AviWrite {
     void writeMovie() {
         lastResult_ = AVIFileOpen(&file_, outputPath_, OF_WRITE | OF_CREATE, nullptr);
         if (lastResult_ != AVIERR_OK) {
-            MsgBox("Can't open File to write, try to use different name to save.");
+            say("Can't open File to write, try to use different name to save.");
             return;
         }
         if (!convertFrame(0, true)) {
-            MsgBox("Could not load first bitmap file in list!", MessageIcon::Exclamation);
+            say("Could not load first bitmap file in list!", MessageIcon::Exclamation);
             return;
         }
         firstSizeImage_ = dib_.SizeImage();
@@ -207,7 +208,7 @@ class AviWrite {
         header.rcFrame = Rect{0, 0, dib_.Width(), dib_.Height()};
         lastResult_ = AVIFileCreateStream(file_, &source_, &header);
         if (lastResult_ != AVIERR_OK) {
-            MsgBox("Error in Creating  Avi file Stream");
+            say("Error in Creating  Avi file Stream");
             return;
         }
 
@@ -217,17 +218,17 @@ class AviWrite {
                                      &source_, optionsList);
         if (lastResult_ != 1) {
             AVISaveOptionsFree(1, optionsList);
-            MsgBox("Error in getting Avi Save options");
+            say("Error in getting Avi Save options");
             return;
         }
         lastResult_ = AVIMakeCompressedStream(&compressed_, source_, &options, nullptr);
         if (lastResult_ != AVIERR_OK) {
-            MsgBox("Error in making Compressed Avi, Try with uncompressed avi");
+            say("Error in making Compressed Avi, Try with uncompressed avi");
             return;
         }
         lastResult_ = AVIStreamSetFormat(compressed_, 0, dib_.PointerToBitmapInfo(), dib_.SizeBitmapInfo());
         if (lastResult_ != AVIERR_OK) {
-            MsgBox("Error setting Avi stream format");
+            say("Error setting Avi stream format");
             return;
         }
 
@@ -245,20 +246,24 @@ class AviWrite {
             lastResult_ = AVIStreamWrite(compressed_, i, 1, dib_.PointerToBits(), dib_.SizeImage(),
                                          AVIIF_KEYFRAME, nullptr, nullptr);
             if (lastResult_ != AVIERR_OK) {
-                MsgBox("Error writing Avi stream");
+                say("Error writing Avi stream");
                 return;
             }
         }
     }
 
+    void say(std::string text, MessageIcon icon = MessageIcon::None) {
+        messages_.show({std::move(text), icon});
+    }
+
     template <typename Step>
-    static void guarded(Step step) {
+    void guarded(Step step) {
         try {
             step();
         } catch (const std::bad_alloc&) {
-            MsgBox("Not enough memory to go on writing the movie.", MessageIcon::Critical);
+            say("Not enough memory to go on writing the movie.", MessageIcon::Critical);
         } catch (const std::exception& error) {
-            MsgBox(error.what(), MessageIcon::Critical);
+            say(error.what(), MessageIcon::Critical);
         }
     }
 
@@ -270,9 +275,9 @@ class AviWrite {
         const PreparedFrame& frame = decoder_.take(index, framePath);
         Picture picture = frame.picture;
         if (picture.isEmpty()) {
-            MsgBox("Could not decode frame:" + std::string(kLineBreak) + framePath +
-                       (frame.failure.empty() ? std::string() : kLineBreak + frame.failure),
-                   MessageIcon::Exclamation);
+            say("Could not decode frame:" + std::string(kLineBreak) + framePath +
+                    (frame.failure.empty() ? std::string() : kLineBreak + frame.failure),
+                MessageIcon::Exclamation);
             return false;
         }
         if (first) {
@@ -281,8 +286,8 @@ class AviWrite {
         } else if (picture.width() != width_ || picture.height() != height_) {
             picture = resampled(picture, width_, height_);
             if (picture.isEmpty()) {
-                MsgBox("Could not resize frame:" + std::string(kLineBreak) + framePath,
-                       MessageIcon::Exclamation);
+                say("Could not resize frame:" + std::string(kLineBreak) + framePath,
+                    MessageIcon::Exclamation);
                 return false;
             }
         }
@@ -293,23 +298,23 @@ class AviWrite {
                                  ? WriteFileInPlace(temporaryPath_, frame.bitmap)
                                  : SavePictureInPlace(shown, temporaryPath_);
         if (!saved) {
-            MsgBox("Could not save the temporary bitmap:" + std::string(kLineBreak) + temporaryPath_ +
-                       std::string(kLineBreak) + saved.text(),
-                   MessageIcon::Exclamation);
+            say("Could not save the temporary bitmap:" + std::string(kLineBreak) + temporaryPath_ +
+                    std::string(kLineBreak) + saved.text(),
+                MessageIcon::Exclamation);
             return false;
         }
         if (const Status read = dib_.CreateFromFile(temporaryPath_); !read) {
-            MsgBox(read.message().text, read.message().icon);
+            messages_.show(read.message());
             // What was wrong with the temporary file is told; for the first frame the caller says more.
             if (!first) {
-                MsgBox("Could not read back the temporary bitmap:" + std::string(kLineBreak) + temporaryPath_,
-                       MessageIcon::Exclamation);
+                say("Could not read back the temporary bitmap:" + std::string(kLineBreak) + temporaryPath_,
+                    MessageIcon::Exclamation);
             }
             return false;
         }
         if (!first && dib_.SizeImage() != firstSizeImage_) {
-            MsgBox("Frame does not match the movie's format:" + std::string(kLineBreak) + framePath,
-                   MessageIcon::Exclamation);
+            say("Frame does not match the movie's format:" + std::string(kLineBreak) + framePath,
+                MessageIcon::Exclamation);
             return false;
         }
         return true;
@@ -336,7 +341,7 @@ class AviWrite {
             if (!end.reason.empty()) {
                 text += kLineBreak + end.reason + kLineBreak + whatIsLeft(end);
             }
-            MsgBox(text, MessageIcon::Information);
+            say(text, MessageIcon::Information);
         }
     }
 
@@ -358,6 +363,7 @@ class AviWrite {
     }
 
     AviWriterView& view_;
+    MessageSink& messages_;
     FrameListControl& list_;
     const std::string folder_;
     const std::string temporaryPath_;
@@ -459,12 +465,15 @@ int frameRateFromText(const std::string& text) {
     return rounded > 30 ? 30 : static_cast<int>(rounded);
 }
 
-void aviwrite_Click(AviWriterView& view) {
+void aviwrite_Click(AviWriterView& view, MessageSink& messages) {
+    const auto say = [&messages](std::string text, MessageIcon icon = MessageIcon::None) {
+        messages.show({std::move(text), icon});
+    };
     FrameListControl& list = view.frameList();
     list.setPattern(kPattern);
     list.setPath(view.outputFolder());
     if (list.listCount() <= 0) {
-        MsgBox("No files to convert");
+        say("No files to convert");
         return;
     }
 
@@ -482,15 +491,15 @@ void aviwrite_Click(AviWriterView& view) {
     }
 
     if (namesAnInput(outputPath, view.outputFolder(), listMatchingFiles(view.outputFolder(), kPattern))) {
-        MsgBox("The movie cannot be saved over a file it is made from:" + std::string(kLineBreak) +
-                   outputPath + kLineBreak + "Choose another name.",
-               MessageIcon::Exclamation);
+        say("The movie cannot be saved over a file it is made from:" + std::string(kLineBreak) + outputPath +
+                kLineBreak + "Choose another name.",
+            MessageIcon::Exclamation);
         return;
     }
 
     // The write's own use of the library, paired with the exit of its closing sequence.
     AVIFileInit();
-    AviWrite(view, outputPath).run();
+    AviWrite(view, messages, outputPath).run();
 }
 
 }  // namespace skorva

@@ -5,11 +5,13 @@
 
 #include <string>
 
+#include "core/message_sink.h"
 #include "movie/avi_writer_view.h"
 
 namespace skorva {
 
-void aviwrite_Click(AviWriterView& view);
+// Every message for the user goes to `messages`.
+void aviwrite_Click(AviWriterView& view, MessageSink& messages);
 
 // The frame rate typed into the "Frame Rate:" box: the number at the start of the text (blanks, tabs and
 // line feeds ignored), rounded half to even and held to 1..30.

@@ -40,7 +40,7 @@ TEST(AviWriterLong, AMovieOverOneGibIsOpenDmlAndCountedFully) {
     testing::ScriptedCodecChooser chooser;
     chooser.answer = CompressOptions{};
     testing::FakeWriterView view(folder.path().string(), "30");
-    aviwrite_Click(view);
+    aviwrite_Click(view, messages);
 
     EXPECT_TRUE(messages.messages.empty());
     ASSERT_GT(std::filesystem::file_size(output), 1ull << 30);
@@ -64,7 +64,7 @@ TEST(AviWriterLong, AMovieOverOneGibIsOpenDmlAndCountedFully) {
         testing::MessageRecorder childMessages;
         dialogs.script.push_back(testing::savedAs(output));
         testing::FakeWriterView childView(folder.path().string(), "30");
-        aviwrite_Click(childView);
+        aviwrite_Click(childView, childMessages);
         return childMessages.texts().empty() ? std::string() : childMessages.texts().back();
     });
     EXPECT_EQ(

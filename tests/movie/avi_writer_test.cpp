@@ -54,7 +54,7 @@ TEST(AviWriter, WritesFullFramesUprightInNameOrderAndLeavesTheTemporaryBitmap) {
     ScriptedUser user(output, 0);
     FakeWriterView view(folder.path().string(), "12 fps");
 
-    aviwrite_Click(view);
+    aviwrite_Click(view, user.messages);
 
     EXPECT_TRUE(user.messages.messages.empty()) << user.messages.texts()[0];
     ASSERT_EQ(user.dialogs.calls.size(), 1u);
@@ -133,7 +133,7 @@ TEST(AviWriter, EveryOfferedCodecWritesEveryFrameSizeARecordingMakes) {
             const std::string output = folder.file("movie.avi");
             ScriptedUser user(output, codec.fourcc);
             FakeWriterView view(folder.path().string(), "7");
-            aviwrite_Click(view);
+            aviwrite_Click(view, user.messages);
             EXPECT_TRUE(user.messages.messages.empty()) << user.messages.texts()[0];
 
             // A codec of even sizes only gets the last column and row once more.
@@ -179,7 +179,7 @@ TEST(AviWriter, NothingToConvertAndCancelledDialogs) {
         std::ofstream(folder.file("frame.bmp")) << "x";
         ScriptedUser user(folder.file("out.avi"), 0);
         FakeWriterView view(folder.path().string());
-        aviwrite_Click(view);
+        aviwrite_Click(view, user.messages);
         EXPECT_EQ(user.messages.texts(), std::vector<std::string>{"No files to convert"});
         EXPECT_EQ(user.messages.messages[0].icon, MessageIcon::None);
         EXPECT_TRUE(user.dialogs.calls.empty());
@@ -194,7 +194,7 @@ TEST(AviWriter, NothingToConvertAndCancelledDialogs) {
         ScriptedFileDialogs dialogs;  // no answer: cancel
         ScriptedCodecChooser chooser;
         FakeWriterView view(folder.path().string());
-        aviwrite_Click(view);
+        aviwrite_Click(view, messages);
         EXPECT_TRUE(messages.messages.empty());
         EXPECT_EQ(dialogs.calls.size(), 1u);
         EXPECT_EQ(chooser.calls, 0);
@@ -208,7 +208,7 @@ TEST(AviWriter, NothingToConvertAndCancelledDialogs) {
         ScriptedUser user(output, 0);
         user.chooser.answer.reset();
         FakeWriterView view(folder.path().string());
-        aviwrite_Click(view);
+        aviwrite_Click(view, user.messages);
         EXPECT_EQ(user.messages.texts(), std::vector<std::string>{"Error in getting Avi Save options"});
         // Nothing is left: no movie, and no hidden file it would have been written to.
         EXPECT_EQ(testing::fileNames(folder.path()), (std::vector<std::string>{"f.jpg", "tmp.bmp"}));
@@ -220,7 +220,7 @@ TEST(AviWriter, NothingToConvertAndCancelledDialogs) {
         const std::string output = folder.file("one.avi");
         ScriptedUser user(output, 0);
         FakeWriterView view(folder.path().string());
-        aviwrite_Click(view);
+        aviwrite_Click(view, user.messages);
         EXPECT_TRUE(user.messages.messages.empty());
         const auto movie = decodeMovie(output);
         ASSERT_EQ(movie.frames.size(), 1u);
@@ -233,7 +233,7 @@ TEST(AviWriter, NothingToConvertAndCancelledDialogs) {
         writeJpeg(folder.file("f.jpg"), 32, 32, 1);
         ScriptedUser user(folder.file("no/such/folder/x.avi"), 0);
         FakeWriterView view(folder.path().string());
-        aviwrite_Click(view);
+        aviwrite_Click(view, user.messages);
         EXPECT_EQ(user.messages.texts(),
                   (std::vector<std::string>{"Can't open File to write, try to use different name to save.",
                                             "There was an error writing the file."}));
@@ -253,7 +253,7 @@ TEST(AviWriter, ACorruptFrameEndsTheWriteWithTheFramesBeforeItPlayable) {
     const std::string output = folder.file("movie.avi");
     ScriptedUser user(output, 0);
     FakeWriterView view(folder.path().string());
-    aviwrite_Click(view);
+    aviwrite_Click(view, user.messages);
 
     ASSERT_EQ(user.messages.messages.size(), 1u);
     EXPECT_EQ(user.messages.texts()[0].rfind("Could not decode frame:\r\n" + broken + "\r\n", 0), 0u)
@@ -271,7 +271,7 @@ TEST(AviWriter, ACorruptFrameEndsTheWriteWithTheFramesBeforeItPlayable) {
     std::filesystem::remove(folder.file("f2.jpg"));
     user.messages.messages.clear();
     user.dialogs.script.push_back(testing::savedAs(output));
-    aviwrite_Click(view);
+    aviwrite_Click(view, user.messages);
     ASSERT_EQ(user.messages.messages.size(), 2u);
     EXPECT_EQ(user.messages.texts()[0].rfind("Could not decode frame:\r\n" + broken, 0), 0u);
     EXPECT_EQ(user.messages.texts()[1], "Could not load first bitmap file in list!");
@@ -289,7 +289,7 @@ TEST(AviWriter, ATemporaryBitmapThatCannotBeSavedIsReportedWithItsFrame) {
     const std::string output = folder.file("movie.avi");
     ScriptedUser user(output, 0);
     FakeWriterView view(folder.path().string());
-    aviwrite_Click(view);
+    aviwrite_Click(view, user.messages);
 
     ASSERT_EQ(user.messages.messages.size(), 2u);
     EXPECT_EQ(user.messages.messages[0].text.rfind(
@@ -310,7 +310,7 @@ TEST(AviWriter, FramesOfAnotherSizeAreResampledToTheFirstFramesSize) {
     const std::string output = folder.file("movie.avi");
     ScriptedUser user(output, 0);
     FakeWriterView view(folder.path().string());
-    aviwrite_Click(view);
+    aviwrite_Click(view, user.messages);
 
     EXPECT_TRUE(user.messages.messages.empty());
     const auto movie = decodeMovie(output);

@@ -80,7 +80,7 @@ TEST(FrameOrder, TheMovieAndThePreviewFollowTheListWhereverItDepartsFromTheFolde
         testing::ScriptedCodecChooser chooser;
         chooser.answer = CompressOptions{};
         ReorderedView view(folder.path().string(), order);
-        aviwrite_Click(view);
+        aviwrite_Click(view, messages);
         EXPECT_TRUE(messages.messages.empty());
 
         const auto movie = testing::decodeMovie(output);

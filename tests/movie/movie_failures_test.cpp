@@ -105,7 +105,7 @@ TEST(MovieWriteFailures, AFileSizeLimitIsReportedAndLeavesAPlayableMovieOfTheWho
         {
             ScriptedUser user(reference, handler, 10000, 5);
             FakeWriterView view(folder.path().string());
-            aviwrite_Click(view);
+            aviwrite_Click(view, user.messages);
         }
         const auto size = static_cast<std::int64_t>(fs::file_size(reference));
         fs::remove(reference);
@@ -151,7 +151,7 @@ TEST(MovieWriteFailures, AFileSizeLimitIsReportedAndLeavesAPlayableMovieOfTheWho
             setrlimit(RLIMIT_FSIZE, &limit);
             ScriptedUser user(output, each.handler, 10000, 5);
             FakeWriterView view(folder.path().string());
-            aviwrite_Click(view);
+            aviwrite_Click(view, user.messages);
             return reportOf(user);
         });
         ASSERT_EQ(child.exitCode, 0) << child.report;
@@ -211,7 +211,7 @@ TEST(MovieWriteFailures, AFullDiskIsReportedAsSuchAndLeavesAPlayableMovie) {
     const std::string output = (disk / "movie.avi").string();
     ScriptedUser user(output, 0);
     FakeWriterView view(folder.path().string());
-    aviwrite_Click(view);
+    aviwrite_Click(view, user.messages);
 
     ASSERT_FALSE(user.messages.messages.empty());
     const std::string closing = user.messages.texts().back();
@@ -249,7 +249,7 @@ TEST(MovieWriteFailures, WhateverStandsAtTheTemporaryBitmapIsReplacedNeverWritte
         const std::string output = folder.file("movie.avi");
         ScriptedUser user(output, 0);
         FakeWriterView view(folder.path().string());
-        aviwrite_Click(view);
+        aviwrite_Click(view, user.messages);
 
         EXPECT_TRUE(user.messages.messages.empty()) << user.messages.texts()[0];
         EXPECT_EQ(textOf(victim), "someone else's file");
@@ -275,7 +275,7 @@ TEST(MovieWriteFailures, AMovieNamedAfterOneOfItsInputsIsRefusedBeforeAnythingIs
         SCOPED_TRACE(output);
         ScriptedUser user(output, 0);
         FakeWriterView view(folder.path().string());
-        aviwrite_Click(view);
+        aviwrite_Click(view, user.messages);
         EXPECT_EQ(user.messages.texts(),
                   std::vector<std::string>{"The movie cannot be saved over a file it is made from:\r\n" +
                                            output + "\r\nChoose another name."});
@@ -339,7 +339,7 @@ TEST(MovieWriteFailures, HostileFrameFilesAreRefusedFromTheirHeaderWithinBounded
         const auto child = runInChild([&](const auto&) {
             ScriptedUser user(output, 0);
             FakeWriterView view(folder.path().string());
-            aviwrite_Click(view);
+            aviwrite_Click(view, user.messages);
             return reportOf(user);
         });
         ASSERT_EQ(child.exitCode, 0) << child.report;
@@ -376,7 +376,7 @@ TEST(MovieWriteFailures, SigtermDuringAWriteFinishesTheMovieWithTheFramesSoFar) 
                     }
                 }
             };
-            aviwrite_Click(view);
+            aviwrite_Click(view, user.messages);
             return reportOf(user);
         },
         [](pid_t writer) { kill(writer, SIGTERM); });

@@ -141,7 +141,7 @@ TEST(TemporaryBitmap, TheWriterLeavesExactlyTheLastFrameAndEndsAtAFrameItCannotS
         testing::ScriptedCodecChooser chooser;
         chooser.answer = CompressOptions{};
         testing::FakeWriterView view(folder.path().string());
-        aviwrite_Click(view);
+        aviwrite_Click(view, messages);
         EXPECT_TRUE(messages.messages.empty());
         EXPECT_EQ(std::filesystem::file_size(folder.file("tmp.bmp")), 54u + 92u * 20u);
         cDib last;
@@ -157,7 +157,7 @@ TEST(TemporaryBitmap, TheWriterLeavesExactlyTheLastFrameAndEndsAtAFrameItCannotS
         testing::ScriptedCodecChooser chooser;
         chooser.answer = CompressOptions{};
         TestView view(folder.path().string(), 2);
-        aviwrite_Click(view);
+        aviwrite_Click(view, messages);
         ASSERT_EQ(messages.messages.size(), 1u);
         EXPECT_EQ(messages.messages[0].text.rfind(
                       "Could not save the temporary bitmap:\r\n" + folder.file("tmp.bmp") + "\r\n", 0),
@@ -189,7 +189,7 @@ TEST(TemporaryBitmap, TheMovieHoldsWhatThePreviewHoldsAndDecodedFramesAreOpaque)
     testing::ScriptedCodecChooser chooser;
     chooser.answer = CompressOptions{};
     TestView view(folder.path().string(), -10, true);
-    aviwrite_Click(view);
+    aviwrite_Click(view, messages);
     EXPECT_TRUE(messages.messages.empty());
     // The bitmap is saved from the preview's picture, not from the decoded frame.
     const auto movie = testing::decodeMovie(folder.file("dim.avi"));
