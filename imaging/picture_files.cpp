@@ -121,10 +121,7 @@ Status SavePicture(const Picture& picture, const std::string& fileName) {
     if (Status laidOut = BitmapFileBytes(picture, file); !laidOut) {
         return laidOut;
     }
-    if (!replaceFile(fileName, file)) {
-        return systemFailure(errno);
-    }
-    return {};
+    return replaceFile(fileName, file);
 }
 
 Status BitmapFileBytes(const Picture& picture, std::vector<std::uint8_t>& file) {
@@ -168,7 +165,7 @@ Status BitmapFileBytes(const Picture& picture, std::vector<std::uint8_t>& file) 
 }
 
 Status WriteFileInPlace(const std::string& fileName, std::span<const std::uint8_t> bytes) {
-    const auto replaced = [&] { return replaceFile(fileName, bytes) ? Status() : systemFailure(errno); };
+    const auto replaced = [&] { return replaceFile(fileName, bytes); };
     // Only a regular file with no other name is written where it stands. A link, a FIFO, a device or a
     // second name of another file in its place is replaced by a new file of our own, never written
     // through: the folder may come from someone else.

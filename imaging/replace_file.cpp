@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <utility>
 
@@ -80,7 +81,9 @@ bool writeNamed(const std::string& path, std::span<const std::uint8_t> bytes) {
 
 }  // namespace
 
-bool replaceFile(const std::string& path, std::span<const std::uint8_t> bytes) {
+namespace {
+
+bool replace(const std::string& path, std::span<const std::uint8_t> bytes) {
     if (path.empty() || path.back() == '/') {
         errno = ENOENT;
         return false;
@@ -97,6 +100,12 @@ bool replaceFile(const std::string& path, std::span<const std::uint8_t> bytes) {
         return false;
     }
     return writeNamed(path, bytes);
+}
+
+}  // namespace
+
+Status replaceFile(const std::string& path, std::span<const std::uint8_t> bytes) {
+    return replace(path, bytes) ? Status() : Status::failure(std::strerror(errno));
 }
 
 }  // namespace skorva

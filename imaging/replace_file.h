@@ -9,11 +9,12 @@
 #include <span>
 #include <string>
 
+#include "core/status.h"
 #include "platform/file_placement.h"
 
 namespace skorva {
 
-// True when `bytes` are now the contents of `path`. On false, errno tells why.
-bool replaceFile(const std::string& path, std::span<const std::uint8_t> bytes);
+// Success when `bytes` are now the contents of `path`; otherwise the system's reason.
+Status replaceFile(const std::string& path, std::span<const std::uint8_t> bytes);
 
 }  // namespace skorva

@@ -1,9 +1,6 @@
 #include "imaging/save_jpg.h"
 
-#include <cerrno>
-#include <climits>
 #include <condition_variable>
-#include <cstring>
 #include <exception>
 #include <mutex>
 #include <span>
@@ -151,8 +148,8 @@ Status saveJpeg(const cDIBSection& section, const std::string& fileName, std::in
     if (!ran || !encoded) {
         return writeFailed(reason);
     }
-    if (!replaceFile(fileName, output)) {
-        return writeFailed(std::strerror(errno));
+    if (const Status replaced = replaceFile(fileName, output); !replaced) {
+        return writeFailed(replaced.text());
     }
     return {};
 }
