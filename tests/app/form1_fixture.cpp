@@ -7,15 +7,13 @@
 namespace skorva::testing {
 
 void Form1Test::SetUp() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "skorva-form1-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    output = pattern;
+    scratch.emplace("skorva-form1");
+    output = scratch->path();
 }
 
 void Form1Test::TearDown() {
     form.reset();
-    std::error_code ignored;
-    std::filesystem::remove_all(output, ignored);
+    scratch.reset();
 }
 
 void Form1Test::load() {

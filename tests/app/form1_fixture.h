@@ -7,10 +7,12 @@
 #include <QPushButton>
 #include <filesystem>
 #include <memory>
+#include <optional>
 
 #include "app/form1.h"
 #include "tests/fakes/fake_desktop.h"
 #include "tests/fakes/message_recorder.h"
+#include "tests/fakes/scratch_folder.h"
 
 namespace skorva::testing {
 
@@ -31,6 +33,7 @@ class Form1Test : public ::testing::Test {
     MessageRecorder messages;
     MessageSink* sink = &messages;
     std::unique_ptr<Form1> form;
+    std::optional<ScratchFolder> scratch;
     std::filesystem::path output;
 };
 

@@ -110,19 +110,15 @@ void RecordingTest::SetUp() {
     }
     installed = std::make_unique<ScopedServices>(Services{.desktop = desktop.get()});
     messages = std::make_unique<MessageRecorder>();
-    std::string pattern = (fs::temp_directory_path() / "skorva-recording-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    output = pattern;
+    scratch.emplace("skorva-recording");
+    output = scratch->path();
 }
 
 void RecordingTest::TearDown() {
     form.reset();
     messages.reset();
     installed.reset();
-    if (!output.empty()) {
-        std::error_code ignored;
-        fs::remove_all(output, ignored);
-    }
+    scratch.reset();
 }
 
 bool RecordingTest::listed(const std::vector<WindowHandle>& windows) const {

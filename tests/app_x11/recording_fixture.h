@@ -6,11 +6,13 @@
 
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/form1.h"
 #include "tests/fakes/message_recorder.h"
+#include "tests/fakes/scratch_folder.h"
 #include "tests/x11/x11_test_support.h"
 
 namespace skorva::testing {
@@ -65,6 +67,7 @@ class RecordingTest : public ::testing::Test {
     std::unique_ptr<ScopedServices> installed;
     std::unique_ptr<MessageRecorder> messages;
     std::unique_ptr<Form1> form;
+    std::optional<ScratchFolder> scratch;
     std::filesystem::path output;
     std::filesystem::path folder;
 };

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "tests/app_x11/recording_fixture.h"
+#include "tests/fakes/process_figures.h"
 #include "tests/fakes/scripted_dialogs.h"
 #include "tests/x11/fixture/fixture_picture.h"
 
@@ -121,23 +122,6 @@ TEST_F(RecordingTest, ClosedViewerStopsTheNextTickWithAMessage) {
     EXPECT_EQ(form->Text1->text(), "0");
     EXPECT_EQ(form->Label5->text(), "Small");
     EXPECT_THAT(filesInRecording(), ElementsAre("bob0000000.jpg"));
-}
-
-// The peak resident size of this process since the last reset, in KiB.
-long peakResidentKib() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("VmHWM:", 0) == 0) {
-            return std::stol(line.substr(6));
-        }
-    }
-    return -1;
-}
-
-// Starts a new peak at the present resident size.
-void resetPeakResident() {
-    std::ofstream("/proc/self/clear_refs") << "5";
 }
 
 TEST_F(RecordingTest, AViewerOfThirtyThousandPixelsASideEndsTheRecordingInTheMemoryOfAFullScreenOne) {

@@ -14,6 +14,7 @@
 
 #include "tests/app_x11/recording_fixture.h"
 #include "tests/app_x11/x_resources.h"
+#include "tests/fakes/process_figures.h"
 
 // AddressSanitizer keeps freed memory in quarantine, so the resident size grows by design there; that
 // run finds leaks with LeakSanitizer instead.
@@ -27,31 +28,6 @@ namespace skorva::testing {
 namespace {
 
 namespace fs = std::filesystem;
-
-long residentBytes() {
-    std::ifstream statm("/proc/self/statm");
-    long size = 0;
-    long resident = 0;
-    statm >> size >> resident;
-    return resident * ::sysconf(_SC_PAGESIZE);
-}
-
-int openDescriptors() {
-    int count = 0;
-    for ([[maybe_unused]] const auto& entry : fs::directory_iterator("/proc/self/fd")) {
-        ++count;
-    }
-    return count;
-}
-
-int sharedMemoryMappings() {
-    std::ifstream maps("/proc/self/maps");
-    int count = 0;
-    for (std::string line; std::getline(maps, line);) {
-        count += line.find("/SYSV") != std::string::npos ? 1 : 0;
-    }
-    return count;
-}
 
 std::string describe(const ClientResources& resources) {
     std::string text = std::to_string(resources.clients) + " clients:";

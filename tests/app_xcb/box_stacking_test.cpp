@@ -15,6 +15,7 @@
 #include "platform/qt/qt_message_boxes.h"
 #include "platform/services.h"
 #include "platform/x11/x11_desktop.h"
+#include "tests/fakes/scratch_folder.h"
 #include "tests/qt/modal_driver.h"
 #include "tests/x11/x11_test_support.h"
 
@@ -42,9 +43,8 @@ TEST(BoxStacking, ATicksBoxOpensAboveTheViewerKeptOnTopAndAboveTheMainWindow) {
     const WindowHandle bob = fixture.windows()[0];
     ASSERT_TRUE(eventually([&] { return stackingPlace(*server, bob) >= 0; }));
 
-    std::string pattern = (std::filesystem::temp_directory_path() / "skorva-boxes-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    const std::filesystem::path output = pattern;
+    const testing::ScratchFolder scratch("skorva-boxes");
+    const std::filesystem::path output = scratch.path();
     Form1 form;
     form.show();
     ASSERT_TRUE(eventually([&] {

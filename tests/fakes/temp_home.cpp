@@ -2,16 +2,10 @@
 
 #include <cstdlib>
 #include <fstream>
-#include <stdexcept>
 
 namespace skorva::testing {
 
 TempHome::TempHome() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "skorva-home-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) {
-        throw std::runtime_error("cannot make a temporary home folder");
-    }
-    home_ = pattern;
     std::filesystem::create_directories(home_ / ".config");
     setEnv("HOME", home_.string());
     setEnv("XDG_CONFIG_HOME", (home_ / ".config").string());
@@ -26,8 +20,6 @@ TempHome::~TempHome() {
             unsetenv(it->first.c_str());
         }
     }
-    std::error_code ignored;
-    std::filesystem::remove_all(home_, ignored);
 }
 
 void TempHome::writeUserDirs(const std::string& text) const {

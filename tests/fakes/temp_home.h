@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/fakes/scratch_folder.h"
+
 namespace skorva::testing {
 
 class TempHome {
@@ -23,7 +25,8 @@ class TempHome {
     void setEnv(const std::string& name, const std::optional<std::string>& value);
 
   private:
-    std::filesystem::path home_;
+    ScratchFolder folder_{"skorva-home"};
+    std::filesystem::path home_ = folder_.path();
     std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
 };
 

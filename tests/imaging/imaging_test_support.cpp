@@ -12,28 +12,6 @@
 
 namespace skorva::testing {
 
-ScratchFolder::ScratchFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "skorva-imaging-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) {
-        throw std::runtime_error("cannot make a scratch folder");
-    }
-    path_ = pattern;
-}
-
-ScratchFolder::~ScratchFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-}
-
-std::vector<std::string> ScratchFolder::entries() const {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(path_)) {
-        names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 Picture gradientPicture(std::int32_t width, std::int32_t height) {
     return makePicture(width, height, [&](std::int32_t x, std::int32_t y) {
         const auto r = static_cast<std::uint32_t>(40 + 180 * y / std::max(1, height - 1));

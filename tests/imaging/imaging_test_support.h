@@ -8,24 +8,9 @@
 #include <vector>
 
 #include "core/picture.h"
+#include "tests/fakes/scratch_folder.h"
 
 namespace skorva::testing {
-
-// A fresh folder below the system's temporary folder, removed with everything in it on destruction.
-class ScratchFolder {
-  public:
-    ScratchFolder();
-    ~ScratchFolder();
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-    const std::filesystem::path& path() const { return path_; }
-    std::string file(const std::string& name) const { return (path_ / name).string(); }
-    // Names of the entries in the folder, sorted.
-    std::vector<std::string> entries() const;
-
-  private:
-    std::filesystem::path path_;
-};
 
 // A picture whose pixel (x, y) is pixel(x, y) as 0x00RRGGBB, with the fourth byte 0xFF.
 template <typename F>

@@ -18,7 +18,7 @@ using testing::bitmapInfo;
 using testing::LibraryUse;
 
 using testing::decodeMovie;
-using testing::TempFolder;
+using testing::ScratchFolder;
 
 AVISTREAMINFO videoHeader(std::int32_t width, std::int32_t height, std::uint32_t rate) {
     AVISTREAMINFO header;
@@ -30,7 +30,7 @@ AVISTREAMINFO videoHeader(std::int32_t width, std::int32_t height, std::uint32_t
 }
 
 TEST(AviLibrary, UsesAreCountedAndFourCharacterCodesAreBlankPadded) {
-    TempFolder folder;
+    ScratchFolder folder;
     PAVIFILE file = 99;
     AVIFileExit();  // an exit without an init does nothing
     EXPECT_NE(AVIFileOpen(&file, folder.file("a.avi"), OF_WRITE | OF_CREATE, nullptr), AVIERR_OK);
@@ -52,7 +52,7 @@ TEST(AviLibrary, UsesAreCountedAndFourCharacterCodesAreBlankPadded) {
 
 TEST(AviLibrary, RefusesWhatWouldCorruptTheMovie) {
     LibraryUse use;
-    TempFolder folder;
+    ScratchFolder folder;
     const std::string path = folder.file("x:y.avi");  // a colon is part of the name, not a protocol
     std::filesystem::create_directories(folder.path());
     {
@@ -117,7 +117,7 @@ TEST(AviLibrary, RefusesWhatWouldCorruptTheMovie) {
 
 TEST(AviLibrary, ReleasingTheFileBeforeItsStreamsStillCompletesTheMovie) {
     LibraryUse use;
-    TempFolder folder;
+    ScratchFolder folder;
     const std::string path = folder.file("order.avi");
     PAVIFILE file = 0;
     ASSERT_EQ(AVIFileOpen(&file, path, OF_WRITE | OF_CREATE, nullptr), AVIERR_OK);
@@ -202,7 +202,7 @@ TEST(AviLibrary, NoCompressorReadsPastTheEndOfTheFrameItIsHanded) {
         for (const std::int32_t height : {22, -22}) {
             SCOPED_TRACE(std::to_string(options.fccHandler) + " height " + std::to_string(height));
             LibraryUse use;
-            TempFolder folder;
+            ScratchFolder folder;
             const std::string path = folder.file("edge.avi");
             PAVIFILE file = 0;
             ASSERT_EQ(AVIFileOpen(&file, path, OF_WRITE | OF_CREATE, nullptr), AVIERR_OK);

@@ -19,7 +19,7 @@ namespace skorva {
 namespace {
 
 TEST(AviWriterLong, AMovieOverOneGibIsOpenDmlAndCountedFully) {
-    testing::TempFolder folder;
+    testing::ScratchFolder folder;
     // 1280 x 960 full frames are 3,686,400 bytes: 300 of them pass 1 GiB.
     testing::writeJpeg(folder.file("base0.jpg"), 1280, 960, 1);
     testing::writeJpeg(folder.file("base1.jpg"), 1280, 960, 2);

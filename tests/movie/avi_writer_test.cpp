@@ -20,9 +20,9 @@ using testing::FakeWriterView;
 using testing::FileDialogAnswer;
 using testing::fourcc;
 using testing::MessageRecorder;
+using testing::ScratchFolder;
 using testing::ScriptedCodecChooser;
 using testing::ScriptedFileDialogs;
-using testing::TempFolder;
 using testing::writeJpeg;
 
 using testing::ScriptedUser;
@@ -44,7 +44,7 @@ TEST(FrameRate, TakesTheLeadingNumberRoundedHalfToEvenWithin1To30) {
 }
 
 TEST(AviWriter, WritesFullFramesUprightInNameOrderAndLeavesTheTemporaryBitmap) {
-    TempFolder folder;
+    ScratchFolder folder;
     // Names sort as text: a1, a10, a2. Bitmap frames and the output file lie beside them.
     writeJpeg(folder.file("a1.jpg"), 50, 36, 1);
     writeJpeg(folder.file("a10.jpg"), 50, 36, 10);
@@ -126,7 +126,7 @@ TEST(AviWriter, EveryOfferedCodecWritesEveryFrameSizeARecordingMakes) {
         for (const auto& [width, height] : sizes) {
             SCOPED_TRACE(std::string(codec.displayName) + " at " + std::to_string(width) + "x" +
                          std::to_string(height));
-            TempFolder folder;
+            ScratchFolder folder;
             for (int i = 0; i < 5; ++i) {
                 writeJpeg(folder.file("f" + std::to_string(i) + ".jpg"), width, height, i * 5);
             }
@@ -175,7 +175,7 @@ TEST(AviWriter, EveryOfferedCodecWritesEveryFrameSizeARecordingMakes) {
 TEST(AviWriter, NothingToConvertAndCancelledDialogs) {
     {
         SCOPED_TRACE("no JPEG files");
-        TempFolder folder;
+        ScratchFolder folder;
         std::ofstream(folder.file("frame.bmp")) << "x";
         ScriptedUser user(folder.file("out.avi"), 0);
         FakeWriterView view(folder.path().string());
@@ -188,7 +188,7 @@ TEST(AviWriter, NothingToConvertAndCancelledDialogs) {
     }
     {
         SCOPED_TRACE("save dialog cancelled");
-        TempFolder folder;
+        ScratchFolder folder;
         writeJpeg(folder.file("f.jpg"), 32, 32, 1);
         MessageRecorder messages;
         ScriptedFileDialogs dialogs;  // no answer: cancel
@@ -202,7 +202,7 @@ TEST(AviWriter, NothingToConvertAndCancelledDialogs) {
     }
     {
         SCOPED_TRACE("codec dialog cancelled");
-        TempFolder folder;
+        ScratchFolder folder;
         writeJpeg(folder.file("f.jpg"), 32, 32, 1);
         const std::string output = folder.file("cancelled.avi");
         ScriptedUser user(output, 0);
@@ -215,7 +215,7 @@ TEST(AviWriter, NothingToConvertAndCancelledDialogs) {
     }
     {
         SCOPED_TRACE("one file");
-        TempFolder folder;
+        ScratchFolder folder;
         writeJpeg(folder.file("only.jpg"), 40, 30, 4);
         const std::string output = folder.file("one.avi");
         ScriptedUser user(output, 0);
@@ -229,7 +229,7 @@ TEST(AviWriter, NothingToConvertAndCancelledDialogs) {
     }
     {
         SCOPED_TRACE("file that cannot be opened");
-        TempFolder folder;
+        ScratchFolder folder;
         writeJpeg(folder.file("f.jpg"), 32, 32, 1);
         ScriptedUser user(folder.file("no/such/folder/x.avi"), 0);
         FakeWriterView view(folder.path().string());
@@ -243,7 +243,7 @@ TEST(AviWriter, NothingToConvertAndCancelledDialogs) {
 }
 
 TEST(AviWriter, ACorruptFrameEndsTheWriteWithTheFramesBeforeItPlayable) {
-    TempFolder folder;
+    ScratchFolder folder;
     for (int i = 1; i <= 5; ++i) {
         writeJpeg(folder.file("f" + std::to_string(i) + ".jpg"), 48, 32, i);
     }
@@ -282,7 +282,7 @@ TEST(AviWriter, ACorruptFrameEndsTheWriteWithTheFramesBeforeItPlayable) {
 }
 
 TEST(AviWriter, ATemporaryBitmapThatCannotBeSavedIsReportedWithItsFrame) {
-    TempFolder folder;
+    ScratchFolder folder;
     writeJpeg(folder.file("f1.jpg"), 48, 32, 1);
     // A folder in the temporary bitmap's place: no file can replace it.
     std::filesystem::create_directory(folder.file("tmp.bmp"));
@@ -302,7 +302,7 @@ TEST(AviWriter, ATemporaryBitmapThatCannotBeSavedIsReportedWithItsFrame) {
 }
 
 TEST(AviWriter, FramesOfAnotherSizeAreResampledToTheFirstFramesSize) {
-    TempFolder folder;
+    ScratchFolder folder;
     writeJpeg(folder.file("f1.jpg"), 64, 48, 1);
     writeJpeg(folder.file("f2.jpg"), 32, 24, 2);
     writeJpeg(folder.file("f3.jpg"), 90, 70, 3);

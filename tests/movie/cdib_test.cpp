@@ -15,7 +15,7 @@ namespace skorva {
 namespace {
 
 using testing::MessageRecorder;
-using testing::TempFolder;
+using testing::ScratchFolder;
 
 struct BmpSpec {
     std::int32_t width = 3;
@@ -78,7 +78,7 @@ std::vector<std::uint8_t> block(const std::uint8_t* p, std::int32_t n) {
 }
 
 TEST(cDib, Reads24BitAnd8BitFilesWithTheirBlocksAsTheyStand) {
-    TempFolder folder;
+    ScratchFolder folder;
     MessageRecorder messages;
     cDib dib;
 
@@ -134,13 +134,13 @@ TEST(cDib, BlocksAreOutOfRangeBeforeTheFirstCreation) {
     EXPECT_THROW(dib.PointerToBitmapInfo(), std::out_of_range);
     EXPECT_THROW(dib.SizeBitmapInfo(), std::out_of_range);
     EXPECT_EQ(dib.Width(), 0);
-    TempFolder folder;
+    ScratchFolder folder;
     EXPECT_FALSE(dib.WriteToFile(folder.file("nothing.bmp")));
     EXPECT_FALSE(std::filesystem::exists(folder.file("nothing.bmp")));
 }
 
 TEST(cDib, MissingJpegAndLockedFilesGiveTheirMessagesAndKeepTheImage) {
-    TempFolder folder;
+    ScratchFolder folder;
     MessageRecorder messages;
     cDib dib;
     writeFile(folder.file("good.bmp"), makeBmp({}));
@@ -169,7 +169,7 @@ TEST(cDib, MissingJpegAndLockedFilesGiveTheirMessagesAndKeepTheImage) {
 }
 
 TEST(cDib, AFileThatCannotBeOpenedForPermissionIsLocked) {
-    TempFolder folder;
+    ScratchFolder folder;
     const std::string path = folder.file("locked.bmp");
     writeFile(path, makeBmp({}));
     std::filesystem::permissions(path, std::filesystem::perms::none);
@@ -197,7 +197,7 @@ TEST(cDib, AFileThatCannotBeOpenedForPermissionIsLocked) {
 }
 
 TEST(cDib, MalformedHeadersAreNotSupportedAndLeaveTheObjectUnchanged) {
-    TempFolder folder;
+    ScratchFolder folder;
     MessageRecorder messages;
     cDib dib;
     writeFile(folder.file("good.bmp"), makeBmp({}));
@@ -244,7 +244,7 @@ TEST(cDib, MalformedHeadersAreNotSupportedAndLeaveTheObjectUnchanged) {
 }
 
 TEST(cDib, PackedBitmapRoundTripsThroughAFile) {
-    TempFolder folder;
+    ScratchFolder folder;
     MessageRecorder messages;
     cDib dib;
     // 8-bit packed bitmaps are refused without a word.

@@ -16,50 +16,10 @@
 namespace skorva {
 namespace {
 
-using testing::TempFolder;
-
-// A list that orders the folder's frames its own way: the given permutation of the name order.
-class ReorderedList final : public FrameListControl {
-  public:
-    explicit ReorderedList(std::vector<std::size_t> order) : order_(std::move(order)) {}
-    void setPattern(const std::string& pattern) override { pattern_ = pattern; }
-    void setPath(const std::string& folder) override { names_ = listMatchingFiles(folder, pattern_); }
-    std::int32_t listCount() const override { return static_cast<std::int32_t>(names_.size()); }
-    void setListIndex(std::int32_t index) override { index_ = index; }
-    std::string fileName() const override { return names_[order_[static_cast<std::size_t>(index_)]]; }
-
-  private:
-    std::vector<std::size_t> order_;
-    std::string pattern_;
-    std::vector<std::string> names_;
-    std::int32_t index_ = -1;
-};
-
-class ReorderedView final : public AviWriterView {
-  public:
-    ReorderedView(std::string folder, std::vector<std::size_t> order)
-        : folder_(std::move(folder)), list_(std::move(order)) {}
-    std::string outputFolder() override { return folder_; }
-    std::string frameRateText() override { return "3"; }
-    FrameListControl& frameList() override { return list_; }
-    void showPicture(const Picture& picture) override {
-        shown_ = picture;
-        shown.push_back(testing::bgrRows(picture));
-    }
-    Picture shownPicture() override { return shown_; }
-    WindowHandle ownerHandle() override { return 0; }
-    bool stopRequested() override { return false; }
-
-    std::vector<std::vector<std::uint8_t>> shown;
-
-  private:
-    std::string folder_;
-    ReorderedList list_;
-    Picture shown_;
-};
+using testing::ScratchFolder;
 
 TEST(FrameOrder, TheMovieAndThePreviewFollowTheListWhereverItDepartsFromTheFolder) {
-    TempFolder folder;
+    ScratchFolder folder;
     std::vector<std::vector<std::uint8_t>> frames;
     for (int i = 0; i < 7; ++i) {
         const std::string path = folder.file("f" + std::to_string(i) + ".jpg");
@@ -79,17 +39,21 @@ TEST(FrameOrder, TheMovieAndThePreviewFollowTheListWhereverItDepartsFromTheFolde
         dialogs.script.push_back(testing::savedAs(output));
         testing::ScriptedCodecChooser chooser;
         chooser.answer = CompressOptions{};
-        ReorderedView view(folder.path().string(), order);
+        // The list orders the folder's frames its own way.
+        testing::FakeWriterView view(folder.path().string());
+        view.list.order = order;
+        std::vector<std::vector<std::uint8_t>> shown;
+        view.onShow = [&shown](int, Picture& preview) { shown.push_back(testing::bgrRows(preview)); };
         aviwrite_Click(view, messages);
         EXPECT_TRUE(messages.messages.empty());
 
         const auto movie = testing::decodeMovie(output);
         ASSERT_EQ(movie.frames.size(), order.size());
-        ASSERT_EQ(view.shown.size(), order.size() + 1);  // the first frame is shown for the format too
-        EXPECT_EQ(view.shown[0], frames[order[0]]);
+        ASSERT_EQ(shown.size(), order.size() + 1);  // the first frame is shown for the format too
+        EXPECT_EQ(shown[0], frames[order[0]]);
         for (std::size_t i = 0; i < order.size(); ++i) {
             EXPECT_EQ(movie.frames[i], frames[order[i]]) << "frame " << i;
-            EXPECT_EQ(view.shown[i + 1], frames[order[i]]) << "preview " << i;
+            EXPECT_EQ(shown[i + 1], frames[order[i]]) << "preview " << i;
         }
     }
 }

@@ -17,7 +17,7 @@ using testing::bitmapInfo;
 using testing::LibraryUse;
 
 using testing::decodeMovie;
-using testing::TempFolder;
+using testing::ScratchFolder;
 
 constexpr std::int32_t kWidth = 37;  // rows padded to 4 bytes, an odd number of chroma blocks
 constexpr std::int32_t kHeight = 21;
@@ -69,7 +69,7 @@ TEST(MotionJpeg, EveryRowLayoutAndQualityGivesUprightFramesFFmpegDecodes) {
     for (const Case& each : cases) {
         SCOPED_TRACE(each.name);
         LibraryUse use;
-        TempFolder folder;
+        ScratchFolder folder;
         const std::string path = folder.file("movie.avi");
         PAVIFILE file = 0;
         ASSERT_EQ(AVIFileOpen(&file, path, OF_WRITE | OF_CREATE, nullptr), AVIERR_OK);
@@ -130,7 +130,7 @@ TEST(MotionJpeg, EveryRowLayoutAndQualityGivesUprightFramesFFmpegDecodes) {
 
 TEST(MotionJpeg, AFrameTooLargeForOneJpegBufferIsRefusedNotOverflowed) {
     LibraryUse use;
-    TempFolder folder;
+    ScratchFolder folder;
     const std::string path = folder.file("huge.avi");
     PAVIFILE file = 0;
     ASSERT_EQ(AVIFileOpen(&file, path, OF_WRITE | OF_CREATE, nullptr), AVIERR_OK);

@@ -30,7 +30,7 @@ using testing::FakeWriterView;
 using testing::fileBytes;
 using testing::fileNames;
 using testing::runInChild;
-using testing::TempFolder;
+using testing::ScratchFolder;
 
 constexpr char kSeparator = '\x1e';
 
@@ -40,7 +40,7 @@ std::string frameName(int index) {
     return name;
 }
 
-void writeFrames(const TempFolder& folder, int count, int width, int height) {
+void writeFrames(const ScratchFolder& folder, int count, int width, int height) {
     for (int i = 0; i < count; ++i) {
         testing::writeJpeg(folder.file(frameName(i)), width, height, i);
     }
@@ -98,7 +98,7 @@ std::vector<std::string> hiddenFiles(const fs::path& folder) {
 TEST(MovieWriteFailures, AFileSizeLimitIsReportedAndLeavesAPlayableMovieOfTheWholeFrames) {
     constexpr int kFrames = 24;
     constexpr std::int64_t kFrameChunk = 8 + 64 * 3 * 48;
-    TempFolder folder;
+    ScratchFolder folder;
     writeFrames(folder, kFrames, 64, 48);
     const auto fullSize = [&folder](std::uint32_t handler) {
         const std::string reference = folder.file("reference.avi");
@@ -197,7 +197,7 @@ TEST(MovieWriteFailures, AFileSizeLimitIsReportedAndLeavesAPlayableMovieOfTheWho
 }
 
 TEST(MovieWriteFailures, AFullDiskIsReportedAsSuchAndLeavesAPlayableMovie) {
-    TempFolder folder;
+    ScratchFolder folder;
     writeFrames(folder, 24, 64, 48);
     const fs::path disk = folder.path() / "disk";
     fs::create_directory(disk);
@@ -226,7 +226,7 @@ TEST(MovieWriteFailures, AFullDiskIsReportedAsSuchAndLeavesAPlayableMovie) {
 }
 
 TEST(MovieWriteFailures, WhateverStandsAtTheTemporaryBitmapIsReplacedNeverWrittenThrough) {
-    TempFolder outside;
+    ScratchFolder outside;
     const std::string victim = outside.file("victim.txt");
     struct Case {
         const char* what;
@@ -242,7 +242,7 @@ TEST(MovieWriteFailures, WhateverStandsAtTheTemporaryBitmapIsReplacedNeverWritte
     for (const Case& each : cases) {
         SCOPED_TRACE(each.what);
         writeText(victim, "someone else's file");
-        TempFolder folder;
+        ScratchFolder folder;
         writeFrames(folder, 3, 40, 30);
         const std::string tmp = folder.file("tmp.bmp");
         each.plant(tmp);
@@ -264,7 +264,7 @@ TEST(MovieWriteFailures, WhateverStandsAtTheTemporaryBitmapIsReplacedNeverWritte
 }
 
 TEST(MovieWriteFailures, AMovieNamedAfterOneOfItsInputsIsRefusedBeforeAnythingIsWritten) {
-    TempFolder folder;
+    ScratchFolder folder;
     writeFrames(folder, 3, 40, 30);
     writeText(folder.file("tmp.bmp"), "last frame");
     const fs::path linked = folder.path() / "linked";
@@ -330,7 +330,7 @@ TEST(MovieWriteFailures, HostileFrameFilesAreRefusedFromTheirHeaderWithinBounded
     long ordinaryPeak = 0;
     for (const Case& each : cases) {
         SCOPED_TRACE(each.what);
-        TempFolder folder;
+        ScratchFolder folder;
         testing::writeJpeg(folder.file("f0.jpg"), 320, 240, 1);
         const std::string second = folder.file("f1.jpg");
         each.make(second);
@@ -357,7 +357,7 @@ TEST(MovieWriteFailures, HostileFrameFilesAreRefusedFromTheirHeaderWithinBounded
 }
 
 TEST(MovieWriteFailures, SigtermDuringAWriteFinishesTheMovieWithTheFramesSoFar) {
-    TempFolder folder;
+    ScratchFolder folder;
     writeFrames(folder, 40, 64, 48);
     const std::string output = folder.file("movie.avi");
     const auto child = runInChild(
@@ -367,7 +367,7 @@ TEST(MovieWriteFailures, SigtermDuringAWriteFinishesTheMovieWithTheFramesSoFar) 
             FakeWriterView view(folder.path().string());
             // The first frame is shown once for the format, then frame i as number i + 2: the signal comes
             // while frame 4 is converted.
-            view.onShow = [&ready](int shown) {
+            view.onShow = [&ready](int shown, Picture&) {
                 if (shown == 6) {
                     ready();
                     pollfd request{terminationRequestFd(), POLLIN, 0};

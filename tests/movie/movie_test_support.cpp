@@ -41,18 +41,6 @@ std::uint16_t u16(const std::vector<std::uint8_t>& b, std::size_t at) {
 
 }  // namespace
 
-TempFolder::TempFolder() {
-    std::random_device random;
-    path_ = std::filesystem::temp_directory_path() / ("skorva-movie-" + std::to_string(random()));
-    std::filesystem::create_directories(path_);
-}
-
-TempFolder::~TempFolder() {
-    std::error_code ignored;
-    std::filesystem::permissions(path_, std::filesystem::perms::owner_all, ignored);
-    std::filesystem::remove_all(path_, ignored);
-}
-
 void writeJpeg(const std::string& path, int width, int height, int seed, int quality) {
     std::vector<std::uint8_t> rgb(static_cast<std::size_t>(width) * height * 3);
     for (int y = 0; y < height; ++y) {
@@ -105,7 +93,11 @@ void FakeFrameList::setListIndex(std::int32_t index) {
 }
 
 std::string FakeFrameList::fileName() const {
-    return index_ >= 0 && index_ < listCount() ? names_[static_cast<std::size_t>(index_)] : std::string();
+    if (index_ < 0 || index_ >= listCount()) {
+        return {};
+    }
+    const auto entry = static_cast<std::size_t>(index_);
+    return names_[order.empty() ? entry : order[entry]];
 }
 
 bool ScriptedCodecChooser::choose(WindowHandle hwnd, std::uint32_t icmfFlags,
@@ -297,15 +289,6 @@ bool fileContains(const std::string& path, const std::string& text) {
         carry = window.size() >= text.size() ? window.substr(window.size() - text.size()) : window;
     }
     return false;
-}
-
-std::vector<std::string> fileNames(const std::filesystem::path& folder) {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-        names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
 }
 
 std::string runCommand(const std::string& command) {

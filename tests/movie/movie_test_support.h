@@ -16,25 +16,12 @@
 #include "platform/services.h"
 #include "platform/termination.h"
 #include "tests/fakes/message_recorder.h"
+#include "tests/fakes/scratch_folder.h"
 #include "tests/fakes/scripted_dialogs.h"
 
 #include "platform/avi/avifile.h"
 
 namespace skorva::testing {
-
-// A folder of its own below the system's temporary folder, removed with the object.
-class TempFolder {
-  public:
-    TempFolder();
-    ~TempFolder();
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-    const std::filesystem::path& path() const { return path_; }
-    std::string file(const std::string& name) const { return (path_ / name).string(); }
-
-  private:
-    std::filesystem::path path_;
-};
 
 // Writes a JPEG (quality 70 unless told) whose content varies smoothly with the seed.
 void writeJpeg(const std::string& path, int width, int height, int seed, int quality = 70);
@@ -50,6 +37,8 @@ class FakeFrameList final : public FrameListControl {
     std::string fileName() const override;
 
     std::vector<std::int32_t> selections;
+    // The entries as this permutation of the folder's name order; empty: name order.
+    std::vector<std::size_t> order;
 
   private:
     std::string pattern_;
@@ -68,7 +57,7 @@ class FakeWriterView final : public AviWriterView {
         shown_ = picture;
         ++shownCount;
         if (onShow) {
-            onShow(shownCount);
+            onShow(shownCount, shown_);
         }
     }
     Picture shownPicture() override { return shown_; }
@@ -78,7 +67,9 @@ class FakeWriterView final : public AviWriterView {
 
     FakeFrameList list;
     int shownCount = 0;
-    std::function<void(int shownCount)> onShow;
+    // Called with every picture shown, counted from 1 (the first frame is shown once more for the format);
+    // may change what the preview holds, as a control that converts pictures would.
+    std::function<void(int shownCount, Picture& preview)> onShow;
 
   private:
     std::string folder_;
@@ -156,8 +147,6 @@ struct LibraryUse {
 std::vector<char> fileBytes(const std::string& path);
 // Whether the file holds `text` anywhere.
 bool fileContains(const std::string& path, const std::string& text);
-// The names in a folder, hidden ones too, sorted.
-std::vector<std::string> fileNames(const std::filesystem::path& folder);
 // What a shell command prints on its standard output and standard error.
 std::string runCommand(const std::string& command);
 

@@ -19,7 +19,7 @@
 namespace skorva {
 namespace {
 
-using testing::TempFolder;
+using testing::ScratchFolder;
 using testing::writeJpeg;
 
 Picture pattern(std::int32_t width, std::int32_t height) {
@@ -34,7 +34,7 @@ Picture pattern(std::int32_t width, std::int32_t height) {
 }
 
 TEST(TemporaryBitmap, InPlaceGivesTheSameFileAsSavePictureAndCutsALongerOldOne) {
-    TempFolder folder;
+    ScratchFolder folder;
     const Picture picture = pattern(13, 7);  // 39 bytes a row, padded to 40
     ASSERT_TRUE(SavePicture(picture, folder.file("replaced.bmp")).ok());
     const std::string inPlace = folder.file("tmp.bmp");
@@ -71,7 +71,7 @@ TEST(TemporaryBitmap, InPlaceGivesTheSameFileAsSavePictureAndCutsALongerOldOne) 
 }
 
 TEST(TemporaryBitmap, InPlaceFailuresAreReportedWithTheirCause) {
-    TempFolder folder;
+    ScratchFolder folder;
     EXPECT_EQ(SavePictureInPlace(Picture(), folder.file("none.bmp")).text(), std::strerror(EINVAL));
     EXPECT_FALSE(SavePictureInPlace(Picture::black(0, 3), folder.file("empty.bmp")).ok());
     EXPECT_FALSE(std::filesystem::exists(folder.file("none.bmp")));
@@ -83,49 +83,18 @@ TEST(TemporaryBitmap, InPlaceFailuresAreReportedWithTheirCause) {
     EXPECT_EQ(SavePictureInPlace(pattern(4, 4), folder.file("tmp.bmp")).text(), std::strerror(EISDIR));
 }
 
-// The main window as the writer sees it. Before frame `breakAt` is saved, a folder takes the temporary
-// bitmap's place, as if the disk refused the write; with `dim` the preview holds a darkened copy of
-// what it was given, as a control that converts pictures would.
-class TestView final : public AviWriterView {
-  public:
-    TestView(std::string folder, int breakAt, bool dim = false)
-        : folder_(std::move(folder)), breakAt_(breakAt), dim_(dim) {}
-    std::string outputFolder() override { return folder_; }
-    std::string frameRateText() override { return "5"; }
-    FrameListControl& frameList() override { return list; }
-    void showPicture(const Picture& picture) override {
-        shown_ = dim_ ? darkened(picture) : picture;
-        // Shown 0 is the first frame read for the format; frame i is shown as number i + 1.
-        if (shownCount++ == breakAt_ + 1) {
-            std::filesystem::remove(folder_ + "/tmp.bmp");
-            std::filesystem::create_directory(folder_ + "/tmp.bmp");
-        }
+// A darkened copy of the picture: what a preview control that converts pictures would hold.
+Picture darkened(const Picture& picture) {
+    std::vector<std::uint8_t> pixels(picture.bits(), picture.bits() + picture.byteCount());
+    for (std::size_t i = 0; i < pixels.size(); ++i) {
+        pixels[i] = static_cast<std::uint8_t>(i % 4 == 3 ? 0xFF : pixels[i] / 2);
     }
-    Picture shownPicture() override { return shown_; }
-    WindowHandle ownerHandle() override { return 0; }
-    bool stopRequested() override { return false; }
-
-    testing::FakeFrameList list;
-    int shownCount = 0;
-
-  private:
-    static Picture darkened(const Picture& picture) {
-        std::vector<std::uint8_t> pixels(picture.bits(), picture.bits() + picture.byteCount());
-        for (std::size_t i = 0; i < pixels.size(); ++i) {
-            pixels[i] = static_cast<std::uint8_t>(i % 4 == 3 ? 0xFF : pixels[i] / 2);
-        }
-        return Picture::fromPixels(picture.width(), picture.height(), picture.stride(), PixelFormat::Bgrx32,
-                                   std::move(pixels));
-    }
-
-    std::string folder_;
-    int breakAt_;
-    bool dim_;
-    Picture shown_;
-};
+    return Picture::fromPixels(picture.width(), picture.height(), picture.stride(), PixelFormat::Bgrx32,
+                               std::move(pixels));
+}
 
 TEST(TemporaryBitmap, TheWriterLeavesExactlyTheLastFrameAndEndsAtAFrameItCannotSave) {
-    TempFolder folder;
+    ScratchFolder folder;
     for (int i = 0; i < 4; ++i) {
         writeJpeg(folder.file("f" + std::to_string(i) + ".jpg"), 30, 20, i * 7);
     }
@@ -156,7 +125,15 @@ TEST(TemporaryBitmap, TheWriterLeavesExactlyTheLastFrameAndEndsAtAFrameItCannotS
         dialogs.script.push_back(testing::savedAs(folder.file("broken.avi")));
         testing::ScriptedCodecChooser chooser;
         chooser.answer = CompressOptions{};
-        TestView view(folder.path().string(), 2);
+        testing::FakeWriterView view(folder.path().string(), "5");
+        // Before frame 2 is saved, a folder takes the temporary bitmap's place, as if the disk refused the
+        // write (the first frame is shown once more for the format, so frame 2 is shown fourth).
+        view.onShow = [&folder](int shown, Picture&) {
+            if (shown == 4) {
+                std::filesystem::remove(folder.file("tmp.bmp"));
+                std::filesystem::create_directory(folder.file("tmp.bmp"));
+            }
+        };
         aviwrite_Click(view, messages);
         ASSERT_EQ(messages.messages.size(), 1u);
         EXPECT_EQ(messages.messages[0].text.rfind(
@@ -173,7 +150,7 @@ TEST(TemporaryBitmap, TheWriterLeavesExactlyTheLastFrameAndEndsAtAFrameItCannotS
 }
 
 TEST(TemporaryBitmap, TheMovieHoldsWhatThePreviewHoldsAndDecodedFramesAreOpaque) {
-    TempFolder folder;
+    ScratchFolder folder;
     for (int i = 0; i < 3; ++i) {
         writeJpeg(folder.file("f" + std::to_string(i) + ".jpg"), 24, 16, i * 9);
     }
@@ -188,7 +165,8 @@ TEST(TemporaryBitmap, TheMovieHoldsWhatThePreviewHoldsAndDecodedFramesAreOpaque)
     dialogs.script.push_back(testing::savedAs(folder.file("dim.avi")));
     testing::ScriptedCodecChooser chooser;
     chooser.answer = CompressOptions{};
-    TestView view(folder.path().string(), -10, true);
+    testing::FakeWriterView view(folder.path().string(), "5");
+    view.onShow = [](int, Picture& preview) { preview = darkened(preview); };
     aviwrite_Click(view, messages);
     EXPECT_TRUE(messages.messages.empty());
     // The bitmap is saved from the preview's picture, not from the decoded frame.

@@ -10,6 +10,7 @@
 
 #include "platform/platform_error.h"
 #include "platform/x11/x11_desktop.h"
+#include "tests/fakes/process_figures.h"
 #include "tests/x11/fixture/fixture_picture.h"
 #include "tests/x11/x11_test_support.h"
 
@@ -39,27 +40,6 @@ int fixtureMismatches(const Picture& picture, int originX, int originY, std::uin
         }
     }
     return mismatches;
-}
-
-int openDescriptors() {
-    int count = 0;
-    if (DIR* dir = opendir("/proc/self/fd")) {
-        while (readdir(dir) != nullptr) {
-            ++count;
-        }
-        closedir(dir);
-    }
-    return count;
-}
-
-// System V shared memory attached to this process.
-int sharedMemoryMappings() {
-    std::ifstream maps("/proc/self/maps");
-    int count = 0;
-    for (std::string line; std::getline(maps, line);) {
-        count += line.find("/SYSV") != std::string::npos ? 1 : 0;
-    }
-    return count;
 }
 
 TEST(X11DesktopFactory, NoServerGivesNoDesktop) {
