@@ -1,10 +1,13 @@
-// Starts the program: wires the real platform services, then opens the main window.
+// Starts the program: a command from the command line runs without the window; otherwise the real
+// platform services are wired and the main window opens.
 
 #include <QApplication>
 #include <QSocketNotifier>
 #include <QTimer>
 #include <memory>
+#include <optional>
 
+#include "app/command_line.h"
 #include "app/form1.h"
 #include "app/session_check.h"
 #include "core/log.h"
@@ -19,6 +22,9 @@
 
 int main(int argc, char** argv) {
     skorva::installTerminationHandlers();
+    if (const std::optional<int> exitCode = skorva::runCommandLine(argc, argv)) {
+        return *exitCode;
+    }
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Skorva webcam capture"));
     QApplication::setDesktopFileName(QStringLiteral("skorva"));

@@ -291,19 +291,6 @@ bool fileContains(const std::string& path, const std::string& text) {
     return false;
 }
 
-std::string runCommand(const std::string& command) {
-    struct PipeClose {
-        void operator()(std::FILE* pipe) const { pclose(pipe); }
-    };
-    std::unique_ptr<std::FILE, PipeClose> pipe(popen((command + " 2>&1").c_str(), "r"));
-    std::string output;
-    char buffer[256];
-    while (pipe && std::fgets(buffer, sizeof buffer, pipe.get()) != nullptr) {
-        output += buffer;
-    }
-    return output;
-}
-
 ChildEnd runInChild(const std::function<std::string(const std::function<void()>& ready)>& body,
                     const std::function<void(pid_t)>& whenReady) {
     int report[2];

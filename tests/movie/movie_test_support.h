@@ -17,6 +17,7 @@
 #include "platform/termination.h"
 #include "tests/fakes/message_recorder.h"
 #include "tests/fakes/scratch_folder.h"
+#include "tests/fakes/shell.h"
 #include "tests/fakes/scripted_dialogs.h"
 
 #include "platform/avi/avifile.h"
@@ -147,8 +148,6 @@ struct LibraryUse {
 std::vector<char> fileBytes(const std::string& path);
 // Whether the file holds `text` anywhere.
 bool fileContains(const std::string& path, const std::string& text);
-// What a shell command prints on its standard output and standard error.
-std::string runCommand(const std::string& command);
 
 // A forked child's end: its exit code (-1 when a signal ended it), what its body returned, and its peak
 // resident memory.

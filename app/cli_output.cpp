@@ -1,0 +1,64 @@
+#include "app/cli_output.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include <unistd.h>
+
+#include "platform/x11/x11_desktop.h"
+
+namespace skorva {
+
+namespace {
+
+std::FILE* pendingProgress = nullptr;
+
+}  // namespace
+
+void progressLine(std::FILE* stream, const std::string& text) {
+    if (::isatty(::fileno(stream)) != 0) {
+        std::fprintf(stream, "\r%s", text.c_str());
+        pendingProgress = stream;
+    } else {
+        std::fprintf(stream, "%s\n", text.c_str());
+    }
+    std::fflush(stream);
+}
+
+void endProgress() {
+    if (pendingProgress != nullptr) {
+        std::fputc('\n', pendingProgress);
+        std::fflush(pendingProgress);
+        pendingProgress = nullptr;
+    }
+}
+
+void sayError(const std::string& text) {
+    endProgress();
+    std::fprintf(stderr, "skorva: %s\n", text.c_str());
+}
+
+void StandardErrorSink::show(const Message& message) {
+    // A box's line breaks are CR LF; a terminal wants LF.
+    std::string text;
+    for (std::size_t i = 0; i < message.text.size(); ++i) {
+        if (message.text[i] != '\r' || i + 1 >= message.text.size() || message.text[i + 1] != '\n') {
+            text += message.text[i];
+        }
+    }
+    sayError(text);
+    said_ = true;
+}
+
+std::unique_ptr<Desktop> connectDesktop() {
+    std::unique_ptr<Desktop> desktop = makeX11Desktop();
+    if (!desktop) {
+        const char* display = std::getenv("DISPLAY");
+        sayError(display == nullptr || *display == '\0'
+                     ? std::string("no X display answers: DISPLAY is not set")
+                     : "no X display answers at DISPLAY=" + std::string(display));
+    }
+    return desktop;
+}
+
+}  // namespace skorva

@@ -1,0 +1,110 @@
+// "skorva write-movie": the window's "Write Avi" on a folder, with the save and codec dialogs answered by
+// the command's options.
+
+#include <cstdio>
+#include <utility>
+#include <vector>
+
+#include "app/cli_commands.h"
+#include "app/cli_output.h"
+#include "movie/avi_writer.h"
+#include "platform/file_list.h"
+#include "platform/services.h"
+#include "platform/termination.h"
+
+namespace skorva {
+namespace {
+
+// The frames of the folder in the order the window's list gives them.
+class FolderFrameList final : public FrameListControl {
+  public:
+    void setPattern(const std::string& pattern) override { pattern_ = pattern; }
+    void setPath(const std::string& folder) override { names_ = listMatchingFiles(folder, pattern_); }
+    std::int32_t listCount() const override { return static_cast<std::int32_t>(names_.size()); }
+    void setListIndex(std::int32_t index) override { index_ = index; }
+    std::string fileName() const override {
+        return index_ >= 0 && index_ < listCount() ? names_[static_cast<std::size_t>(index_)] : std::string();
+    }
+    std::int32_t index() const { return index_; }
+
+  private:
+    std::string pattern_;
+    std::vector<std::string> names_;
+    std::int32_t index_ = -1;
+};
+
+// The window as the writer sees it: the folder and the frame rate from the options, the frame at hand told
+// on standard error.
+class CommandLineWriterView final : public AviWriterView {
+  public:
+    explicit CommandLineWriterView(const WriteMovieOptions& options) : options_(options) {}
+    std::string outputFolder() override { return options_.folder; }
+    std::string frameRateText() override { return options_.frameRate; }
+    FrameListControl& frameList() override { return list_; }
+    void showPicture(const Picture& picture) override {
+        shown_ = picture;
+        // The first frame is shown twice, once for the movie's format: it is told once.
+        if (list_.index() != told_) {
+            told_ = list_.index();
+            progressLine(stderr,
+                         "frame " + std::to_string(told_ + 1) + " of " + std::to_string(list_.listCount()));
+        }
+    }
+    Picture shownPicture() override { return shown_; }
+    WindowHandle ownerHandle() override { return 0; }
+    bool stopRequested() override { return terminationRequested(); }
+
+  private:
+    const WriteMovieOptions& options_;
+    FolderFrameList list_;
+    Picture shown_;
+    std::int32_t told_ = -1;
+};
+
+// The save dialog, answered with the movie's name.
+class NamedMovie final : public FileDialogs {
+  public:
+    explicit NamedMovie(std::string movie) : movie_(std::move(movie)) {}
+    bool run(FileDialogKind, OpenFileName& record) override {
+        record.file = movie_;
+        const auto slash = movie_.rfind('/');
+        record.fileTitle = slash == std::string::npos ? movie_ : movie_.substr(slash + 1);
+        return true;
+    }
+
+  private:
+    std::string movie_;
+};
+
+// The codec dialog, answered with the options' compressor and settings.
+class ChosenCodec final : public CodecChooser {
+  public:
+    explicit ChosenCodec(const WriteMovieOptions& options) : options_(options) {}
+    bool choose(WindowHandle, std::uint32_t, const std::vector<OfferedCodec>&,
+                CompressOptions& chosen) override {
+        chosen.fccType = kStreamTypeVideo;
+        chosen.fccHandler = options_.fourcc;
+        chosen.quality = options_.quality;
+        chosen.keyFrameEvery = options_.keyFrameEvery;
+        chosen.bytesPerSecond = options_.bytesPerSecond;
+        return true;
+    }
+
+  private:
+    const WriteMovieOptions& options_;
+};
+
+}  // namespace
+
+int writeMovie(const WriteMovieOptions& options) {
+    NamedMovie saveDialog(options.movie);
+    ChosenCodec codecDialog(options);
+    StandardErrorSink messages;
+    const ScopedServices installed(Services{.fileDialogs = &saveDialog, .codecChooser = &codecDialog});
+    CommandLineWriterView view(options);
+    aviwrite_Click(view, messages);
+    endProgress();
+    return messages.said() ? 1 : 0;
+}
+
+}  // namespace skorva

@@ -1,0 +1,259 @@
+#include "app/command_line.h"
+
+#include <QCommandLineParser>
+#include <QStringList>
+#include <cstdio>
+#include <string>
+
+#include "app/cli_commands.h"
+#include "dialogs/special_folders.h"
+#include "platform/avi/codecs.h"
+
+#ifndef SKORVA_VERSION
+#define SKORVA_VERSION "unknown"
+#endif
+
+namespace skorva {
+namespace {
+
+constexpr const char* kRecordUsage =
+    "Usage: skorva record (--title TEXT | --window-id ID) [-o FOLDER] [--bmp] [--no-jpg] [--no-keep-on-top]\n"
+    "                     [--frames N | --duration SECONDS] [--interval MS]\n";
+constexpr const char* kWriteMovieUsage =
+    "Usage: skorva write-movie FOLDER -o MOVIE [--fps N] [--codec NAME] [--quality Q] [--key-frame-every N]\n"
+    "                          [--data-rate KBPS]\n";
+
+constexpr const char* kHelp =
+    "Usage: skorva [COMMAND [OPTIONS]]\n"
+    "Records the webcam windows of an instant messenger into numbered frames and joins frames into movies.\n"
+    "Without a command the window opens.\n"
+    "\n"
+    "Commands:\n"
+    "  list         One line per webcam window the window would list, in its order: the window's handle in\n"
+    "               hex, a tab, its title.\n"
+    "  record       Records a webcam window as the window's Start does: a folder of its own below the "
+    "output\n"
+    "               folder, numbered JPEG (quality 70) and BMP frames, the window restored and kept on top.\n"
+    "               Prints the folder, then the frames; ends after N frames, the duration, or "
+    "SIGINT/SIGTERM.\n"
+    "    --title TEXT        the first listed webcam window whose title holds TEXT\n"
+    "    --window-id ID      the listed webcam window of this handle (hex with 0x, or decimal)\n"
+    "    -o, --output FOLDER the output folder (the window's at start)\n"
+    "    --bmp               also store each frame as a BMP file\n"
+    "    --no-jpg            store no JPEG files\n"
+    "    --no-keep-on-top    do not keep the webcam window on top\n"
+    "    --frames N          end after N frames\n"
+    "    --duration SECONDS  end after this long\n"
+    "    --interval MS       time between frames, 100 to 60000 (1000)\n"
+    "  write-movie  Joins the JPEG frames of FOLDER into a movie as \"Write Avi\" does: name order, the "
+    "frame\n"
+    "               rate held to 1..30, each frame through FOLDER/tmp.bmp. Progress on standard error; "
+    "SIGINT\n"
+    "               or SIGTERM ends it with a playable movie of the frames so far.\n"
+    "    -o, --output MOVIE  the movie's file (needed)\n"
+    "    --fps N             frames a second, 1 to 30 (3)\n"
+    "    --codec NAME        raw (full frames, the default), mjpeg, mpeg4, h264, ffv1\n"
+    "    --quality Q         1 to 100, where the codec has a quality (the codec's default)\n"
+    "    --key-frame-every N a key frame every N frames (every frame)\n"
+    "    --data-rate KBPS    a data rate in KB a second (none)\n"
+    "\n"
+    "  -h, --help     this text\n"
+    "  -v, --version  the program's version\n"
+    "\n"
+    "Exit codes: 0 done, 1 failed, 2 bad arguments. Errors go to standard error in the texts of the "
+    "window's\n"
+    "message boxes.\n";
+
+int badArguments(const std::string& what, const char* usage) {
+    std::fprintf(stderr, "skorva: %s\n%s", what.c_str(), usage);
+    return kExitBadArguments;
+}
+
+// A whole number from `text` within [lowest, highest].
+std::optional<std::int64_t> wholeNumber(const QString& text, std::int64_t lowest, std::int64_t highest) {
+    bool ok = false;
+    const qlonglong value = text.toLongLong(&ok, 0);
+    if (!ok || value < lowest || value > highest) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+QStringList argumentsAfterCommand(int argc, char** argv) {
+    QStringList arguments{QStringLiteral("skorva")};
+    for (int i = 2; i < argc; ++i) {
+        arguments << QString::fromLocal8Bit(argv[i]);
+    }
+    return arguments;
+}
+
+int runRecord(int argc, char** argv) {
+    QCommandLineParser parser;
+    const QCommandLineOption title(QStringLiteral("title"), {}, QStringLiteral("TEXT"));
+    const QCommandLineOption windowId(QStringLiteral("window-id"), {}, QStringLiteral("ID"));
+    const QCommandLineOption output(QStringList{QStringLiteral("o"), QStringLiteral("output")}, {},
+                                    QStringLiteral("FOLDER"));
+    const QCommandLineOption bmp(QStringLiteral("bmp"));
+    const QCommandLineOption noJpg(QStringLiteral("no-jpg"));
+    const QCommandLineOption noKeepOnTop(QStringLiteral("no-keep-on-top"));
+    const QCommandLineOption frames(QStringLiteral("frames"), {}, QStringLiteral("N"));
+    const QCommandLineOption duration(QStringLiteral("duration"), {}, QStringLiteral("SECONDS"));
+    const QCommandLineOption interval(QStringLiteral("interval"), {}, QStringLiteral("MS"));
+    parser.addOptions({title, windowId, output, bmp, noJpg, noKeepOnTop, frames, duration, interval});
+    if (!parser.parse(argumentsAfterCommand(argc, argv))) {
+        return badArguments(parser.errorText().toStdString(), kRecordUsage);
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        return badArguments("record takes no " + parser.positionalArguments().first().toStdString(),
+                            kRecordUsage);
+    }
+    RecordOptions options;
+    if (parser.isSet(title) == parser.isSet(windowId)) {
+        return badArguments("record needs --title or --window-id, one of them", kRecordUsage);
+    }
+    if (parser.isSet(title)) {
+        options.title = parser.value(title).toStdString();
+    } else {
+        const auto id = wholeNumber(parser.value(windowId), 1, 0xFFFFFFFF);
+        if (!id) {
+            return badArguments("--window-id takes a window handle, such as 0x1a00007", kRecordUsage);
+        }
+        options.windowId = static_cast<WindowHandle>(*id);
+    }
+    if (parser.isSet(frames) && parser.isSet(duration)) {
+        return badArguments("--frames and --duration cannot both end the recording", kRecordUsage);
+    }
+    if (parser.isSet(frames)) {
+        options.frames = wholeNumber(parser.value(frames), 1, 10'000'000);
+        if (!options.frames) {
+            return badArguments("--frames takes a number from 1", kRecordUsage);
+        }
+    }
+    if (parser.isSet(duration)) {
+        bool ok = false;
+        const double seconds = parser.value(duration).toDouble(&ok);
+        if (!ok || !(seconds > 0) || seconds > 1e9) {
+            return badArguments("--duration takes a number of seconds above 0", kRecordUsage);
+        }
+        options.durationMs = static_cast<std::int64_t>(seconds * 1000);
+    }
+    if (parser.isSet(interval)) {
+        const auto milliseconds = wholeNumber(parser.value(interval), 100, 60000);
+        if (!milliseconds) {
+            return badArguments("--interval takes 100 to 60000 milliseconds", kRecordUsage);
+        }
+        options.intervalMs = static_cast<std::int32_t>(*milliseconds);
+    }
+    options.outputFolder = parser.isSet(output) ? parser.value(output).toStdString() : defaultOutputFolder();
+    options.bmp = parser.isSet(bmp);
+    options.jpg = !parser.isSet(noJpg);
+    options.keepOnTop = !parser.isSet(noKeepOnTop);
+    return recordViewer(options);
+}
+
+// The compressor a short name stands for.
+std::optional<std::uint32_t> codecNamed(const QString& name) {
+    const std::pair<const char*, std::uint32_t> names[] = {
+        {"raw", 0},
+        {"mjpeg", avi::makeFourcc("MJPG")},
+        {"mpeg4", avi::makeFourcc("FMP4")},
+        {"h264", avi::makeFourcc("H264")},
+        {"ffv1", avi::makeFourcc("FFV1")},
+    };
+    for (const auto& [each, fourcc] : names) {
+        if (name == QLatin1String(each)) {
+            return fourcc;
+        }
+    }
+    return std::nullopt;
+}
+
+int runWriteMovie(int argc, char** argv) {
+    QCommandLineParser parser;
+    const QCommandLineOption output(QStringList{QStringLiteral("o"), QStringLiteral("output")}, {},
+                                    QStringLiteral("MOVIE"));
+    const QCommandLineOption fps(QStringLiteral("fps"), {}, QStringLiteral("N"));
+    const QCommandLineOption codec(QStringLiteral("codec"), {}, QStringLiteral("NAME"));
+    const QCommandLineOption quality(QStringLiteral("quality"), {}, QStringLiteral("Q"));
+    const QCommandLineOption keyFrameEvery(QStringLiteral("key-frame-every"), {}, QStringLiteral("N"));
+    const QCommandLineOption dataRate(QStringLiteral("data-rate"), {}, QStringLiteral("KBPS"));
+    parser.addOptions({output, fps, codec, quality, keyFrameEvery, dataRate});
+    if (!parser.parse(argumentsAfterCommand(argc, argv))) {
+        return badArguments(parser.errorText().toStdString(), kWriteMovieUsage);
+    }
+    if (parser.positionalArguments().size() != 1) {
+        return badArguments("write-movie takes one folder of frames", kWriteMovieUsage);
+    }
+    if (!parser.isSet(output)) {
+        return badArguments("write-movie needs -o MOVIE", kWriteMovieUsage);
+    }
+    WriteMovieOptions options;
+    options.folder = parser.positionalArguments().first().toStdString();
+    options.movie = parser.value(output).toStdString();
+    if (parser.isSet(fps)) {
+        options.frameRate = parser.value(fps).toStdString();
+    }
+    if (parser.isSet(codec)) {
+        const auto fourcc = codecNamed(parser.value(codec));
+        if (!fourcc) {
+            return badArguments("--codec takes raw, mjpeg, mpeg4, h264 or ffv1", kWriteMovieUsage);
+        }
+        options.fourcc = *fourcc;
+    }
+    if (parser.isSet(quality)) {
+        const auto chosen = wholeNumber(parser.value(quality), 1, 100);
+        if (!chosen) {
+            return badArguments("--quality takes 1 to 100", kWriteMovieUsage);
+        }
+        options.quality = static_cast<std::uint32_t>(*chosen) * 100;
+    }
+    if (parser.isSet(keyFrameEvery)) {
+        const auto every = wholeNumber(parser.value(keyFrameEvery), 1, 9999);
+        if (!every) {
+            return badArguments("--key-frame-every takes 1 to 9999 frames", kWriteMovieUsage);
+        }
+        options.keyFrameEvery = static_cast<std::uint32_t>(*every);
+    }
+    if (parser.isSet(dataRate)) {
+        const auto kilobytes = wholeNumber(parser.value(dataRate), 1, 1000000);
+        if (!kilobytes) {
+            return badArguments("--data-rate takes 1 to 1000000 KB a second", kWriteMovieUsage);
+        }
+        options.bytesPerSecond = static_cast<std::uint32_t>(*kilobytes) * 1024;
+    }
+    return writeMovie(options);
+}
+
+}  // namespace
+
+std::optional<int> runCommandLine(int argc, char** argv) {
+    if (argc < 2) {
+        return std::nullopt;
+    }
+    const std::string first = argv[1];
+    if (first == "list") {
+        return argc == 2 ? listViewers() : badArguments("list takes no arguments", "Usage: skorva list\n");
+    }
+    if (first == "record") {
+        return runRecord(argc, argv);
+    }
+    if (first == "write-movie") {
+        return runWriteMovie(argc, argv);
+    }
+    if (first == "-h" || first == "--help" || first == "help") {
+        std::fputs(kHelp, stdout);
+        return kExitDone;
+    }
+    if (first == "-v" || first == "--version") {
+        std::printf("skorva %s\n", SKORVA_VERSION);
+        return kExitDone;
+    }
+    // Qt's own options (-platform, -display ...) are the window's.
+    if (first.rfind('-', 0) == 0) {
+        return std::nullopt;
+    }
+    return badArguments("no command " + first,
+                        "Usage: skorva [list | record | write-movie] [OPTIONS]; skorva --help\n");
+}
+
+}  // namespace skorva

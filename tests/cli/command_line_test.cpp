@@ -1,0 +1,250 @@
+// The program's command line, run as a user's script runs it: the real program, the private X server with
+// its window manager and the fixture viewer, and the movies decoded by FFmpeg.
+
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "platform/services.h"
+#include "platform/x11/x11_desktop.h"
+#include "recording/discovery.h"
+#include "tests/fakes/scratch_folder.h"
+#include "tests/fakes/shell.h"
+#include "tests/x11/x11_test_support.h"
+
+namespace skorva {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::FixtureProcess;
+using testing::ScratchFolder;
+
+// The program's own list against the private X server, with its window manager and fixture viewers.
+class CommandLineX11 : public testing::X11Test {};
+
+struct Ended {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+// The program, started with `arguments` and `DISPLAY` as given (empty: unset). `whenSaid` is called with
+// each piece of standard output as it comes, and may signal the program.
+class Program {
+  public:
+    Program(const std::vector<std::string>& arguments, const std::string& display) {
+        int out[2];
+        int err[2];
+        if (pipe(out) != 0 || pipe(err) != 0) {
+            throw std::runtime_error("no pipe");
+        }
+        pid_ = fork();
+        if (pid_ == 0) {
+            dup2(out[1], STDOUT_FILENO);
+            dup2(err[1], STDERR_FILENO);
+            close(out[0]);
+            close(err[0]);
+            if (display.empty()) {
+                unsetenv("DISPLAY");
+            } else {
+                setenv("DISPLAY", display.c_str(), 1);
+            }
+            std::vector<char*> argv{const_cast<char*>(SKORVA_PROGRAM)};
+            for (const std::string& argument : arguments) {
+                argv.push_back(const_cast<char*>(argument.c_str()));
+            }
+            argv.push_back(nullptr);
+            execv(SKORVA_PROGRAM, argv.data());
+            _exit(127);
+        }
+        close(out[1]);
+        close(err[1]);
+        out_ = out[0];
+        err_ = err[0];
+    }
+
+    pid_t pid() const { return pid_; }
+
+    // Reads until standard output holds `text`; false when the program ended first.
+    bool waitFor(const std::string& text) {
+        while (ended_.out.find(text) == std::string::npos) {
+            if (!readSome()) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+    Ended wait() {
+        while (readSome()) {
+        }
+        int status = 0;
+        waitpid(pid_, &status, 0);
+        ended_.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        close(out_);
+        close(err_);
+        return ended_;
+    }
+
+  private:
+    // Reads what either stream has; false once both are at their end.
+    bool readSome() {
+        pollfd streams[2] = {{out_, POLLIN, 0}, {err_, POLLIN, 0}};
+        if (outOpen_ + errOpen_ == 0 || poll(streams, 2, -1) < 0) {
+            return false;
+        }
+        char buffer[4096];
+        for (int i = 0; i < 2; ++i) {
+            bool& open = i == 0 ? outOpen_ : errOpen_;
+            if (open && (streams[i].revents & (POLLIN | POLLHUP)) != 0) {
+                const ssize_t got = read(streams[i].fd, buffer, sizeof buffer);
+                if (got <= 0) {
+                    open = false;
+                } else {
+                    (i == 0 ? ended_.out : ended_.err).append(buffer, static_cast<std::size_t>(got));
+                }
+            }
+        }
+        return true;
+    }
+
+    pid_t pid_ = -1;
+    int out_ = -1;
+    int err_ = -1;
+    bool outOpen_ = true;
+    bool errOpen_ = true;
+    Ended ended_;
+};
+
+Ended run(const std::vector<std::string>& arguments, const std::string& display = "") {
+    return Program(arguments, display).wait();
+}
+
+std::string display() {
+    const char* value = std::getenv("DISPLAY");
+    return value == nullptr ? std::string() : value;
+}
+
+TEST(CommandLine, BadArgumentsExitWithTwoAndAUsageLine) {
+    const std::vector<std::vector<std::string>> cases = {
+        {"record"},
+        {"record", "--title", "bob", "--window-id", "0x1"},
+        {"record", "--title", "bob", "--frames", "3", "--duration", "2"},
+        {"record", "--title", "bob", "--interval", "50"},
+        {"record", "--window-id", "nine"},
+        {"record", "--title", "bob", "--colour"},
+        {"write-movie", "folder"},
+        {"write-movie", "-o", "x.avi"},
+        {"write-movie", "folder", "-o", "x.avi", "--codec", "gif"},
+        {"write-movie", "folder", "-o", "x.avi", "--quality", "0"},
+        {"list", "extra"},
+        {"bogus"},
+    };
+    for (const auto& arguments : cases) {
+        std::string line;
+        for (const std::string& argument : arguments) {
+            line += argument + " ";
+        }
+        SCOPED_TRACE(line);
+        const Ended ended = run(arguments);
+        EXPECT_EQ(ended.exitCode, 2);
+        EXPECT_NE(ended.err.find("Usage: skorva"), std::string::npos) << ended.err;
+        EXPECT_EQ(ended.out, "");
+    }
+    const Ended help = run({"--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    for (const char* documented : {"list", "record", "write-movie", "--window-id", "--codec", "Exit codes"}) {
+        EXPECT_NE(help.out.find(documented), std::string::npos) << documented;
+    }
+    EXPECT_EQ(run({"--version"}).out.rfind("skorva ", 0), 0u);
+}
+
+TEST(CommandLine, WithoutADisplayListAndRecordSaySoAndWriteMovieWritesEveryCodec) {
+    for (const auto& command : {std::vector<std::string>{"list"}, {"record", "--title", "bob"}}) {
+        const Ended ended = run(command);
+        EXPECT_EQ(ended.exitCode, 1);
+        EXPECT_EQ(ended.err, "skorva: no X display answers: DISPLAY is not set\n");
+    }
+    ScratchFolder folder("skorva-cli");
+    // Frames as a recording leaves them: JPEGs of the fixture's own picture, made by ffmpeg.
+    ASSERT_EQ(std::system(("ffmpeg -nostdin -v error -f lavfi -i testsrc=size=351x205:rate=1 -frames:v 4 '" +
+                           folder.file("bob%07d.jpg") + "'")
+                              .c_str()),
+              0);
+    for (const std::string codec : {"raw", "mjpeg", "mpeg4", "h264", "ffv1"}) {
+        SCOPED_TRACE(codec);
+        const std::string movie = folder.file("movie-" + codec + ".avi");
+        const Ended ended =
+            run({"write-movie", folder.path().string(), "-o", movie, "--codec", codec, "--fps", "7"});
+        EXPECT_EQ(ended.exitCode, 0) << ended.err;
+        const std::string probed = testing::runCommand(
+            "ffprobe -v error -count_frames -show_entries stream=nb_read_frames,r_frame_rate -of csv=p=0 '" +
+            movie + "'");
+        EXPECT_EQ(probed, "7/1,4\n");
+    }
+}
+
+TEST_F(CommandLineX11, ListAndRecordFindTheViewerAndStoreWholeFramesUntilTheCountOrSigint) {
+    FixtureProcess fixture(
+        {"x=10 y=10 w=368 h=385 title=Webcam for bob", "x=420 y=10 w=368 h=385 title=Notes"});
+    ASSERT_EQ(fixture.windows().size(), 2u);
+    // The window manager lists the viewer before the program is asked for it.
+    ASSERT_TRUE(testing::eventually([&] {
+        const ScopedServices installed(Services{.desktop = desktop_.get()});
+        return findViewerWindows().size() == 1;
+    }));
+    char bob[16];
+    std::snprintf(bob, sizeof bob, "0x%08x", fixture.windows()[0]);
+    const Ended listed = run({"list"}, display());
+    EXPECT_EQ(listed.exitCode, 0);
+    EXPECT_EQ(listed.out, std::string(bob) + "\tWebcam for bob\n");
+
+    ScratchFolder output("skorva-cli-record");
+    const Ended recorded = run(
+        {"record", "--window-id", bob, "--frames", "3", "--interval", "100", "-o", output.path().string()},
+        display());
+    EXPECT_EQ(recorded.exitCode, 0) << recorded.err;
+    const std::vector<std::string> folders = output.entries();
+    ASSERT_EQ(folders.size(), 1u);
+    EXPECT_TRUE(
+        std::regex_match(folders[0], std::regex("bob\\d\\d_[A-Za-z]+_\\d{4}_\\d\\d_\\d\\d_\\d\\d_[A-Z]+")))
+        << folders[0];
+    EXPECT_EQ(recorded.out, output.file(folders[0]) + "\nframe 0\nframe 1\nframe 2\n");
+    EXPECT_EQ(testing::fileNames(output.path() / folders[0]),
+              (std::vector<std::string>{"bob0000000.jpg", "bob0000001.jpg", "bob0000002.jpg"}));
+    for (const std::string& frame : testing::fileNames(output.path() / folders[0])) {
+        EXPECT_EQ(testing::runCommand("ffmpeg -nostdin -v error -i '" +
+                                      (output.path() / folders[0] / frame).string() + "' -f null -"),
+                  "");
+    }
+
+    // Ended by SIGINT after its second frame: every frame it stored is whole, and it says it is done.
+    ScratchFolder interrupted("skorva-cli-sigint");
+    Program program({"record", "--title", "for bob", "--interval", "100", "-o", interrupted.path().string()},
+                    display());
+    ASSERT_TRUE(program.waitFor("frame 1\n"));
+    kill(program.pid(), SIGINT);
+    const Ended ended = program.wait();
+    EXPECT_EQ(ended.exitCode, 0) << ended.err;
+    const std::vector<std::string> recording = interrupted.entries();
+    ASSERT_EQ(recording.size(), 1u);
+    const std::vector<std::string> frames = testing::fileNames(interrupted.path() / recording[0]);
+    EXPECT_GE(frames.size(), 2u);
+    for (const std::string& frame : frames) {
+        EXPECT_EQ(frame.find(".tmp"), std::string::npos);
+        EXPECT_EQ(testing::runCommand("ffmpeg -nostdin -v error -i '" +
+                                      (interrupted.path() / recording[0] / frame).string() + "' -f null -"),
+                  "");
+    }
+}
+
+}  // namespace
+}  // namespace skorva
