@@ -8,30 +8,12 @@
 #include "app/cli_commands.h"
 #include "app/cli_output.h"
 #include "movie/avi_writer.h"
-#include "platform/file_list.h"
+#include "movie/folder_frame_list.h"
 #include "platform/services.h"
 #include "platform/termination.h"
 
 namespace skorva {
 namespace {
-
-// The frames of the folder in the order the window's list gives them.
-class FolderFrameList final : public FrameListControl {
-  public:
-    void setPattern(const std::string& pattern) override { pattern_ = pattern; }
-    void setPath(const std::string& folder) override { names_ = listMatchingFiles(folder, pattern_); }
-    std::int32_t listCount() const override { return static_cast<std::int32_t>(names_.size()); }
-    void setListIndex(std::int32_t index) override { index_ = index; }
-    std::string fileName() const override {
-        return index_ >= 0 && index_ < listCount() ? names_[static_cast<std::size_t>(index_)] : std::string();
-    }
-    std::int32_t index() const { return index_; }
-
-  private:
-    std::string pattern_;
-    std::vector<std::string> names_;
-    std::int32_t index_ = -1;
-};
 
 // The window as the writer sees it: the folder and the frame rate from the options, the frame at hand told
 // on standard error.
@@ -44,8 +26,8 @@ class CommandLineWriterView final : public AviWriterView {
     void showPicture(const Picture& picture) override {
         shown_ = picture;
         // The first frame is shown twice, once for the movie's format: it is told once.
-        if (list_.index() != told_) {
-            told_ = list_.index();
+        if (list_.listIndex() != told_) {
+            told_ = list_.listIndex();
             progressLine(stderr,
                          "frame " + std::to_string(told_ + 1) + " of " + std::to_string(list_.listCount()));
         }

@@ -82,22 +82,12 @@ std::vector<std::uint8_t> bgrRows(const Picture& picture) {
     return rows;
 }
 
-void FakeFrameList::setPath(const std::string& folder) {
-    names_ = listMatchingFiles(folder, pattern_);
-    index_ = -1;
-}
-
-void FakeFrameList::setListIndex(std::int32_t index) {
-    index_ = index;
-    selections.push_back(index);
-}
-
 std::string FakeFrameList::fileName() const {
-    if (index_ < 0 || index_ >= listCount()) {
-        return {};
+    const std::int32_t index = listIndex();
+    if (order.empty() || index < 0 || index >= listCount()) {
+        return FolderFrameList::fileName();
     }
-    const auto entry = static_cast<std::size_t>(index_);
-    return names_[order.empty() ? entry : order[entry]];
+    return names()[order[static_cast<std::size_t>(index)]];
 }
 
 bool ScriptedCodecChooser::choose(WindowHandle hwnd, std::uint32_t icmfFlags,

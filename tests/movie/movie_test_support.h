@@ -13,12 +13,13 @@
 
 #include "core/picture.h"
 #include "movie/avi_writer_view.h"
+#include "movie/folder_frame_list.h"
 #include "platform/services.h"
 #include "platform/termination.h"
 #include "tests/fakes/message_recorder.h"
 #include "tests/fakes/scratch_folder.h"
-#include "tests/fakes/shell.h"
 #include "tests/fakes/scripted_dialogs.h"
+#include "tests/fakes/shell.h"
 
 #include "platform/avi/avifile.h"
 
@@ -29,22 +30,18 @@ void writeJpeg(const std::string& path, int width, int height, int seed, int qua
 // Top-down rows of 3 bytes per pixel, blue first: what the movie must show.
 std::vector<std::uint8_t> bgrRows(const Picture& picture);
 
-class FakeFrameList final : public FrameListControl {
+// The window's frame list, with every selection recorded and, where a test wants it, its own order.
+class FakeFrameList final : public FolderFrameList {
   public:
-    void setPattern(const std::string& pattern) override { pattern_ = pattern; }
-    void setPath(const std::string& folder) override;
-    std::int32_t listCount() const override { return static_cast<std::int32_t>(names_.size()); }
-    void setListIndex(std::int32_t index) override;
+    void setListIndex(std::int32_t index) override {
+        FolderFrameList::setListIndex(index);
+        selections.push_back(index);
+    }
     std::string fileName() const override;
 
     std::vector<std::int32_t> selections;
     // The entries as this permutation of the folder's name order; empty: name order.
     std::vector<std::size_t> order;
-
-  private:
-    std::string pattern_;
-    std::vector<std::string> names_;
-    std::int32_t index_ = -1;
 };
 
 class FakeWriterView final : public AviWriterView {
