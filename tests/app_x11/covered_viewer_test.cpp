@@ -39,6 +39,16 @@ bool screenShows(const XServer& server, WindowHandle window, int x, int y, std::
 
 class CoveredViewerTest : public RecordingTest {
   protected:
+    // Starts recording the fixture's first window, "Webcam for bob", covered by its second, with keep on
+    // top cleared.
+    void recordCoveredViewer(const FixtureProcess& fixture) {
+        ASSERT_EQ(fixture.windows().size(), 2u);
+        ASSERT_TRUE(listed(fixture.windows()));
+        load();
+        form->windowtop->setChecked(false);
+        startRecording("Webcam for bob");
+    }
+
     // The frame is the viewer's picture painted with `seed`, as close as quality 70 allows.
     void expectViewersPicture(const std::string& name, WindowHandle viewer, std::uint32_t seed) {
         SCOPED_TRACE(name);
@@ -52,17 +62,14 @@ class CoveredViewerTest : public RecordingTest {
 
 TEST_F(CoveredViewerTest, ACoveredViewerIsRecordedAsItselfAndLeftWhereItIs) {
     FixtureProcess fixture({kBob, kCover});
-    ASSERT_EQ(fixture.windows().size(), 2u);
-    ASSERT_TRUE(listed(fixture.windows()));
+    recordCoveredViewer(fixture);
+    ASSERT_FALSE(HasFatalFailure());
     const WindowHandle bob = fixture.windows()[0];
     const ExpectedGrab grab = expectedGrab(bob);
     const int middleX = grab.clientX + grab.width / 2;
     const int middleY = grab.clientY + grab.height / 2;
     // The screen shows the cover where the video is.
     ASSERT_FALSE(screenShows(*server, bob, middleX, middleY, fixture::seedOf(0)));
-    load();
-    form->windowtop->setChecked(false);
-    startRecording("Webcam for bob");
     for (int tick = 0; tick < 2; ++tick) {
         form->Timer1_Timer();
     }
@@ -140,12 +147,9 @@ TEST_F(CoveredViewerTest, AViewerMovedResizedOrWithdrawnDuringARecordingIsRecord
 
 TEST_F(CoveredViewerTest, AnAnimatedViewerKeepsMovingInItsFramesWhileCovered) {
     FixtureProcess fixture({"x=100 y=100 w=368 h=385 moving title=Webcam for bob", kCover});
-    ASSERT_EQ(fixture.windows().size(), 2u);
-    ASSERT_TRUE(listed(fixture.windows()));
+    recordCoveredViewer(fixture);
+    ASSERT_FALSE(HasFatalFailure());
     const WindowHandle bob = fixture.windows()[0];
-    load();
-    form->windowtop->setChecked(false);
-    startRecording("Webcam for bob");
     // Each tick once the picture has moved on: a part of the viewer below the cover shows it painting anew.
     for (int tick = 0; tick < 3; ++tick) {
         form->Timer1_Timer();
@@ -183,12 +187,9 @@ TEST_F(CoveredViewerTest, ACompositingManagerMayComeAndGoDuringARecording) {
         GTEST_SKIP() << "xcompmgr is not installed";
     }
     FixtureProcess fixture({kBob, kCover});
-    ASSERT_EQ(fixture.windows().size(), 2u);
-    ASSERT_TRUE(listed(fixture.windows()));
+    recordCoveredViewer(fixture);
+    ASSERT_FALSE(HasFatalFailure());
     const WindowHandle bob = fixture.windows()[0];
-    load();
-    form->windowtop->setChecked(false);
-    startRecording("Webcam for bob");
     form->Timer1_Timer();
 
     // A compositing manager redirects every window for itself while it runs, and claims this selection.
