@@ -6,6 +6,7 @@
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <xcb/composite.h>
 
 #include <QCheckBox>
 #include <cstdlib>
@@ -26,6 +27,35 @@ using ::testing::IsEmpty;
 // A viewer whose video area is 320 x 240 with openbox's frame, and a window over all of that area.
 constexpr const char* kBob = "x=100 y=100 w=368 h=385 title=Webcam for bob";
 constexpr const char* kCover = "x=110 y=130 w=340 h=270 title=Chat with bob";
+
+// Whether the window manager's frame around `client` is redirected (Composite) by anyone: only then can
+// its pixmap be named.
+bool frameRedirected(const XServer& server, WindowHandle client) {
+    xcb_window_t frame = client;
+    for (;;) {
+        xcb_query_tree_reply_t* tree =
+            xcb_query_tree_reply(server.get(), xcb_query_tree(server.get(), frame), nullptr);
+        if (tree == nullptr) {
+            return false;
+        }
+        const xcb_window_t parent = tree->parent;
+        std::free(tree);
+        if (parent == server.root()) {
+            break;
+        }
+        frame = parent;
+    }
+    const xcb_pixmap_t pixmap = xcb_generate_id(server.get());
+    xcb_generic_error_t* error = xcb_request_check(
+        server.get(), xcb_composite_name_window_pixmap_checked(server.get(), frame, pixmap));
+    const bool named = error == nullptr;
+    std::free(error);
+    if (named) {
+        xcb_free_pixmap(server.get(), pixmap);
+        xcb_flush(server.get());
+    }
+    return named;
+}
 
 // Whether the screen shows the fixture window `window` painted with `seed` at its client pixel (x, y).
 bool screenShows(const XServer& server, WindowHandle window, int x, int y, std::uint32_t seed) {
@@ -70,6 +100,7 @@ TEST_F(CoveredViewerTest, ACoveredViewerIsRecordedAsItselfAndLeftWhereItIs) {
     const int middleY = grab.clientY + grab.height / 2;
     // The screen shows the cover where the video is.
     ASSERT_FALSE(screenShows(*server, bob, middleX, middleY, fixture::seedOf(0)));
+    ASSERT_FALSE(frameRedirected(*server, bob));
     for (int tick = 0; tick < 2; ++tick) {
         form->Timer1_Timer();
     }
@@ -77,10 +108,13 @@ TEST_F(CoveredViewerTest, ACoveredViewerIsRecordedAsItselfAndLeftWhereItIs) {
     ASSERT_THAT(filesInRecording(), ElementsAre("bob0000000.jpg", "bob0000001.jpg"));
     expectViewersPicture("bob0000000.jpg", bob, fixture::seedOf(0));
     expectViewersPicture("bob0000001.jpg", bob, fixture::seedOf(0));
-    // Nothing was raised to get there: the cover still covers it, during the recording and after.
+    // Nothing was raised to get there: the cover still covers it, during the recording and after. The
+    // viewer's pixels are kept aside while the recording runs, and no longer once it stops.
     EXPECT_FALSE(screenShows(*server, bob, middleX, middleY, fixture::seedOf(0)));
+    EXPECT_TRUE(frameRedirected(*server, bob));
     form->btstop_Click();
     EXPECT_FALSE(screenShows(*server, bob, middleX, middleY, fixture::seedOf(0)));
+    EXPECT_FALSE(frameRedirected(*server, bob));
 }
 
 TEST_F(CoveredViewerTest, APartlyOffScreenViewerIsRecordedWhole) {
