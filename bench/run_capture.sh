@@ -5,6 +5,8 @@
 # of milliseconds per frame. CPU times are this side's only: ours is the benchmark process, ffmpeg's its
 # own process; the X server's copy of the pixels is in neither (it shows in our wall time).
 # Usage: bench/run_capture.sh [build folder]
+# SKORVA_BENCH_BEFORE=path/to/bench_capture_tick (built from another commit) times that build's tick too,
+# against the same viewer windows in the same run, and adds a table of the two.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -50,6 +52,11 @@ done
 # shared machine.
 SKORVA_BENCH_FORM_AT=2400,1100 "$bench" --benchmark_filter="${SKORVA_BENCH_FILTER:-.}" \
   --benchmark_repetitions=3 --benchmark_out="$work/ours.json" --benchmark_out_format=json >&2
+echo '{"benchmarks": []}' >"$work/before.json"
+if [ -n "${SKORVA_BENCH_BEFORE:-}" ]; then
+  SKORVA_BENCH_FORM_AT=2400,1100 "$SKORVA_BENCH_BEFORE" --benchmark_filter='BM_(CaptureTick|BareEncode)/' \
+    --benchmark_repetitions=3 --benchmark_out="$work/before.json" --benchmark_out_format=json >&2
+fi
 
 # ffmpeg's CPU seconds (user + system) for a number of frames of one rectangle. Quantiser 6 gives
 # frames a little larger than ours at quality 70 (the table shows both sizes); the cursor is left out,
@@ -73,11 +80,12 @@ for size in 320x240 640x480 1920x1080; do
   echo "$size $(echo "($long - $short) * 1000 / 200" | bc -l) $bytes" >>"$work/ffmpeg"
 done
 
-python3 - "$work/ours.json" "$work/ffmpeg" <<'EOF'
+python3 - "$work/ours.json" "$work/ffmpeg" "$work/before.json" <<'EOF'
 import json, sys
 
 runs = json.load(open(sys.argv[1]))["benchmarks"]
-def best(name, size):
+before_runs = json.load(open(sys.argv[3]))["benchmarks"]
+def best(name, size, runs=runs):
     width, height = size.split("x")
     times = [(b["wall_median_ms"], b["cpu_median_ms"], b.get("bytes", 0)) for b in runs
              if b.get("run_type") == "iteration" and b["name"].startswith(f"{name}/{width}/{height}/")]
@@ -98,7 +106,19 @@ for size in ("320x240", "640x480", "1920x1080"):
     ff_cpu, ff_bytes = ffmpeg[size]
     print(f"{size:>10} {tick_wall:10.3f} {tick_cpu:9.3f} {bare_wall:10.3f} {bare_cpu:9.3f} {ff_cpu:11.3f}"
           f" {tick_wall / bare_wall:15.2f} {tick_cpu / ff_cpu:16.2f} {tick_bytes / 1024:9.1f} {ff_bytes / 1024:11.1f}")
-print("targets at 640x480: tick/bare wall <= 1.5, tick/ffmpeg CPU <= 1.0")
+print("targets at 640x480 and 1920x1080: tick/bare wall <= 1.5, tick/ffmpeg CPU <= 0.6")
+if before_runs:
+    print()
+    print("the other build's tick in the same run, each against its own bare encode")
+    print(f"{'grab':>10} {'before wall':>12} {'after wall':>11} {'after/before':>13}"
+          f" {'before/bare':>12} {'after/bare':>11} {'before CPU':>11} {'after CPU':>10} {'after/before':>13}")
+    for size in ("320x240", "640x480", "1920x1080"):
+        old_wall, old_cpu, _ = best("BM_CaptureTick", size, before_runs)
+        old_bare, _, _ = best("BM_BareEncode", size, before_runs)
+        new_wall, new_cpu, _ = best("BM_CaptureTick", size)
+        new_bare, _, _ = best("BM_BareEncode", size)
+        print(f"{size:>10} {old_wall:12.3f} {new_wall:11.3f} {new_wall / old_wall:13.2f} {old_wall / old_bare:12.2f}"
+              f" {new_wall / new_bare:11.2f} {old_cpu:11.3f} {new_cpu:10.3f} {new_cpu / old_cpu:13.2f}")
 print()
 print("the tick's parts, wall / CPU ms per frame")
 parts = ("BM_CaptureTickUnpainted", "BM_WindowState", "BM_Grab", "BM_Preview", "BM_SectionAndSaveJPG")

@@ -25,7 +25,7 @@ void Picture::checkSize(std::int32_t width, std::int32_t height, std::int32_t st
 Picture Picture::fromPixels(std::int32_t width, std::int32_t height, std::int32_t stride, PixelFormat format,
                             std::vector<std::uint8_t> bytes) {
     checkSize(width, height, stride, format, bytes.size());
-    Data data{width, height, stride, format, std::move(bytes), {}, nullptr, 0};
+    Data data{width, height, stride, format, std::move(bytes), {}, {}, nullptr, 0};
     data.begin = data.vector.data();
     data.size = data.vector.size();
     Picture picture;
@@ -36,9 +36,18 @@ Picture Picture::fromPixels(std::int32_t width, std::int32_t height, std::int32_
 Picture Picture::fromBuffer(std::int32_t width, std::int32_t height, std::int32_t stride, PixelFormat format,
                             PixelBuffer bytes) {
     checkSize(width, height, stride, format, bytes.size());
-    Data data{width, height, stride, format, {}, std::move(bytes), nullptr, 0};
+    Data data{width, height, stride, format, {}, std::move(bytes), {}, nullptr, 0};
     data.begin = data.buffer.data();
     data.size = data.buffer.size();
+    Picture picture;
+    picture.data_ = std::make_shared<const Data>(std::move(data));
+    return picture;
+}
+
+Picture Picture::fromShared(std::int32_t width, std::int32_t height, std::int32_t stride, PixelFormat format,
+                            const std::uint8_t* begin, std::size_t size, std::shared_ptr<const void> owner) {
+    checkSize(width, height, stride, format, size);
+    Data data{width, height, stride, format, {}, {}, std::move(owner), begin, size};
     Picture picture;
     picture.data_ = std::make_shared<const Data>(std::move(data));
     return picture;

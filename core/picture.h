@@ -42,6 +42,11 @@ class Picture {
     // The same for memory that the caller has filled completely.
     static Picture fromBuffer(std::int32_t width, std::int32_t height, std::int32_t stride,
                               PixelFormat format, PixelBuffer bytes);
+    // Rows that live in memory owned elsewhere (a shared memory segment the X server wrote into): `owner`
+    // keeps `size` bytes from `begin` alive and unchanged for as long as the picture or a copy of it lives.
+    static Picture fromShared(std::int32_t width, std::int32_t height, std::int32_t stride,
+                              PixelFormat format, const std::uint8_t* begin, std::size_t size,
+                              std::shared_ptr<const void> owner);
     // A picture of the given size with every pixel black (and opaque).
     static Picture black(std::int32_t width, std::int32_t height);
 
@@ -69,9 +74,10 @@ class Picture {
         std::int32_t height = 0;
         std::int32_t stride = 0;
         PixelFormat format = PixelFormat::Bgrx32;
-        // The pixels live in one of the two.
+        // The pixels live in one of the three.
         std::vector<std::uint8_t> vector;
         PixelBuffer buffer;
+        std::shared_ptr<const void> owner;
         const std::uint8_t* begin = nullptr;
         std::size_t size = 0;
     };

@@ -1,6 +1,7 @@
 #pragma once
-// The window grabber: copies a rectangle of the screen into a new picture. The capture tick calls it once
-// a second with window 0 and the video rectangle of the viewer window in screen coordinates.
+// The window grabber: copies a rectangle of the screen, or of one window, into a new picture. The capture
+// tick calls it once a second with the viewer window and its video rectangle counted from the window's
+// outer top-left corner.
 
 #include <cstdint>
 #include <vector>
@@ -12,10 +13,11 @@
 namespace skorva {
 
 // Grabs WidthSrc x HeightSrc pixels at (LeftSrc, TopSrc). With hWndSrc 0 the coordinates are the
-// screen's; otherwise they count from the outer top-left corner of that window. What the screen does not
-// cover is black. An error raised by a step is added to `raised` ("CaptureWindow" + number + description),
-// for the caller to show, and the routine goes on: the result is then a null picture. A window that is gone
-// gives a null picture too.
+// screen's and what the screen does not cover is black; otherwise they count from the outer top-left
+// corner of that window, and the pixels are the window's own where the desktop can read them (covered or
+// off the screen), the screen's where it cannot. An error raised by a step is added to `raised`
+// ("CaptureWindow" + number + description), for the caller to show, and the routine goes on: the result is
+// then a null picture. A window that is gone gives a null picture too.
 Picture CaptureWindow(WindowHandle hWndSrc, std::int32_t LeftSrc, std::int32_t TopSrc, std::int32_t WidthSrc,
                       std::int32_t HeightSrc, std::vector<Message>& raised);
 

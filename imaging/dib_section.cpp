@@ -46,6 +46,7 @@ Status cDIBSection::CopyToClipboard(bool bAsDIB) {
     if (bAsDIB) {
         return Status::failure("I don't know how to put a DIB on the clipboard! Copy as bitmap instead!!!");
     }
+    own();
     // An empty section would put a black bitmap on the clipboard and claim success.
     if (!bits_) {
         return Status::failure("The section holds no pixels to copy.");
@@ -74,10 +75,37 @@ bool cDIBSection::CreateDIB(std::int32_t lWidth, std::int32_t lHeight, SectionBi
 }
 
 void cDIBSection::CreateFromPicture(const Picture& picThis) {
-    if (!Create(picThis.width(), picThis.height())) {
+    ClearUp();
+    header_ = bitmapInfoHeader24(picThis.width(), picThis.height());
+    if (!picThis.isEmpty()) {
+        shared_ = picThis;
+    }
+}
+
+void cDIBSection::own() const {
+    if (shared_.isNull()) {
         return;
     }
-    LoadPictureBlt(picThis, 0, 0, -1, -1);
+    const Picture source = std::move(shared_);
+    shared_ = Picture();
+    try {
+        bits_ = std::make_unique<std::uint8_t[]>(static_cast<std::size_t>(header_.biSizeImage));
+    } catch (const std::bad_alloc&) {
+        return;
+    }
+    for (std::int32_t r = 0; r < Height(); ++r) {
+        // Image row r is memory row Height - 1 - r: the section is bottom-up, the picture top-down.
+        bgrxRowToBgr(source.row(r),
+                     bits_.get() + static_cast<std::ptrdiff_t>(Height() - 1 - r) * BytesPerScanLine(),
+                     Width());
+    }
+}
+
+cDIBSection::EncoderRows cDIBSection::RowsToEncode() const {
+    if (!shared_.isNull()) {
+        return {shared_.bits(), shared_.stride(), true, false};
+    }
+    return {bits_.get(), BytesPerScanLine(), false, true};
 }
 
 bool cDIBSection::Create(std::int32_t lWidth, std::int32_t lHeight) {
@@ -91,6 +119,7 @@ std::int32_t cDIBSection::BytesPerScanLine() const {
 
 void cDIBSection::LoadPictureBlt(const Picture& source, std::int32_t lSrcLeft, std::int32_t lSrcTop,
                                  std::int32_t lSrcWidth, std::int32_t lSrcHeight) {
+    own();
     if (!bits_ || source.isEmpty()) {
         return;
     }
@@ -113,6 +142,8 @@ void cDIBSection::LoadPictureBlt(const Picture& source, std::int32_t lSrcLeft, s
 
 void cDIBSection::LoadPictureBlt(const cDIBSection& source, std::int32_t lSrcLeft, std::int32_t lSrcTop,
                                  std::int32_t lSrcWidth, std::int32_t lSrcHeight) {
+    own();
+    source.own();
     // Copying a section onto itself is never asked for; the rows could overlap.
     if (!bits_ || !source.bits_ || &source == this) {
         return;
@@ -137,6 +168,7 @@ void cDIBSection::LoadPictureBlt(const cDIBSection& source, std::int32_t lSrcLef
 void cDIBSection::PaintPicture(Picture& target, std::int32_t lDestLeft, std::int32_t lDestTop,
                                std::int32_t lDestWidth, std::int32_t lDestHeight, std::int32_t lSrcLeft,
                                std::int32_t lSrcTop) const {
+    own();
     if (!bits_ || target.isEmpty()) {
         return;
     }
@@ -165,6 +197,7 @@ void cDIBSection::PaintPicture(Picture& target, std::int32_t lDestLeft, std::int
 }
 
 void cDIBSection::RandomiseBits(bool bGray) {
+    own();
     if (!bits_) {
         return;
     }
@@ -196,9 +229,11 @@ void cDIBSection::RandomiseBits(bool bGray) {
 
 void cDIBSection::ClearUp() {
     bits_.reset();
+    shared_ = Picture();
 }
 
 std::unique_ptr<cDIBSection> cDIBSection::Resample(std::int32_t lNewHeight, std::int32_t lNewWidth) const {
+    own();
     auto target = std::make_unique<cDIBSection>();
     if (!target->Create(lNewWidth, lNewHeight)) {
         return nullptr;
@@ -248,6 +283,7 @@ void cDIBSection::ResampleDib(cDIBSection& target) const {
 }
 
 void cDIBSection::checkIndex(std::int32_t y, std::int32_t x) const {
+    own();
     if (!bits_ || y < 0 || y >= Height() || x < 0 || x >= BytesPerScanLine()) {
         throw std::out_of_range("pixel index outside the section");
     }

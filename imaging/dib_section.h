@@ -33,7 +33,8 @@ class cDIBSection {
     // without pixels or when the memory cannot be had; std::overflow_error when the size does not fit.
     bool CreateDIB(std::int32_t lWidth, std::int32_t lHeight, SectionBits& hDib);
     // Takes the picture's size and a 24-bit copy of its pixels, bottom row first. A null or empty picture
-    // leaves the section without pixels.
+    // leaves the section without pixels. The copy is made when the section's bytes are first asked for:
+    // until then the section shares the picture's pixels, which an encoder can read as they are.
     void CreateFromPicture(const Picture& picThis);
     // Releases what the section held and makes a new zeroed one of that size.
     bool Create(std::int32_t lWidth, std::int32_t lHeight);
@@ -60,8 +61,25 @@ class cDIBSection {
 
     std::uint32_t hDC() const { return 0; }
     std::uint32_t hDib() const { return 0; }
-    std::uint8_t* DIBSectionBitsPtr() { return bits_.get(); }
-    const std::uint8_t* DIBSectionBitsPtr() const { return bits_.get(); }
+    std::uint8_t* DIBSectionBitsPtr() {
+        own();
+        return bits_.get();
+    }
+    const std::uint8_t* DIBSectionBitsPtr() const {
+        own();
+        return bits_.get();
+    }
+
+    // The section's rows as an encoder can read them without another pass over the pixels: the shared
+    // picture's B, G, R, X rows, top row first, while the section has made no copy of its own; its own
+    // B, G, R rows, bottom row first, after. `first` is null for a section without pixels.
+    struct EncoderRows {
+        const std::uint8_t* first = nullptr;
+        std::int32_t pitch = 0;
+        bool fourBytes = false;
+        bool bottomUp = true;
+    };
+    EncoderRows RowsToEncode() const;
 
     // Fills the pixels with random values (grey or colour); padding bytes are left alone.
     void RandomiseBits(bool bGray);
@@ -72,6 +90,9 @@ class cDIBSection {
     std::unique_ptr<cDIBSection> Resample(std::int32_t lNewHeight, std::int32_t lNewWidth) const;
 
   private:
+    // Makes the section's own 24-bit copy of the picture it shares, if any; without memory for it the
+    // section has no pixels.
+    void own() const;
     void ResampleDib(cDIBSection& target) const;
     // Byte x of memory row y, with both indexes tested against the grid (std::out_of_range).
     void checkIndex(std::int32_t y, std::int32_t x) const;
@@ -84,7 +105,9 @@ class cDIBSection {
         return bits_.get() + static_cast<std::ptrdiff_t>(y) * BytesPerScanLine();
     }
 
-    SectionBits bits_;
+    // Made on first use from `shared_`, hence mutable: reading the bytes does not change what they are.
+    mutable SectionBits bits_;
+    mutable Picture shared_;
     BitmapInfoHeader header_;
 };
 

@@ -107,8 +107,9 @@ Status saveJpeg(const cDIBSection& section, const std::string& fileName, std::in
                 const std::function<bool(const std::function<bool(JpegEncoder&)>&)>& encode) {
     const std::int32_t width = section.Width();
     const std::int32_t height = section.Height();
-    const std::uint8_t* bits = section.DIBSectionBitsPtr();
-    const std::int32_t pitch = section.BytesPerScanLine();
+    // The section's rows as they are: the grabbed picture's own while the section shares them, so that no
+    // pass over the pixels comes between the grab and the encoder.
+    const cDIBSection::EncoderRows rows = section.RowsToEncode();
     bool initialised = true;
     bool encoded = false;
     std::string reason = "the frame has no pixels";
@@ -119,17 +120,17 @@ Status saveJpeg(const cDIBSection& section, const std::string& fileName, std::in
             return false;
         }
         // A closed viewer window leaves a section without pixels: nothing to encode.
-        if (bits == nullptr || width <= 0 || height <= 0 || fileName.empty()) {
+        if (rows.first == nullptr || width <= 0 || height <= 0 || fileName.empty()) {
             return false;
         }
-        // The section's memory starts with the bottom row and the pitch steps over the row padding, so the
-        // encoder reads the section in place.
-        const Status status = encoder.encode({.pixels = bits,
+        // The pitch steps over the row padding and the row order is the encoder's to follow, so the encoder
+        // reads the memory in place.
+        const Status status = encoder.encode({.pixels = rows.first,
                                               .width = width,
                                               .height = height,
-                                              .pitch = pitch,
-                                              .format = JpegPixels::Bgr,
-                                              .bottomUp = true},
+                                              .pitch = rows.pitch,
+                                              .format = rows.fourBytes ? JpegPixels::Bgrx : JpegPixels::Bgr,
+                                              .bottomUp = rows.bottomUp},
                                              JpegSubsampling::Quarter420, quality);
         if (!status) {
             reason = status.text();

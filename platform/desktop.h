@@ -2,8 +2,10 @@
 // The desktop as the capture needs it: the top-level windows with their titles, their state and place,
 // and the pixels of the screen.
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <string>
 
 #include "core/picture.h"
@@ -34,6 +36,31 @@ class Desktop {
     // screen cannot be read at all.
     virtual Picture grabScreen(std::int32_t left, std::int32_t top, std::int32_t width,
                                std::int32_t height) = 0;
+
+    // Copies a rectangle of the window, counted from the top-left corner of its outer rectangle, as the
+    // window itself shows it: where the platform can read a window's own pixels, what covers it or lies
+    // off the screen is not in the picture. Otherwise (and by default) the screen at that place. The
+    // picture always has the size asked for; a zero or negative size gives an empty picture, a window
+    // that is gone a null one. Throws PlatformError when neither can be read. Reading a window's own
+    // pixels may set something up that lasts until endWindowGrabs().
+    virtual Picture grabWindow(WindowHandle window, std::int32_t left, std::int32_t top, std::int32_t width,
+                               std::int32_t height) {
+        if (width <= 0 || height <= 0) {
+            return grabScreen(0, 0, 0, 0);
+        }
+        Rect outer{0, 0, 0, 0};
+        if (!windowRect(window, outer)) {
+            return {};
+        }
+        const auto clamp = [](std::int64_t value) {
+            return static_cast<std::int32_t>(std::clamp<std::int64_t>(
+                value, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
+        };
+        return grabScreen(clamp(std::int64_t{outer.left} + left), clamp(std::int64_t{outer.top} + top), width,
+                          height);
+    }
+    // The windows grabbed are left as they were before the first grabWindow.
+    virtual void endWindowGrabs() {}
 };
 
 }  // namespace skorva

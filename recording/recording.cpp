@@ -75,6 +75,8 @@ void Recording::start() {
 }
 
 void Recording::stop() {
+    // The viewer is left as it was before the recording.
+    services().desktop->endWindowGrabs();
     view_.setTimerEnabled(false);
     view_.setStopEnabled(false);
     view_.setStartEnabled(true);
@@ -89,6 +91,7 @@ std::optional<ViewerEntry> Recording::selectedEntryOrHalt(MessageSink& messages)
     if (!entry) {
         messages.show(noWebcamChosen());
         view_.setTimerEnabled(false);
+        services().desktop->endWindowGrabs();
     }
     return entry;
 }
@@ -127,7 +130,7 @@ void Recording::tick() {
     }
     // Memory for a frame may still run out; that ends the recording too, never the program.
     try {
-        storeFrame(*entry, grab, messages);
+        storeFrame(*entry, outer, grab, messages);
     } catch (const std::bad_alloc&) {
         stopWith(noMemoryForFrame(entry->text, entry->window, outer), messages);
     } catch (const std::exception& error) {
@@ -135,9 +138,13 @@ void Recording::tick() {
     }
 }
 
-void Recording::storeFrame(const ViewerEntry& entry, const GrabRect& grab, MessageSink& messages) {
+void Recording::storeFrame(const ViewerEntry& entry, const Rect& outer, const GrabRect& grab,
+                           MessageSink& messages) {
     std::vector<Message> raised;
-    const Picture picture = CaptureWindow(0, grab.left, grab.top, grab.width, grab.height, raised);
+    // From the viewer's own pixels where the desktop can read them: a window that covers it, or the edge
+    // of the screen, is then not recorded.
+    const Picture picture = CaptureWindow(entry.window, grab.left - outer.left, grab.top - outer.top,
+                                          grab.width, grab.height, raised);
     for (const Message& message : raised) {
         messages.show(message);
     }

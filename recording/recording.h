@@ -11,6 +11,7 @@
 #include <string>
 
 #include "core/message_sink.h"
+#include "core/types.h"
 #include "recording/discovery.h"
 #include "recording/recording_folder.h"
 #include "recording/recording_view.h"
@@ -41,8 +42,9 @@ class Recording {
   private:
     // The selected entry; with nothing selected, says so through `messages` and stops the capture timer.
     std::optional<ViewerEntry> selectedEntryOrHalt(MessageSink& messages);
-    // The tick's grab of `grab` and what follows it: the previews, the frame files, the counter.
-    void storeFrame(const ViewerEntry& entry, const GrabRect& grab, MessageSink& messages);
+    // The tick's grab of `grab` inside the window's `outer` rectangle and what follows it: the previews,
+    // the frame files, the counter.
+    void storeFrame(const ViewerEntry& entry, const Rect& outer, const GrabRect& grab, MessageSink& messages);
     // Shows why the recording ends, and ends it.
     void stopWith(const Message& message, MessageSink& messages);
 

@@ -6,10 +6,11 @@ packages=(
   build-essential cmake ninja-build pkg-config git
   qt6-base-dev qt6-qpa-plugins
   libxcb1-dev libxcb-ewmh-dev libxcb-icccm4-dev libxcb-shm0-dev libxcb-res0-dev
+  libxcb-composite0-dev libxcb-damage0-dev libxcb-xfixes0-dev
   libturbojpeg0-dev
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb openbox x11-utils xdotool ffmpeg imagemagick
+  xvfb openbox x11-utils xdotool ffmpeg imagemagick xcompmgr
   tigervnc-standalone-server x11-xserver-utils
   clang libclang-rt-14-dev
   dpkg-dev desktop-file-utils

@@ -16,7 +16,7 @@ bool serverHasShm(const Connection& connection) {
     return static_cast<bool>(version);
 }
 
-std::unique_ptr<ShmSegment> ShmSegment::create(const Connection& connection, std::size_t bytes) {
+std::shared_ptr<ShmSegment> ShmSegment::create(const Connection& connection, std::size_t bytes) {
     const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
     const std::size_t size = (bytes + page - 1) / page * page;
     // Readable by us alone: the segment holds screen contents.
@@ -29,7 +29,7 @@ std::unique_ptr<ShmSegment> ShmSegment::create(const Connection& connection, std
         shmctl(shmId, IPC_RMID, nullptr);
         return nullptr;
     }
-    auto segment = std::make_unique<ShmSegment>(Key{}, connection, static_cast<std::uint8_t*>(address), size);
+    auto segment = std::make_shared<ShmSegment>(Key{}, connection, static_cast<std::uint8_t*>(address), size);
     const xcb_shm_seg_t id = xcb_generate_id(connection.get());
     ErrorPtr error(xcb_request_check(
         connection.get(),
@@ -44,11 +44,16 @@ std::unique_ptr<ShmSegment> ShmSegment::create(const Connection& connection, std
     return segment;
 }
 
-ShmSegment::~ShmSegment() {
-    if (segment_ != 0 && !connection_.broken()) {
-        xcb_shm_detach(connection_.get(), segment_);
-        xcb_flush(connection_.get());
+void ShmSegment::detachFromServer() {
+    if (segment_ != 0 && !connection_->broken()) {
+        xcb_shm_detach(connection_->get(), segment_);
+        xcb_flush(connection_->get());
     }
+    segment_ = 0;
+}
+
+ShmSegment::~ShmSegment() {
+    detachFromServer();
     shmdt(address_);
 }
 

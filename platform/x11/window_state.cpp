@@ -1,18 +1,15 @@
 #include "platform/x11/window_state.h"
 
-#include <poll.h>
-
 #include <algorithm>
 #include <array>
 #include <chrono>
-#include <functional>
 #include <optional>
+
+#include "platform/x11/repaint_watch.h"
 
 namespace skorva::x11 {
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 constexpr std::uint32_t kWmStateIconic = 3;
 // Source indication 2: the request comes from a pager-like tool acting for the user, which window
@@ -20,66 +17,7 @@ constexpr std::uint32_t kWmStateIconic = 3;
 constexpr std::uint32_t kSourcePager = 2;
 constexpr std::uint32_t kNetWmStateAdd = 1;
 constexpr int kKeepOnTopWaitMs = 200;
-// The owner repaints after its Expose; we cannot see that, so allow it this long after the last one.
-constexpr int kRepaintSettleMs = 30;
-
-// Selects events on another program's window for as long as it lives. Our selection is our own: the
-// owner's event mask is not touched.
-class EventWatch {
-  public:
-    EventWatch(const Connection& connection, xcb_window_t window, std::uint32_t mask)
-        : connection_(connection), window_(window) {
-        select(mask);
-    }
-    ~EventWatch() { select(XCB_EVENT_MASK_NO_EVENT); }
-    EventWatch(const EventWatch&) = delete;
-    EventWatch& operator=(const EventWatch&) = delete;
-
-  private:
-    void select(std::uint32_t mask) {
-        // Checked, so that a window that is gone gives a discarded error rather than a stray event.
-        ErrorPtr error(xcb_request_check(
-            connection_.get(),
-            xcb_change_window_attributes_checked(connection_.get(), window_, XCB_CW_EVENT_MASK, &mask)));
-    }
-
-    const Connection& connection_;
-    xcb_window_t window_;
-};
-
-// Hands every event that arrives before `deadline` to `handle` until it returns true. False on timeout
-// or a broken connection.
-bool waitFor(const Connection& connection, Clock::time_point deadline,
-             const std::function<bool(const xcb_generic_event_t&)>& handle) {
-    while (true) {
-        while (Reply<xcb_generic_event_t> event{xcb_poll_for_event(connection.get())}) {
-            connection.noteEvent(*event);
-            if (handle(*event)) {
-                return true;
-            }
-        }
-        if (connection.broken()) {
-            return false;
-        }
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-        if (left <= 0) {
-            return false;
-        }
-        pollfd descriptor{xcb_get_file_descriptor(connection.get()), POLLIN, 0};
-        poll(&descriptor, 1, static_cast<int>(left));
-    }
-}
-
-std::uint8_t eventType(const xcb_generic_event_t& event) {
-    return static_cast<std::uint8_t>(event.response_type & 0x7F);
-}
-
-bool isViewable(const Connection& connection, xcb_window_t window) {
-    Reply<xcb_get_window_attributes_reply_t> attributes(xcb_get_window_attributes_reply(
-        connection.get(), xcb_get_window_attributes(connection.get(), window), nullptr));
-    return attributes && attributes->map_state == XCB_MAP_STATE_VIEWABLE;
-}
+constexpr std::uint32_t kWmStateWithdrawn = 0;
 
 bool hasState(const std::optional<Property>& netWmState, xcb_atom_t state) {
     if (!netWmState) {
@@ -110,21 +48,42 @@ void sendToRoot(const Connection& connection, xcb_window_t window, xcb_atom_t ty
 
 IconicRequest requestIconic(const Connection& connection, xcb_window_t window) {
     const Atoms& atoms = connection.atoms();
-    // Both asked at once: the tick asks every second, and one round trip is half the wait.
-    return {connection.requestProperty(window, atoms.wmState, atoms.wmState),
-            connection.requestProperty(window, atoms.netWmState, XCB_ATOM_ATOM)};
+    IconicRequest request;
+    if (window == XCB_WINDOW_NONE) {
+        return request;
+    }
+    // All asked at once: the tick asks every second, and one round trip is a third of the wait.
+    request.wmState = connection.requestProperty(window, atoms.wmState, atoms.wmState);
+    request.netWmState = connection.requestProperty(window, atoms.netWmState, XCB_ATOM_ATOM);
+    request.attributes = xcb_get_window_attributes(connection.get(), window);
+    request.sent = true;
+    return request;
 }
 
 bool iconicReply(const Connection& connection, const IconicRequest& request) {
+    if (!request.sent) {
+        return false;
+    }
     const auto state = connection.propertyReply(request.wmState);
     const auto net = connection.propertyReply(request.netWmState);
+    xcb_generic_error_t* rawError = nullptr;
+    Reply<xcb_get_window_attributes_reply_t> attributes(
+        xcb_get_window_attributes_reply(connection.get(), request.attributes, &rawError));
+    ErrorPtr error(rawError);
+    // A window that is gone is not minimised: its rectangle and grab fail instead.
+    if (!attributes || error) {
+        return false;
+    }
     if (state) {
         const auto items = state->items32();
         if (!items.empty() && items.front() == kWmStateIconic) {
             return true;
         }
     }
-    return hasState(net, connection.atoms().netWmStateHidden);
+    // Unmapped without being minimised (withdrawn, hidden to a tray) or on a desktop not shown: its
+    // pixels cannot be read until it is shown again, as for a minimised one.
+    return hasState(net, connection.atoms().netWmStateHidden) ||
+           attributes->map_state != XCB_MAP_STATE_VIEWABLE;
 }
 
 bool isIconic(const Connection& connection, xcb_window_t window) {
@@ -136,40 +95,27 @@ bool restoreWindow(const Connection& connection, xcb_window_t window) {
     if (!connection.exists(window)) {
         return false;
     }
-    const bool shown = isViewable(connection, window) && !isIconic(connection, window);
-    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(kRestoreWaitMs);
-    EventWatch watch(connection, window, XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_EXPOSURE);
-    if (connection.windowManagerRunning()) {
+    if (!isIconic(connection, window)) {
+        return true;
+    }
+    const auto state = connection.property(window, connection.atoms().wmState, connection.atoms().wmState);
+    const bool withdrawn =
+        !state || state->items32().empty() || state->items32().front() == kWmStateWithdrawn;
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(kRepaintWaitMs);
+    RepaintWatch watch(connection, window, XCB_EVENT_MASK_STRUCTURE_NOTIFY);
+    if (connection.windowManagerRunning() && !withdrawn) {
         sendToRoot(connection, window, connection.atoms().netActiveWindow,
                    {kSourcePager, XCB_CURRENT_TIME, 0, 0, 0});
     } else {
+        // A withdrawn window is no longer the manager's: mapping it hands it back (the manager is asked
+        // first, through its redirect of the root's children).
         xcb_map_window(connection.get(), window);
         const std::uint32_t above = XCB_STACK_MODE_ABOVE;
         xcb_configure_window(connection.get(), window, XCB_CONFIG_WINDOW_STACK_MODE, &above);
     }
     connection.roundTrip();
-    if (shown) {
-        return connection.exists(window);
-    }
-
-    bool exposed = false;
-    waitFor(connection, deadline, [&](const xcb_generic_event_t& event) {
-        if (eventType(event) == XCB_EXPOSE) {
-            const auto& expose = reinterpret_cast<const xcb_expose_event_t&>(event);
-            exposed = exposed || (expose.window == window && expose.count == 0);
-        }
-        return exposed;
-    });
-    if (exposed) {
-        // Let the owner answer its Expose: wait until no further Expose comes for a short while.
-        Clock::time_point quietUntil =
-            std::min(deadline, Clock::now() + std::chrono::milliseconds(kRepaintSettleMs));
-        while (waitFor(connection, quietUntil,
-                       [&](const xcb_generic_event_t& event) { return eventType(event) == XCB_EXPOSE; })) {
-            quietUntil = std::min(deadline, Clock::now() + std::chrono::milliseconds(kRepaintSettleMs));
-        }
-    }
-    return isViewable(connection, window) && !isIconic(connection, window);
+    watch.waitForRepaint(deadline, true);
+    return !isIconic(connection, window);
 }
 
 KeepOnTopRequest requestKeepOnTop(const Connection& connection, xcb_window_t window) {
@@ -202,15 +148,22 @@ bool keepOnTopReply(const Connection& connection, const KeepOnTopRequest& reques
     if (!exists) {
         return false;
     }
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(kRepaintWaitMs);
     if (!managed) {
         if (changed != nullptr) {
             *changed = true;
         }
+        // Raising a covered window exposes it: the grab that follows must see its owner's repaint.
+        RepaintWatch watch(connection, window);
         const std::uint32_t mode = XCB_STACK_MODE_ABOVE;
         ErrorPtr error(xcb_request_check(
             connection.get(),
             xcb_configure_window_checked(connection.get(), window, XCB_CONFIG_WINDOW_STACK_MODE, &mode)));
-        return !error;
+        if (error) {
+            return false;
+        }
+        watch.waitForRepaint(deadline, false);
+        return true;
     }
     if (hasState(state, above)) {
         return true;
@@ -218,20 +171,26 @@ bool keepOnTopReply(const Connection& connection, const KeepOnTopRequest& reques
     if (changed != nullptr) {
         *changed = true;
     }
-    EventWatch watch(connection, window, XCB_EVENT_MASK_PROPERTY_CHANGE);
+    RepaintWatch watch(connection, window, XCB_EVENT_MASK_PROPERTY_CHANGE);
     sendToRoot(connection, window, connection.atoms().netWmState,
                {kNetWmStateAdd, above, 0, kSourcePager, 0});
     connection.roundTrip();
-    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(kKeepOnTopWaitMs);
-    return hasNetState(connection, window, above) ||
-           waitFor(connection, deadline, [&](const xcb_generic_event_t& event) {
-               if (eventType(event) != XCB_PROPERTY_NOTIFY) {
-                   return false;
-               }
-               const auto& change = reinterpret_cast<const xcb_property_notify_event_t&>(event);
-               return change.window == window && change.atom == connection.atoms().netWmState &&
-                      hasNetState(connection, window, above);
-           });
+    const Clock::time_point stateDeadline = Clock::now() + std::chrono::milliseconds(kKeepOnTopWaitMs);
+    const bool applied = hasNetState(connection, window, above) ||
+                         waitFor(connection, stateDeadline, [&](const xcb_generic_event_t& event) {
+                             watch.note(event);
+                             if (eventType(event) != XCB_PROPERTY_NOTIFY) {
+                                 return false;
+                             }
+                             const auto& change = reinterpret_cast<const xcb_property_notify_event_t&>(event);
+                             return change.window == window && change.atom == connection.atoms().netWmState &&
+                                    hasNetState(connection, window, above);
+                         });
+    // The manager restacks before it sets the state: what the raise exposed has been sent by now.
+    if (applied) {
+        watch.waitForRepaint(deadline, false);
+    }
+    return applied;
 }
 
 bool keepOnTop(const Connection& connection, xcb_window_t window) {
@@ -290,8 +249,12 @@ bool outerRect(const Connection& connection, xcb_window_t window, Rect& rect) {
 }
 
 void discard(const Connection& connection, const IconicRequest& request) {
+    if (!request.sent) {
+        return;
+    }
     connection.discard(request.wmState);
     connection.discard(request.netWmState);
+    xcb_discard_reply(connection.get(), request.attributes.sequence);
 }
 
 void discard(const Connection& connection, const KeepOnTopRequest& request) {

@@ -4,21 +4,24 @@
 #include <xcb/xcb.h>
 
 #include "core/types.h"
+#include "platform/x11/repaint_watch.h"
 #include "platform/x11/x11_connection.h"
 
 namespace skorva::x11 {
 
-// WM_STATE Iconic or _NET_WM_STATE_HIDDEN; false for a window that is gone.
+// WM_STATE Iconic or _NET_WM_STATE_HIDDEN, or not shown at all (unmapped: withdrawn, hidden to a tray;
+// or on a desktop not shown): whatever must be restored before its pixels can be read. False for a
+// window that is gone.
 bool isIconic(const Connection& connection, xcb_window_t window);
 
-// Asks the window manager to show and activate the window (or maps it when none runs), then waits,
-// at most `kRestoreWaitMs`, until it is on screen and has been sent its Expose. False when the window
-// is gone or did not come back in time.
+// Asks the window manager to show and activate the window (maps it when none runs, or when it is
+// withdrawn), then waits, at most `kRepaintWaitMs`, until it is on screen and its owner has repainted
+// it. False when the window is gone or did not come back in time.
 bool restoreWindow(const Connection& connection, xcb_window_t window);
-inline constexpr int kRestoreWaitMs = 300;
 
-// Adds _NET_WM_STATE_ABOVE (raises the window when no manager runs) and waits briefly until the
-// manager has applied it. False when the window is gone or the state did not take.
+// Adds _NET_WM_STATE_ABOVE (raises the window when no manager runs), waits briefly until the manager
+// has applied it, and then until the owner has repainted what the raise uncovered. False when the
+// window is gone or the state did not take.
 bool keepOnTop(const Connection& connection, xcb_window_t window);
 
 // The client's geometry in root coordinates, grown by its border and _NET_FRAME_EXTENTS. False, and
@@ -30,6 +33,8 @@ bool outerRect(const Connection& connection, xcb_window_t window, Rect& rect);
 struct IconicRequest {
     PropertyRequest wmState;
     PropertyRequest netWmState;
+    xcb_get_window_attributes_cookie_t attributes{};
+    bool sent = false;
 };
 IconicRequest requestIconic(const Connection& connection, xcb_window_t window);
 bool iconicReply(const Connection& connection, const IconicRequest& request);

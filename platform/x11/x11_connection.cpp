@@ -1,5 +1,9 @@
 #include "platform/x11/x11_connection.h"
 
+#include <xcb/composite.h>
+#include <xcb/damage.h>
+#include <xcb/xfixes.h>
+
 #include <array>
 #include <cstring>
 #include <string_view>
@@ -36,6 +40,7 @@ std::optional<Connection> Connection::open(const char* display) {
     const std::uint32_t mask = XCB_EVENT_MASK_STRUCTURE_NOTIFY;
     xcb_change_window_attributes(result.get(), result.root(), XCB_CW_EVENT_MASK, &mask);
     result.internAtoms();
+    result.queryExtensions();
     if (result.broken()) {
         return std::nullopt;
     }
@@ -66,6 +71,48 @@ void Connection::internAtoms() {
         Reply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(get(), cookies[i], nullptr));
         if (reply) {
             *wanted[i].second = reply->atom;
+        }
+    }
+}
+
+void Connection::queryExtensions() {
+    xcb_connection_t* c = get();
+    xcb_prefetch_extension_data(c, &xcb_composite_id);
+    xcb_prefetch_extension_data(c, &xcb_damage_id);
+    xcb_prefetch_extension_data(c, &xcb_xfixes_id);
+    const auto present = [c](xcb_extension_t* extension) {
+        const xcb_query_extension_reply_t* data = xcb_get_extension_data(c, extension);
+        return data != nullptr && data->present != 0;
+    };
+    const bool composite = present(&xcb_composite_id);
+    // Damage speaks of regions, which XFixes defines: a client announces both versions before using it.
+    const bool damage = present(&xcb_damage_id) && present(&xcb_xfixes_id);
+    // The versions asked at once: one round trip. Naming a window's pixmap came with Composite 0.2.
+    xcb_composite_query_version_cookie_t compositeVersion{};
+    xcb_xfixes_query_version_cookie_t xfixesVersion{};
+    xcb_damage_query_version_cookie_t damageVersion{};
+    if (composite) {
+        compositeVersion =
+            xcb_composite_query_version(c, XCB_COMPOSITE_MAJOR_VERSION, XCB_COMPOSITE_MINOR_VERSION);
+    }
+    if (damage) {
+        xfixesVersion = xcb_xfixes_query_version(c, XCB_XFIXES_MAJOR_VERSION, XCB_XFIXES_MINOR_VERSION);
+        damageVersion = xcb_damage_query_version(c, XCB_DAMAGE_MAJOR_VERSION, XCB_DAMAGE_MINOR_VERSION);
+    }
+    if (composite) {
+        Reply<xcb_composite_query_version_reply_t> reply(
+            xcb_composite_query_version_reply(c, compositeVersion, nullptr));
+        composite_ = reply && (reply->major_version > 0 || reply->minor_version >= 2);
+    }
+    if (damage) {
+        Reply<xcb_xfixes_query_version_reply_t> fixes(
+            xcb_xfixes_query_version_reply(c, xfixesVersion, nullptr));
+        Reply<xcb_damage_query_version_reply_t> reply(
+            xcb_damage_query_version_reply(c, damageVersion, nullptr));
+        damage_ = fixes && reply;
+        if (damage_) {
+            damageNotify_ = static_cast<std::uint8_t>(xcb_get_extension_data(c, &xcb_damage_id)->first_event +
+                                                      XCB_DAMAGE_NOTIFY);
         }
     }
 }

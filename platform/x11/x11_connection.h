@@ -101,6 +101,12 @@ class Connection {
     // Every event read from this connection passes here, so that none of the root's is lost.
     void noteEvent(const xcb_generic_event_t& event) const;
 
+    // Composite 0.2 or later (a window's own pixmap can be named), and Damage; asked once at connection.
+    bool hasComposite() const { return composite_; }
+    bool hasDamage() const { return damage_; }
+    // The type of a DamageNotify event on this connection (only with Damage).
+    std::uint8_t damageNotifyType() const { return damageNotify_; }
+
   private:
     Connection(ConnectionPtr connection, xcb_screen_t* screen)
         : connection_(std::move(connection)),
@@ -108,6 +114,7 @@ class Connection {
           screenWidth_(screen->width_in_pixels),
           screenHeight_(screen->height_in_pixels) {}
     void internAtoms();
+    void queryExtensions();
     void followScreenSize() const;
 
     ConnectionPtr connection_;
@@ -117,6 +124,9 @@ class Connection {
     mutable xcb_window_t lastCheckWindow_ = XCB_WINDOW_NONE;
     mutable std::int32_t screenWidth_;
     mutable std::int32_t screenHeight_;
+    bool composite_ = false;
+    bool damage_ = false;
+    std::uint8_t damageNotify_ = 0;
 };
 
 }  // namespace skorva::x11

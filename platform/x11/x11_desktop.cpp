@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "platform/x11/screen_grab.h"
+#include "platform/x11/window_grab.h"
 #include "platform/x11/window_list.h"
 #include "platform/x11/window_state.h"
 #include "platform/x11/x11_connection.h"
@@ -14,7 +15,7 @@ namespace {
 class X11Desktop final : public Desktop {
   public:
     explicit X11Desktop(x11::Connection connection)
-        : connection_(std::move(connection)), grabber_(connection_) {}
+        : connection_(std::move(connection)), grabber_(connection_), windowGrabber_(connection_, grabber_) {}
     ~X11Desktop() override { dropAhead(); }
     X11Desktop(const X11Desktop&) = delete;
     X11Desktop& operator=(const X11Desktop&) = delete;
@@ -88,6 +89,17 @@ class X11Desktop final : public Desktop {
         return grabber_.grab(left, top, width, height);
     }
 
+    Picture grabWindow(WindowHandle window, std::int32_t left, std::int32_t top, std::int32_t width,
+                       std::int32_t height) override {
+        dropAhead();
+        return windowGrabber_.grab(window, left, top, width, height);
+    }
+
+    void endWindowGrabs() override {
+        dropAhead();
+        windowGrabber_.end();
+    }
+
   private:
     // The questions sent ahead for one window.
     struct Ahead {
@@ -108,9 +120,11 @@ class X11Desktop final : public Desktop {
         ahead_.reset();
     }
 
-    // Declared first: the grabber detaches its segment through the connection before it closes.
+    // Declared first: the grabbers end their redirect and detach their segments through the connection
+    // before it closes.
     x11::Connection connection_;
     x11::ScreenGrabber grabber_;
+    x11::WindowGrabber windowGrabber_;
     std::optional<Ahead> ahead_;
 };
 

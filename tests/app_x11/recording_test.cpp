@@ -134,10 +134,14 @@ TEST_F(RecordingTest, AViewerOfThirtyThousandPixelsASideEndsTheRecordingInTheMem
         const std::uint32_t size[] = {static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height)};
         xcb_configure_window(server->get(), bob, XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT, size);
         xcb_flush(server->get());
-        return eventually([&] {
-            int x = 0, y = 0, w = 0, h = 0;
-            return server->clientGeometry(bob, x, y, w, h) && w == width && h == height;
-        });
+        // The recording keeps the viewer's pixels in a pixmap of the server's, as a compositing manager
+        // does: the server takes seconds to make one of 30000 x 30000.
+        return eventually(
+            [&] {
+                int x = 0, y = 0, w = 0, h = 0;
+                return server->clientGeometry(bob, x, y, w, h) && w == width && h == height;
+            },
+            std::chrono::seconds(30));
     };
     load();
     startRecording("Webcam for bob");

@@ -1,17 +1,15 @@
-// A recording while the screen changes size (a monitor added or removed, xrandr). Xvfb cannot change
-// its size at run time; Xvnc can, so these tests run on a private Xvnc of their own, without a window
-// manager.
+// A recording from the screen while it changes size (a monitor added or removed, xrandr). Xvfb cannot
+// change its size at run time; Xvnc can, so these tests run on a private Xvnc of their own, without a
+// window manager and without Composite, so that the frames come from the screen.
 
-#include <fcntl.h>
 #include <gmock/gmock.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
+
 #include <QCheckBox>
 
 #include <cstdlib>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "tests/app_x11/recording_fixture.h"
 #include "tests/x11/fixture/fixture_picture.h"
@@ -27,54 +25,24 @@ class ScreenSizeTest : public RecordingTest {
         if (std::system("command -v Xvnc >/dev/null && command -v xrandr >/dev/null") != 0) {
             GTEST_SKIP() << "Xvnc or xrandr is not installed";
         }
-        int fds[2];
-        ASSERT_EQ(::pipe(fds), 0);
-        xvnc_ = ::fork();
-        ASSERT_GE(xvnc_, 0);
-        if (xvnc_ == 0) {
-            ::close(fds[0]);
-            // Its banner and its log are of no use here.
-            const int quiet = ::open("/dev/null", O_WRONLY);
-            ::dup2(quiet, 1);
-            ::dup2(quiet, 2);
-            const std::string fd = std::to_string(fds[1]);
-            ::execlp("Xvnc", "Xvnc", "-displayfd", fd.c_str(), "-geometry", "1280x1024", "-depth", "24",
-                     "-SecurityTypes", "None", "-rfbport", "-1", "-nolisten", "tcp",
-                     static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        ::close(fds[1]);
-        std::string number;
-        char c;
-        while (::read(fds[0], &c, 1) == 1 && c != '\n') {
-            number += c;
-        }
-        ::close(fds[0]);
-        ASSERT_FALSE(number.empty()) << "Xvnc did not start";
-        if (const char* old = std::getenv("DISPLAY")) {
-            oldDisplay_ = old;
-        }
-        ::setenv("DISPLAY", (":" + number).c_str(), 1);
+        // Without Composite: the frames come from the screen, whose size is what this test is about.
+        xvnc_.emplace(std::vector<std::string>{"Xvnc", "-geometry", "1280x1024", "-depth", "24",
+                                               "-SecurityTypes", "None", "-rfbport", "-1", "-nolisten", "tcp",
+                                               "-extension", "Composite"});
+        ASSERT_TRUE(xvnc_->running()) << "Xvnc did not start";
         RecordingTest::SetUp();
     }
 
     void TearDown() override {
         RecordingTest::TearDown();
-        if (oldDisplay_) {
-            ::setenv("DISPLAY", oldDisplay_->c_str(), 1);
-        }
-        if (xvnc_ > 0) {
-            ::kill(xvnc_, SIGTERM);
-            ::waitpid(xvnc_, nullptr, 0);
-        }
+        xvnc_.reset();
     }
 
     static void xrandr(const std::string& arguments) {
         ASSERT_EQ(std::system(("xrandr " + arguments + " 2>&1").c_str()), 0) << arguments;
     }
 
-    pid_t xvnc_ = -1;
-    std::optional<std::string> oldDisplay_;
+    std::optional<PrivateServer> xvnc_;
 };
 
 // How many of the frame's pixels are black.

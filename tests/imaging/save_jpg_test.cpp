@@ -62,7 +62,7 @@ TEST(SaveJpg, WritesAnUprightJpegCloseToTheSource) {
     EXPECT_EQ(0, std::memcmp(again.DIBSectionBitsPtr(), section.DIBSectionBitsPtr(), 960 * 240));
 }
 
-TEST(SaveJpg, HandlesEveryRowPadding) {
+TEST(SaveJpg, HandlesEveryRowPaddingWhetherTheSectionSharesThePictureOrHasItsOwnRows) {
     testing::MessageRecorder messages;
     ScratchFolder folder;
     for (int width = 1; width <= 4; ++width) {
@@ -71,18 +71,31 @@ TEST(SaveJpg, HandlesEveryRowPadding) {
         const Picture picture = testing::makePicture(width, 24, [](int x, int y) {
             return static_cast<std::uint32_t>((40 + 7 * y) << 16 | (100 + 8 * x) << 8 | (120 - 3 * y));
         });
-        cDIBSection section;
-        section.CreateFromPicture(picture);
-        EXPECT_EQ(section.BytesPerScanLine() - 3 * width, (4 - (3 * width) % 4) % 4);
-        const std::string path = folder.file("w" + std::to_string(width) + ".jpg");
-        ASSERT_TRUE(SaveJPG(section, path, 70)) << width;
-        const Decoded decoded = testing::decodeJpegFile(path);
-        ASSERT_TRUE(decoded.ok) << width;
-        ASSERT_EQ(decoded.width, width);
-        ASSERT_EQ(decoded.height, 24);
-        EXPECT_GT(testing::psnr(decoded, picture), 30.0) << width;
-        // Red grows from the top row to the bottom row of the picture.
-        EXPECT_LT(decoded.bgr[2] + 60, decoded.bgr[static_cast<std::size_t>(23 * width) * 3 + 2]) << width;
+        std::vector<std::vector<std::uint8_t>> written;
+        // Straight from the picture's rows, and from the section's own rows once its bytes were asked for.
+        for (const bool ownRows : {false, true}) {
+            SCOPED_TRACE(::testing::Message() << "width " << width << (ownRows ? ", own rows" : ", shared"));
+            cDIBSection section;
+            section.CreateFromPicture(picture);
+            if (ownRows) {
+                ASSERT_NE(section.DIBSectionBitsPtr(), nullptr);
+            }
+            EXPECT_EQ(section.RowsToEncode().fourBytes, !ownRows);
+            EXPECT_EQ(section.BytesPerScanLine() - 3 * width, (4 - (3 * width) % 4) % 4);
+            const std::string path =
+                folder.file("w" + std::to_string(width) + (ownRows ? "own" : "") + ".jpg");
+            ASSERT_TRUE(SaveJPG(section, path, 70));
+            const Decoded decoded = testing::decodeJpegFile(path);
+            ASSERT_TRUE(decoded.ok);
+            ASSERT_EQ(decoded.width, width);
+            ASSERT_EQ(decoded.height, 24);
+            EXPECT_GT(testing::psnr(decoded, picture), 30.0);
+            // Red grows from the top row to the bottom row of the picture.
+            EXPECT_LT(decoded.bgr[2] + 60, decoded.bgr[static_cast<std::size_t>(23 * width) * 3 + 2]);
+            written.push_back(testing::readFile(path));
+        }
+        // The same pixels make the same file, whichever rows the encoder read.
+        EXPECT_EQ(written[0], written[1]) << width;
     }
     EXPECT_TRUE(messages.messages.empty());
 }

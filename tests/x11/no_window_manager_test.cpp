@@ -21,66 +21,14 @@
 namespace skorva::testing {
 namespace {
 
-// A private Xvfb with nothing else on it, ended by its PID; DISPLAY points at it meanwhile.
-class BareServer {
-  public:
-    explicit BareServer(bool sharedMemory = true) {
-        int ready[2];
-        if (pipe2(ready, O_CLOEXEC) != 0) {
-            return;
-        }
-        pid_ = fork();
-        if (pid_ == 0) {
-            dup2(ready[1], 3);
-            // Xvfb reports the displays it probes while choosing one: not the test's business.
-            const int quiet = open("/dev/null", O_WRONLY);
-            dup2(quiet, STDERR_FILENO);
-            if (sharedMemory) {
-                execlp("Xvfb", "Xvfb", "-displayfd", "3", "-screen", "0", "800x600x24", "-nolisten", "tcp",
-                       static_cast<char*>(nullptr));
-            } else {
-                execlp("Xvfb", "Xvfb", "-displayfd", "3", "-screen", "0", "800x600x24", "-nolisten", "tcp",
-                       "-extension", "MIT-SHM", static_cast<char*>(nullptr));
-            }
-            _exit(127);
-        }
-        close(ready[1]);
-        std::string number;
-        pollfd descriptor{ready[0], POLLIN, 0};
-        char c;
-        while (pid_ > 0 && poll(&descriptor, 1, 10000) > 0 && read(ready[0], &c, 1) == 1 && c != '\n') {
-            number += c;
-        }
-        close(ready[0]);
-        if (!number.empty()) {
-            if (const char* old = std::getenv("DISPLAY")) {
-                previous_ = old;
-            }
-            display_ = ":" + number;
-            setenv("DISPLAY", display_.c_str(), 1);
-        }
+// A private Xvfb with nothing else on it.
+PrivateServer bareServer(bool sharedMemory = true) {
+    std::vector<std::string> command{"Xvfb", "-screen", "0", "800x600x24", "-nolisten", "tcp"};
+    if (!sharedMemory) {
+        command.insert(command.end(), {"-extension", "MIT-SHM"});
     }
-    ~BareServer() {
-        if (previous_) {
-            setenv("DISPLAY", previous_->c_str(), 1);
-        } else {
-            unsetenv("DISPLAY");
-        }
-        if (pid_ > 0) {
-            kill(pid_, SIGTERM);
-            waitpid(pid_, nullptr, 0);
-        }
-    }
-    BareServer(const BareServer&) = delete;
-    BareServer& operator=(const BareServer&) = delete;
-
-    bool running() const { return !display_.empty(); }
-
-  private:
-    pid_t pid_ = -1;
-    std::string display_;
-    std::optional<std::string> previous_;
-};
+    return PrivateServer(std::move(command));
+}
 
 xcb_window_t createWindow(const XServer& server, int x, int y, bool overrideRedirect) {
     const xcb_window_t window = xcb_generate_id(server.get());
@@ -92,7 +40,7 @@ xcb_window_t createWindow(const XServer& server, int x, int y, bool overrideRedi
 }
 
 TEST(X11WithoutWindowManager, RootChildrenAreTheWindowsAndRestoreMapsThem) {
-    BareServer bare;
+    PrivateServer bare = bareServer();
     if (!bare.running()) {
         GTEST_SKIP() << "Xvfb cannot be started here";
     }
@@ -144,7 +92,7 @@ TEST(X11WithoutWindowManager, RootChildrenAreTheWindowsAndRestoreMapsThem) {
 }
 
 TEST(X11WithoutWindowManager, WithoutSharedMemoryTheGrabStillGivesTheScreen) {
-    BareServer bare(false);
+    PrivateServer bare = bareServer(false);
     if (!bare.running()) {
         GTEST_SKIP() << "Xvfb cannot be started here";
     }

@@ -193,6 +193,58 @@ FixtureProcess::~FixtureProcess() {
     stop();
 }
 
+PrivateServer::PrivateServer(std::vector<std::string> command) {
+    int ready[2];
+    if (pipe2(ready, O_CLOEXEC) != 0) {
+        return;
+    }
+    command.insert(command.begin() + 1, {"-displayfd", "3"});
+    std::vector<char*> argv;
+    for (std::string& argument : command) {
+        argv.push_back(argument.data());
+    }
+    argv.push_back(nullptr);
+    pid_ = fork();
+    if (pid_ == 0) {
+        dup2(ready[1], 3);
+        // Its banner, its log and the displays it probes while choosing one: not the test's business.
+        const int quiet = open("/dev/null", O_WRONLY);
+        dup2(quiet, STDOUT_FILENO);
+        dup2(quiet, STDERR_FILENO);
+        execvp(argv[0], argv.data());
+        _exit(127);
+    }
+    close(ready[1]);
+    std::string number;
+    pollfd descriptor{ready[0], POLLIN, 0};
+    char c;
+    while (pid_ > 0 && poll(&descriptor, 1, 10000) > 0 && read(ready[0], &c, 1) == 1 && c != '\n') {
+        number += c;
+    }
+    close(ready[0]);
+    if (!number.empty()) {
+        if (const char* old = std::getenv("DISPLAY")) {
+            previous_ = old;
+        }
+        display_ = ":" + number;
+        setenv("DISPLAY", display_.c_str(), 1);
+    }
+}
+
+PrivateServer::~PrivateServer() {
+    if (!display_.empty()) {
+        if (previous_) {
+            setenv("DISPLAY", previous_->c_str(), 1);
+        } else {
+            unsetenv("DISPLAY");
+        }
+    }
+    if (pid_ > 0) {
+        kill(pid_, SIGTERM);
+        waitpid(pid_, nullptr, 0);
+    }
+}
+
 bool eventually(const std::function<bool()>& check, std::chrono::milliseconds limit) {
     const auto deadline = std::chrono::steady_clock::now() + limit;
     while (!check()) {

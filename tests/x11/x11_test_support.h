@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -66,6 +67,23 @@ class FixtureProcess {
     int toChild_ = -1;
     int fromChild_ = -1;
     std::vector<WindowHandle> windows_;
+};
+
+// A private X server of the test's own: `command` (Xvfb or Xvnc with their options) is started with
+// "-displayfd 3" added, DISPLAY points at it while the object lives, and it is ended by its PID.
+class PrivateServer {
+  public:
+    explicit PrivateServer(std::vector<std::string> command);
+    ~PrivateServer();
+    PrivateServer(const PrivateServer&) = delete;
+    PrivateServer& operator=(const PrivateServer&) = delete;
+
+    bool running() const { return !display_.empty(); }
+
+  private:
+    pid_t pid_ = -1;
+    std::string display_;
+    std::optional<std::string> previous_;
 };
 
 // Asks `check` again until it holds or `limit` has passed; for changes that another process makes.
