@@ -42,7 +42,7 @@ std::string sizeText(int width, int height) {
 
 }  // namespace
 
-Picture LoadPicture(const std::string& fileName, std::string* failure) {
+Picture LoadPicture(const std::string& fileName, std::string* failure, PixelBufferPool* pixels) {
     const auto fail = [failure](std::string reason) {
         if (failure != nullptr) {
             *failure = std::move(reason);
@@ -94,7 +94,8 @@ Picture LoadPicture(const std::string& fileName, std::string* failure) {
         return fail("The file is far larger than a JPEG of " + sizeText(width, height) + " can be");
     }
     const std::int64_t stride = static_cast<std::int64_t>(width) * 4;
-    std::vector<std::uint8_t> pixels;
+    const auto pixelBytes = static_cast<std::size_t>(stride * height);
+    std::shared_ptr<std::vector<std::uint8_t>> memory;
     try {
         const std::size_t headerBytes = jpeg.size();
         jpeg.resize(static_cast<std::size_t>(length));
@@ -104,16 +105,18 @@ Picture LoadPicture(const std::string& fileName, std::string* failure) {
             return fail(std::strerror(errno));
         }
         jpeg.resize(headerBytes + static_cast<std::size_t>(rest));
-        pixels.resize(static_cast<std::size_t>(stride * height));
+        memory = pixels != nullptr ? pixels->take(pixelBytes)
+                                   : std::make_shared<std::vector<std::uint8_t>>(pixelBytes);
     } catch (const std::bad_alloc&) {
         return fail("Not enough memory for a frame of " + sizeText(width, height));
     }
-    if (const Status decoded = decodeJpegBgrx(jpeg, pixels.data(), width, static_cast<int>(stride), height);
+    if (const Status decoded = decodeJpegBgrx(jpeg, memory->data(), width, static_cast<int>(stride), height);
         !decoded) {
         return fail(decoded.text());
     }
-    return Picture::fromPixels(width, height, static_cast<std::int32_t>(stride), PixelFormat::Bgrx32,
-                               std::move(pixels));
+    const std::uint8_t* begin = memory->data();
+    return Picture::fromShared(width, height, static_cast<std::int32_t>(stride), PixelFormat::Bgrx32, begin,
+                               pixelBytes, std::move(memory));
 }
 
 Status SavePicture(const Picture& picture, const std::string& fileName) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/picture.h"
+#include "core/pixel_buffer_pool.h"
 #include "core/status.h"
 
 namespace skorva {
@@ -15,8 +16,10 @@ namespace skorva {
 // Decodes a JPEG file at its own size. A missing, corrupt or truncated file, anything but a regular file,
 // and a frame no movie could hold give a null picture, with the reason in `failure` when asked. The header
 // is read first: a frame of more than kMovieFrameSideLimit pixels a side, or a file far larger than a JPEG
-// of its declared size can be, is refused before its body is read or its pixels allocated.
-Picture LoadPicture(const std::string& fileName, std::string* failure = nullptr);
+// of its declared size can be, is refused before its body is read or its pixels allocated. With `pixels`,
+// the picture's memory comes from that pool.
+Picture LoadPicture(const std::string& fileName, std::string* failure = nullptr,
+                    PixelBufferPool* pixels = nullptr);
 
 // Saves the picture as a 24-bit bitmap file with its image-size field filled. An existing file of that
 // name is replaced only by a complete new one. Fails, with the system's text, and writes no file for a

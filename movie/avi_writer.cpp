@@ -41,11 +41,12 @@ struct PreparedFrame {
 };
 
 // Never throws: a frame that cannot be had, for want of memory too, comes back without a picture.
-PreparedFrame prepareFrame(const std::string& path, std::vector<std::uint8_t> buffer) noexcept {
+PreparedFrame prepareFrame(const std::string& path, std::vector<std::uint8_t> buffer,
+                           PixelBufferPool& pixels) noexcept {
     PreparedFrame frame;
     frame.bitmap = std::move(buffer);
     try {
-        frame.picture = LoadPicture(path, &frame.failure);
+        frame.picture = LoadPicture(path, &frame.failure, &pixels);
         frame.bitmapReady = !frame.picture.isEmpty() && BitmapFileBytes(frame.picture, frame.bitmap).ok();
     } catch (const std::bad_alloc&) {
         frame.picture = Picture();
@@ -90,7 +91,7 @@ class FrameDecoder {
                 spares_.push_back(each.frame.get().bitmap);
             }
             pending_.clear();
-            frame = prepareFrame(framePath, takeSpare());
+            frame = prepareFrame(framePath, takeSpare(), pixels_);
         }
         spares_.push_back(std::move(last_.bitmap));
         last_ = std::move(frame);
@@ -130,8 +131,8 @@ class FrameDecoder {
         std::string path = pathOf(names_[static_cast<std::size_t>(index)]);
         std::future<PreparedFrame> frame;
         try {
-            frame = std::async(std::launch::async, [path, buffer = takeSpare()]() mutable {
-                return prepareFrame(path, std::move(buffer));
+            frame = std::async(std::launch::async, [this, path, buffer = takeSpare()]() mutable {
+                return prepareFrame(path, std::move(buffer), pixels_);
             });
         } catch (const std::system_error&) {
             // No thread to be had: the frame is prepared when it is needed instead.
@@ -143,6 +144,8 @@ class FrameDecoder {
 
     std::string folder_;
     std::vector<std::string> names_;
+    // The decoded pictures' memory: those under way, the one at hand and the preview's.
+    PixelBufferPool pixels_{kAhead + 2};
     std::deque<Pending> pending_;
     std::vector<std::vector<std::uint8_t>> spares_;
     std::int32_t lastIndex_ = -1;
