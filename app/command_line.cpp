@@ -52,7 +52,9 @@ constexpr const char* kHelp =
     "               or SIGTERM ends it with a playable movie of the frames so far.\n"
     "    -o, --output MOVIE  the movie's file (needed)\n"
     "    --fps N             frames a second, 1 to 30 (3)\n"
-    "    --codec NAME        raw (full frames, the default), mjpeg, mpeg4, h264, ffv1\n"
+    "    --codec NAME        raw (full frames, the default), mjpeg, mjpeg-copy (the JPEG files as they "
+    "are),\n"
+    "                        mpeg4, h264, ffv1\n"
     "    --quality Q         1 to 100, where the codec has a quality (the codec's default)\n"
     "    --key-frame-every N a key frame every N frames (every frame)\n"
     "    --data-rate KBPS    a data rate in KB a second (none)\n"
@@ -156,6 +158,7 @@ std::optional<std::uint32_t> codecNamed(const QString& name) {
     const std::pair<const char*, std::uint32_t> names[] = {
         {"raw", 0},
         {"mjpeg", avi::makeFourcc("MJPG")},
+        {"mjpeg-copy", avi::makeFourcc("MJPC")},
         {"mpeg4", avi::makeFourcc("FMP4")},
         {"h264", avi::makeFourcc("H264")},
         {"ffv1", avi::makeFourcc("FFV1")},
@@ -196,7 +199,8 @@ int runWriteMovie(int argc, char** argv) {
     if (parser.isSet(codec)) {
         const auto fourcc = codecNamed(parser.value(codec));
         if (!fourcc) {
-            return badArguments("--codec takes raw, mjpeg, mpeg4, h264 or ffv1", kWriteMovieUsage);
+            return badArguments("--codec takes raw, mjpeg, mjpeg-copy, mpeg4, h264 or ffv1",
+                                kWriteMovieUsage);
         }
         options.fourcc = *fourcc;
     }

@@ -11,15 +11,20 @@
 #include <exception>
 #include <filesystem>
 #include <future>
+#include <memory>
 #include <new>
+#include <optional>
+#include <span>
 #include <system_error>
 #include <vector>
 
 #include "dialogs/cfile_dlg.h"
-#include "imaging/dib_section.h"
 #include "imaging/picture_files.h"
 #include "movie/cdib.h"
+#include "movie/frame_resample.h"
+#include "movie/jpeg_frame_copy.h"
 #include "platform/avi/avifile.h"
+#include "platform/avi/codecs.h"
 #include "platform/file_list.h"
 #include "platform/message_box.h"
 
@@ -150,24 +155,6 @@ class FrameDecoder {
     PreparedFrame last_;
 };
 
-// A frame of another size than the first is resampled to the stream's size, so every sample fits.
-Picture resampled(const Picture& picture, std::int32_t width, std::int32_t height) {
-    cDIBSection section;
-    section.CreateFromPicture(picture);
-    std::unique_ptr<cDIBSection> scaled;
-    try {
-        scaled = section.Resample(height, width);
-    } catch (const std::out_of_range&) {
-        return {};
-    }
-    if (!scaled) {
-        return {};
-    }
-    Picture result = Picture::black(width, height);
-    scaled->PaintPicture(result, 0, 0, width, height, 0, 0);
-    return result;
-}
-
 // One write, from the save dialog's answer to the closing sequence.
 class AviWrite {
   public:
@@ -231,6 +218,9 @@ class AviWrite {
             say("Error setting Avi stream format");
             return;
         }
+        if (copiesJpegFiles(options.fccHandler)) {
+            copy_ = std::make_unique<JpegFrameCopy>(width_, height_);
+        }
 
         const std::int32_t count = list_.listCount();
         frameCount_ = count;
@@ -240,11 +230,12 @@ class AviWrite {
                 return;
             }
             // A frame that cannot be converted ends the write; the frames before it stay a playable movie.
-            if (!convertFrame(i, false)) {
+            const std::optional<Sample> sample = nextSample(i, count);
+            if (!sample) {
                 return;
             }
-            lastResult_ = AVIStreamWrite(compressed_, i, 1, dib_.PointerToBits(), dib_.SizeImage(),
-                                         AVIIF_KEYFRAME, nullptr, nullptr);
+            lastResult_ = AVIStreamWrite(compressed_, i, 1, sample->bytes, sample->size, AVIIF_KEYFRAME,
+                                         nullptr, nullptr);
             if (lastResult_ != AVIERR_OK) {
                 say("Error writing Avi stream");
                 return;
@@ -265,6 +256,36 @@ class AviWrite {
         } catch (const std::exception& error) {
             say(error.what(), MessageIcon::Critical);
         }
+    }
+
+    struct Sample {
+        const void* bytes;
+        std::int32_t size;
+    };
+
+    // What frame `index` of `count` gives the stream: the recorded JPEG itself for the copying entry,
+    // else the pixels of its temporary bitmap.
+    std::optional<Sample> nextSample(std::int32_t index, std::int32_t count) {
+        if (!copy_) {
+            if (!convertFrame(index, false)) {
+                return std::nullopt;
+            }
+            return Sample{dib_.PointerToBits(), dib_.SizeImage()};
+        }
+        list_.setListIndex(index);
+        const std::string framePath = decoder_.pathOf(list_.fileName());
+        if (const Status taken = copy_->take(framePath); !taken) {
+            say("Could not decode frame:" + std::string(kLineBreak) + framePath + kLineBreak + taken.text(),
+                MessageIcon::Exclamation);
+            return std::nullopt;
+        }
+        if (copy_->previewDue(index == count - 1)) {
+            if (const Picture shown = copy_->picture(); !shown.isEmpty()) {
+                view_.showPicture(shown);
+            }
+        }
+        const std::span<const std::uint8_t> sample = copy_->sample();
+        return Sample{sample.data(), static_cast<std::int32_t>(sample.size())};
     }
 
     // Selects entry `index`, decodes it into the preview, saves the preview as the temporary bitmap and
@@ -370,6 +391,7 @@ class AviWrite {
     const std::string outputPath_;
     FrameDecoder decoder_;
     cDib dib_;
+    std::unique_ptr<JpegFrameCopy> copy_;  // set for the copying entry
     PAVIFILE file_ = 0;
     PAVISTREAM source_ = 0;
     PAVISTREAM compressed_ = 0;

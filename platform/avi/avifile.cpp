@@ -252,8 +252,10 @@ std::int32_t AVIMakeCompressedStream(PAVISTREAM* ppsCompressed, PAVISTREAM ppsSo
     stream->file = source->file;
     stream->source = source;
     stream->info = source->info;
-    // The stream carries the code the user chose (an alias too), full frames none.
-    const std::uint32_t tag = codec->fourcc == 0 ? 0 : lpOptions->fccHandler;
+    // The stream carries the code the user chose (an alias too), full frames none; copied JPEG files are
+    // Motion JPEG to every player.
+    const std::uint32_t tag =
+        codec->fourcc == 0 ? 0 : (codec->copiesJpegFiles ? kMotionJpegTag : lpOptions->fccHandler);
     const Rect& frame = stream->info.rcFrame;
     MadeEncoder made = makeFrameEncoder(codec, *lpOptions, tag, frame.right - frame.left,
                                         frame.bottom - frame.top, stream->frameRate());
@@ -329,14 +331,25 @@ std::int32_t AVIStreamWrite(PAVISTREAM pavi, std::int32_t lStart, std::int32_t l
     if (lSamples != 1 || lStart < stream->nextPosition || lpBuffer == nullptr) {
         return AVIERR_BADPARAM;
     }
-    // A sample shorter than one frame of the format would be read past its end.
-    if (cbBuffer < stream->format.frameBytes) {
-        return AVIERR_BADSIZE;
-    }
     Movie& movie = *stream->file->movie;
-    const bool keyFrame = (dwFlags & AVIIF_KEYFRAME) != 0;
-    if (!stream->encoder->encode(static_cast<const std::uint8_t*>(lpBuffer), lStart, keyFrame, movie)) {
-        return movie.writeFailed() ? AVIERR_FILEWRITE : AVIERR_COMPRESSOR;
+    FrameEncoder& encoder = *stream->encoder;
+    const auto* bytes = static_cast<const std::uint8_t*>(lpBuffer);
+    if (encoder.takesSamples()) {
+        // A finished sample (a recorded JPEG file) of its own length.
+        if (cbBuffer <= 0) {
+            return AVIERR_BADSIZE;
+        }
+        if (!encoder.writeSample(std::span(bytes, static_cast<std::size_t>(cbBuffer)), lStart, movie)) {
+            return movie.writeFailed() ? AVIERR_FILEWRITE : AVIERR_BADFORMAT;
+        }
+    } else {
+        // A sample shorter than one frame of the format would be read past its end.
+        if (cbBuffer < stream->format.frameBytes) {
+            return AVIERR_BADSIZE;
+        }
+        if (!encoder.encode(bytes, lStart, (dwFlags & AVIIF_KEYFRAME) != 0, movie)) {
+            return movie.writeFailed() ? AVIERR_FILEWRITE : AVIERR_COMPRESSOR;
+        }
     }
     stream->nextPosition = lStart + 1;
     if (plSampWritten != nullptr) {

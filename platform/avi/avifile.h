@@ -80,7 +80,8 @@ std::int32_t AVIMakeCompressedStream(PAVISTREAM* ppsCompressed, PAVISTREAM ppsSo
 // lpFormat: a BITMAPINFOHEADER (and what follows it) of 24 or 32 bits per pixel, uncompressed.
 std::int32_t AVIStreamSetFormat(PAVISTREAM pavi, std::int32_t lPos, const void* lpFormat,
                                 std::int32_t cbFormat);
-// One frame of DIB rows as the format describes them (bottom-up for a positive height, 4-byte padded).
+// One frame of DIB rows as the format describes them (bottom-up for a positive height, 4-byte padded). A
+// stream of a compressor that copies JPEG files takes one whole JPEG file of cbBuffer bytes instead.
 std::int32_t AVIStreamWrite(PAVISTREAM pavi, std::int32_t lStart, std::int32_t lSamples, const void* lpBuffer,
                             std::int32_t cbBuffer, std::uint32_t dwFlags, std::int32_t* plSampWritten,
                             std::int32_t* plBytesWritten);

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 
 extern "C" {
@@ -35,6 +36,12 @@ class FrameEncoder {
     virtual Status encode(const std::uint8_t* rows, std::int64_t position, bool keyFrame, Movie& movie) = 0;
     // Hands the movie the frames the encoder still holds back.
     virtual Status flush(Movie&) { return {}; }
+    // True for a stream that is handed finished samples (recorded JPEG files) instead of DIB rows.
+    virtual bool takesSamples() const { return false; }
+    // Puts one finished sample into the movie as frame `position`.
+    virtual Status writeSample(std::span<const std::uint8_t>, std::int64_t, Movie&) {
+        return Status::failure("The stream takes DIB rows, not samples");
+    }
 };
 
 // Why no encoder could be made.
