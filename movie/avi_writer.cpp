@@ -23,8 +23,10 @@
 #include "movie/cdib.h"
 #include "movie/frame_resample.h"
 #include "movie/jpeg_frame_copy.h"
+#include "movie/movie_name.h"
 #include "platform/avi/avifile.h"
 #include "platform/avi/codecs.h"
+#include "platform/avi/container.h"
 #include "platform/file_list.h"
 #include "platform/message_box.h"
 
@@ -372,8 +374,13 @@ class AviWrite {
         const bool targetStands = ::lstat(outputPath_.c_str(), &status) == 0;
         const std::string unchanged = kLineBreak + outputPath_ + " is as it was.";
         if (end.savedAs.empty()) {
-            return std::string("No frame could be kept, so no movie was saved.") +
-                   (targetStands ? unchanged : "");
+            // Only an AVI movie can be cut back to the frames written before the failure.
+            const Container container = containerOfName(outputPath_);
+            const std::string why = container == Container::Avi
+                                        ? std::string("No frame could be kept")
+                                        : std::string(container == Container::Mp4 ? "An " : "A ") +
+                                              containerName(container) + " movie cannot be kept in part";
+            return why + ", so no movie was saved." + (targetStands ? unchanged : "");
         }
         const std::string frames = "the first " + std::to_string(end.frames) + " of " +
                                    std::to_string(frameCount_) + (frameCount_ == 1 ? " frame" : " frames");
@@ -504,12 +511,14 @@ void aviwrite_Click(AviWriterView& view, MessageSink& messages) {
         cFileDlg dialog;
         dialog.setDefaultExt("avi");
         dialog.setDlgTitle("Choose a filename to save AVI to...");
-        dialog.setFilter("AVI Files|*.avi");
+        dialog.setFilter(kMovieFilter);
         dialog.setOwnerHwnd(view.ownerHandle());
         std::string fileTitle;
         if (!dialog.VBGetSaveFileName(outputPath, fileTitle)) {
             return;
         }
+        // The container follows the name's extension, else the file type chosen.
+        outputPath = movieFileName(outputPath, dialog.FilterIndex());
     }
 
     if (namesAnInput(outputPath, view.outputFolder(), listMatchingFiles(view.outputFolder(), kPattern))) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/avi/codecs.h"
+#include "platform/avi/container.h"
 #include "platform/avi/frame_encoder.h"
 #include "platform/avi/frame_format.h"
 #include "platform/avi/movie.h"
@@ -199,12 +200,15 @@ std::int32_t AVISaveOptions(WindowHandle hwnd, std::uint32_t uiFlags, std::int32
     if (nStreams < 1 || ppavi == nullptr || plpOptions == nullptr || plpOptions[0] == nullptr) {
         return 0;
     }
+    Container container = Container::Avi;
     {
         Registry& all = registry();
         const std::lock_guard lock(all.mutex);
-        if (!all.stream(ppavi[0])) {
+        const std::shared_ptr<StreamState> stream = all.stream(ppavi[0]);
+        if (!stream) {
             return 0;
         }
+        container = stream->file->movie->container();
     }
     // The dialog runs its own event loop: no lock is held while it is up.
     AVICOMPRESSOPTIONS chosen = *plpOptions[0];
@@ -212,11 +216,12 @@ std::int32_t AVISaveOptions(WindowHandle hwnd, std::uint32_t uiFlags, std::int32
     const Codec* initial = findCodec(chosen.fccHandler);
     chosen.fccHandler = initial != nullptr ? initial->fourcc : 0;
     std::vector<OfferedCodec> offered;
-    for (const Codec& codec : availableCodecs()) {
+    // Only what the movie's container can hold is offered; a line says what is left out.
+    for (const Codec& codec : codecsFor(container)) {
         offered.push_back(
             OfferedCodec{codec.fourcc, codec.displayName, codec.goodFor, codec.hasQuality, codec.intraOnly});
     }
-    if (!services().codecChooser->choose(hwnd, uiFlags, offered, chosen)) {
+    if (!services().codecChooser->choose(hwnd, uiFlags, offered, notOfferedLine(container), chosen)) {
         return 0;
     }
     chosen.fccType = kVids;
@@ -248,6 +253,9 @@ std::int32_t AVIMakeCompressedStream(PAVISTREAM* ppsCompressed, PAVISTREAM ppsSo
     if (codec == nullptr) {
         return AVIERR_NOCOMPRESSOR;
     }
+    if (!containerHolds(source->file->movie->container(), *codec)) {
+        return AVIERR_UNSUPPORTED;
+    }
     auto stream = std::make_shared<StreamState>();
     stream->file = source->file;
     stream->source = source;
@@ -257,8 +265,9 @@ std::int32_t AVIMakeCompressedStream(PAVISTREAM* ppsCompressed, PAVISTREAM ppsSo
     const std::uint32_t tag =
         codec->fourcc == 0 ? 0 : (codec->copiesJpegFiles ? kMotionJpegTag : lpOptions->fccHandler);
     const Rect& frame = stream->info.rcFrame;
-    MadeEncoder made = makeFrameEncoder(codec, *lpOptions, tag, frame.right - frame.left,
-                                        frame.bottom - frame.top, stream->frameRate());
+    MadeEncoder made =
+        makeFrameEncoder(codec, *lpOptions, tag, frame.right - frame.left, frame.bottom - frame.top,
+                         stream->frameRate(), stream->file->movie->wantsGlobalHeader());
     if (!made.encoder) {
         return resultOf(made.trouble);
     }

@@ -8,7 +8,8 @@
 namespace skorva::avi {
 
 MadeEncoder makeFrameEncoder(const Codec* codec, const CompressOptions& options, std::uint32_t tag,
-                             std::int32_t width, std::int32_t height, AVRational frameRate) {
+                             std::int32_t width, std::int32_t height, AVRational frameRate,
+                             bool globalHeader) {
     if (codec == nullptr || codec->fourcc == 0) {
         return {std::make_unique<RawEncoder>(frameRate), EncoderTrouble::None, {}};
     }
@@ -19,7 +20,7 @@ MadeEncoder makeFrameEncoder(const Codec* codec, const CompressOptions& options,
     if (codec->turboJpeg && options.bytesPerSecond == 0) {
         return JpegStreamEncoder::make(options, tag, width, height, frameRate);
     }
-    return CodecEncoder::make(*codec, options, tag, width, height, frameRate);
+    return CodecEncoder::make(*codec, options, tag, width, height, frameRate, globalHeader);
 }
 
 }  // namespace skorva::avi

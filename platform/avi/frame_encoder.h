@@ -55,8 +55,9 @@ struct MadeEncoder {
 
 // The encoder for `codec` (null or fourcc 0: full frames) with the dialog's `options`, for frames of
 // `width` x `height`, one every `frameRate` time unit. `tag` is the four-character code the stream
-// carries.
+// carries. `globalHeader`: the container wants the stream's set-up in its header (MP4, Matroska).
 MadeEncoder makeFrameEncoder(const Codec* codec, const CompressOptions& options, std::uint32_t tag,
-                             std::int32_t width, std::int32_t height, AVRational frameRate);
+                             std::int32_t width, std::int32_t height, AVRational frameRate,
+                             bool globalHeader = false);
 
 }  // namespace skorva::avi

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <string_view>
 
 #include "imaging/picture_files.h"
 #include "movie/cdib.h"
@@ -66,7 +67,8 @@ TEST(AviWriter, WritesFullFramesUprightInNameOrderAndLeavesTheTemporaryBitmap) {
     EXPECT_EQ(request.defExt, "avi");
     EXPECT_STREQ(request.file.c_str(), "MyAVI.avi");  // the dialog's buffer is padded
     EXPECT_EQ(request.owner, 0x2Au);
-    EXPECT_EQ(request.filter, std::string("AVI Files\0*.avi\0\0", 17));
+    const char kFilter[] = "AVI Files\0*.avi\0MP4 Files\0*.mp4\0Matroska Files\0*.mkv\0\0";
+    EXPECT_EQ(request.filter, std::string(kFilter, sizeof kFilter - 1));
     EXPECT_EQ(user.chooser.calls, 1);
     EXPECT_EQ(user.chooser.owner, 0x2Au);
     EXPECT_EQ(user.chooser.flags, 3u);
@@ -425,6 +427,73 @@ TEST(AviWriter, TheCopyingEntryPutsTheRecordedJpegsInAsTheyAreAndEncodesOnlyTheF
             } else if (!inFile.empty()) {
                 EXPECT_NE(inMovie[i], inFile[0]) << "frame " << i;
             }
+        }
+    }
+}
+
+TEST(AviWriter, Mp4AndMatroskaMoviesHoldTheirCodecsAndOfferNoOther) {
+    struct Case {
+        const char* name;  // as the user typed it
+        std::int32_t filterIndex;
+        const char* movie;  // as it is written
+        std::uint32_t handler;
+        const char* codec;  // as ffprobe names it
+    };
+    const Case cases[] = {
+        {"movie.mp4", 1, "movie.mp4", fourcc("H264"), "h264"},
+        {"movie", 2, "movie.mp4", fourcc("MJPC"), "mjpeg"},
+        {"movie.MKV", 1, "movie.MKV", fourcc("FFV1"), "ffv1"},
+        {"movie.take2", 3, "movie.take2.mkv", fourcc("H264"), "h264"},
+        {"movie", 0, "movie.avi", fourcc("FMP4"), "mpeg4"},
+    };
+    for (const Case& each : cases) {
+        SCOPED_TRACE(each.name);
+        ScratchFolder folder;
+        for (int i = 0; i < 5; ++i) {
+            writeJpeg(folder.file("f" + std::to_string(i) + ".jpg"), 95, 61, i * 5);
+        }
+        ScriptedUser user(folder.file(each.name), each.handler);
+        user.dialogs.script.front()->filterIndex = each.filterIndex;
+        FakeWriterView view(folder.path().string(), "7");
+        aviwrite_Click(view, user.messages);
+        ASSERT_TRUE(user.messages.messages.empty()) << user.messages.texts()[0];
+
+        const std::string output = folder.file(each.movie);
+        const std::string probed = testing::runCommand(
+            "ffprobe -v error -count_frames -select_streams v:0 -show_entries "
+            "stream=codec_name,nb_read_frames,r_frame_rate,pix_fmt -of default=nw=1 '" +
+            output + "'");
+        EXPECT_NE(probed.find(std::string("codec_name=") + each.codec), std::string::npos) << probed;
+        EXPECT_NE(probed.find("nb_read_frames=5"), std::string::npos) << probed;
+        EXPECT_NE(probed.find("r_frame_rate=7/1"), std::string::npos) << probed;
+        EXPECT_EQ(testing::runCommand("ffmpeg -nostdin -v error -i '" + output + "' -f null -"), "");
+
+        const std::string movie = each.movie;
+        const std::vector<std::uint32_t>& offered = user.chooser.offered;
+        const auto isOffered = [&offered](std::uint32_t code) {
+            return std::find(offered.begin(), offered.end(), code) != offered.end();
+        };
+        if (movie.ends_with(".mp4")) {
+            // Plays in a web browser: 4:2:0 and the index before the data.
+            if (each.handler == fourcc("H264")) {
+                EXPECT_NE(probed.find("pix_fmt=yuv420p"), std::string::npos) << probed;
+            }
+            const std::vector<char> bytes = testing::fileBytes(output);
+            const std::string_view file(bytes.data(), bytes.size());
+            ASSERT_NE(file.find("mdat"), std::string_view::npos);
+            EXPECT_LT(file.find("moov"), file.find("mdat"));
+            EXPECT_FALSE(isOffered(0));
+            EXPECT_FALSE(isOffered(fourcc("FFV1")));
+            EXPECT_TRUE(isOffered(fourcc("MJPC")));
+            EXPECT_EQ(user.chooser.notOffered,
+                      "Not offered for MP4: Full Frames (Uncompressed), FFV1 lossless.");
+        } else if (movie.ends_with(".avi")) {
+            EXPECT_TRUE(isOffered(0));
+            EXPECT_EQ(user.chooser.notOffered, "");
+        } else {
+            EXPECT_FALSE(isOffered(0));
+            EXPECT_TRUE(isOffered(fourcc("FFV1")));
+            EXPECT_EQ(user.chooser.notOffered, "Not offered for Matroska: Full Frames (Uncompressed).");
         }
     }
 }
