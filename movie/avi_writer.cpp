@@ -103,8 +103,10 @@ class FrameDecoder {
         last_ = std::move(frame);
         lastIndex_ = index;
         lastPath_ = framePath;
+        // The first frame is taken for the movie's format before the codec is known: frames are decoded
+        // ahead only once the loop runs, since the copying entry decodes none.
         const std::int32_t next = pending_.empty() ? index + 1 : pending_.back().index + 1;
-        for (std::int32_t ahead = next; pending_.size() < kAhead; ++ahead) {
+        for (std::int32_t ahead = next; index > 0 && pending_.size() < kAhead; ++ahead) {
             if (!start(ahead)) {
                 break;
             }
@@ -160,13 +162,14 @@ class FrameDecoder {
 // One write, from the save dialog's answer to the closing sequence.
 class AviWrite {
   public:
-    AviWrite(AviWriterView& view, MessageSink& messages, std::string outputPath)
+    AviWrite(AviWriterView& view, MessageSink& messages, std::string outputPath, Container container)
         : view_(view),
           messages_(messages),
           list_(view.frameList()),
           folder_(view.outputFolder()),
           temporaryPath_(folder_ + "/" + kTemporaryName),
           outputPath_(std::move(outputPath)),
+          container_(container),
           decoder_(folder_, listMatchingFiles(folder_, kPattern)) {}
 
     void run() {
@@ -177,7 +180,9 @@ class AviWrite {
 
   private:
     void writeMovie() {
-        lastResult_ = AVIFileOpen(&file_, outputPath_, OF_WRITE | OF_CREATE, nullptr);
+        // The library takes the container from the name's extension unless another was chosen.
+        const bool named = containerOfExtension(outputPath_) == container_;
+        lastResult_ = AVIFileOpen(&file_, outputPath_, OF_WRITE | OF_CREATE, named ? nullptr : &container_);
         if (lastResult_ != AVIERR_OK) {
             say("Can't open File to write, try to use different name to save.");
             return;
@@ -375,11 +380,10 @@ class AviWrite {
         const std::string unchanged = kLineBreak + outputPath_ + " is as it was.";
         if (end.savedAs.empty()) {
             // Only an AVI movie can be cut back to the frames written before the failure.
-            const Container container = containerOfName(outputPath_);
-            const std::string why = container == Container::Avi
+            const std::string why = container_ == Container::Avi
                                         ? std::string("No frame could be kept")
-                                        : std::string(container == Container::Mp4 ? "An " : "A ") +
-                                              containerName(container) + " movie cannot be kept in part";
+                                        : std::string(container_ == Container::Mp4 ? "An " : "A ") +
+                                              containerName(container_) + " movie cannot be kept in part";
             return why + ", so no movie was saved." + (targetStands ? unchanged : "");
         }
         const std::string frames = "the first " + std::to_string(end.frames) + " of " +
@@ -396,6 +400,7 @@ class AviWrite {
     const std::string folder_;
     const std::string temporaryPath_;
     const std::string outputPath_;
+    const Container container_;
     FrameDecoder decoder_;
     cDib dib_;
     std::unique_ptr<JpegFrameCopy> copy_;  // set for the copying entry
@@ -507,6 +512,7 @@ void aviwrite_Click(AviWriterView& view, MessageSink& messages) {
     }
 
     std::string outputPath = "MyAVI.avi";
+    Container container = Container::Avi;
     {
         cFileDlg dialog;
         dialog.setDefaultExt("avi");
@@ -518,7 +524,7 @@ void aviwrite_Click(AviWriterView& view, MessageSink& messages) {
             return;
         }
         // The container follows the name's extension, else the file type chosen.
-        outputPath = movieFileName(outputPath, dialog.FilterIndex());
+        container = movieContainer(outputPath, dialog.FilterIndex());
     }
 
     if (namesAnInput(outputPath, view.outputFolder(), listMatchingFiles(view.outputFolder(), kPattern))) {
@@ -530,7 +536,7 @@ void aviwrite_Click(AviWriterView& view, MessageSink& messages) {
 
     // The write's own use of the library, paired with the exit of its closing sequence.
     AVIFileInit();
-    AviWrite(view, messages, outputPath).run();
+    AviWrite(view, messages, outputPath, container).run();
 }
 
 }  // namespace skorva

@@ -20,6 +20,8 @@ constexpr int kRecordingQuality = 70;
 // What a file may hold beyond the largest JPEG of the movie's size (metadata, an embedded preview) and
 // still be copied; a larger one is left to the decoder's own limits.
 constexpr std::int64_t kMetadataAllowance = 8 << 20;
+// The preview of a copied frame is decoded at a reduced scale down to this width.
+constexpr std::int32_t kPreviewWidth = 320;
 
 }  // namespace
 
@@ -126,7 +128,7 @@ Status JpegFrameCopy::encodeAnew() {
 
 bool JpegFrameCopy::previewDue(bool last) {
     const auto now = std::chrono::steady_clock::now();
-    if (!last && previewed_ && now - lastPreview_ < std::chrono::seconds(1) / kPreviewsPerSecond) {
+    if (!last && previewed_ && now - lastPreview_ < std::chrono::milliseconds(1000) / kPreviewsPerSecond) {
         return false;
     }
     previewed_ = true;
@@ -138,18 +140,25 @@ Picture JpegFrameCopy::picture() {
     if (!decoded_.isEmpty()) {
         return decoded_;
     }
-    const std::int32_t stride = width_ * 4;
+    // The preview is stretched to its box anyway: TurboJPEG's scaled decode makes it for a fraction of a
+    // full decode, halving while the picture stays at least kPreviewWidth wide.
+    int scale = 1;
+    while (scale < 8 && width_ / (scale * 2) >= kPreviewWidth) {
+        scale *= 2;
+    }
+    const std::int32_t width = (width_ + scale - 1) / scale;
+    const std::int32_t height = (height_ + scale - 1) / scale;
+    const std::int32_t stride = width * 4;
     std::vector<std::uint8_t> pixels;
     try {
-        pixels.resize(static_cast<std::size_t>(stride) * static_cast<std::size_t>(height_));
+        pixels.resize(static_cast<std::size_t>(stride) * static_cast<std::size_t>(height));
     } catch (const std::bad_alloc&) {
         return {};
     }
-    if (!decodeJpegBgrx(sample(), pixels.data(), width_, stride, height_)) {
+    if (!decodeJpegBgrx(sample(), pixels.data(), width, stride, height)) {
         return {};
     }
-    decoded_ = Picture::fromPixels(width_, height_, stride, PixelFormat::Bgrx32, std::move(pixels));
-    return decoded_;
+    return Picture::fromPixels(width, height, stride, PixelFormat::Bgrx32, std::move(pixels));
 }
 
 }  // namespace skorva

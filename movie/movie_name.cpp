@@ -1,20 +1,18 @@
 #include "movie/movie_name.h"
 
-#include "platform/avi/container.h"
-
 namespace skorva {
 
-std::string movieFileName(const std::string& chosen, std::int32_t filterIndex) {
-    if (avi::containerOfExtension(chosen)) {
-        return chosen;
+avi::Container movieContainer(const std::string& chosen, std::int32_t filterIndex) {
+    if (const std::optional<avi::Container> named = avi::containerOfExtension(chosen)) {
+        return *named;
     }
     switch (filterIndex) {
         case 2:
-            return chosen + ".mp4";
+            return avi::Container::Mp4;
         case 3:
-            return chosen + ".mkv";
+            return avi::Container::Matroska;
         default:
-            return chosen + ".avi";
+            return avi::Container::Avi;
     }
 }
 

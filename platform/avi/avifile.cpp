@@ -138,15 +138,14 @@ std::int32_t AVIFileOpen(PAVIFILE* ppfile, const std::string& szFile, std::uint3
     if (all.uses == 0) {
         return AVIERR_ERROR;
     }
-    if (lpHandler != nullptr) {
-        return AVIERR_NOCOMPRESSOR;
-    }
     if (uMode != (OF_WRITE | OF_CREATE)) {
         return AVIERR_UNSUPPORTED;
     }
+    const Container container =
+        lpHandler != nullptr ? *static_cast<const Container*>(lpHandler) : containerOfName(szFile);
     auto file = std::make_shared<FileState>();
     Status failure;
-    file->movie = Movie::create(szFile, failure);
+    file->movie = Movie::create(szFile, container, failure);
     if (!file->movie) {
         return AVIERR_FILEOPEN;
     }

@@ -62,8 +62,9 @@ struct AVISTREAMINFO {
 void AVIFileInit();
 void AVIFileExit();
 
-// mode OF_WRITE | OF_CREATE: a new movie of that name, which replaces an existing file when finished. No
-// handler class is known.
+// mode OF_WRITE | OF_CREATE: a new movie of that name, which replaces an existing file when finished. The
+// handler class picks the container, as the AVI library's file handlers do: null takes the name's
+// extension (".avi", ".mp4", ".mkv"; AVI for any other), else it points to the Container to write.
 std::int32_t AVIFileOpen(PAVIFILE* ppfile, const std::string& szFile, std::uint32_t uMode,
                          const void* lpHandler);
 // The first four characters, blank-padded; MMIO_TOUPPER converts them to upper case.

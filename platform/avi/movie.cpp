@@ -9,10 +9,10 @@ extern "C" {
 
 namespace skorva::avi {
 
-std::unique_ptr<Movie> Movie::create(const std::string& path, Status& failure) {
+std::unique_ptr<Movie> Movie::create(const std::string& path, Container container, Status& failure) {
     std::unique_ptr<Movie> movie(new Movie);
     AVFormatContext* raw = nullptr;
-    movie->container_ = containerOfName(path);
+    movie->container_ = container;
     if (avformat_alloc_output_context2(&raw, nullptr, muxerName(movie->container_), nullptr) < 0 ||
         raw == nullptr) {
         failure = Status::failure(std::strerror(ENOMEM));
@@ -27,9 +27,10 @@ std::unique_ptr<Movie> Movie::create(const std::string& path, Status& failure) {
     }
     movie->context_->pb = movie->output_->io();
     movie->context_->flags |= AVFMT_FLAG_CUSTOM_IO;
-    // The MP4 muxer moves its index to the front at the end by reading the file back under this name.
+    // The MP4 muxer moves its index to the front at the end by reading the file back under this name; the
+    // protocol is named, so that a folder with a colon in its name is not taken for one.
     av_freep(&movie->context_->url);
-    movie->context_->url = av_strdup(movie->output_->temporaryPath().c_str());
+    movie->context_->url = av_strdup(("file:" + movie->output_->temporaryPath()).c_str());
     if (movie->context_->url == nullptr) {
         failure = Status::failure(std::strerror(ENOMEM));
         return nullptr;

@@ -1,5 +1,5 @@
 #pragma once
-// One movie being written: the muxer of the container the movie's name asks for (AVI, MP4, Matroska) and
+// One movie being written: the muxer of its container (AVI, MP4, Matroska) and
 // its one video stream, written to a hidden file beside the movie's name. finish() writes the index and the
 // header's counts, puts the movie in its place and says how that went; a movie never finished is removed.
 
@@ -30,9 +30,9 @@ struct MovieEnd {
 
 class Movie {
   public:
-    // A movie to be written under `path`; null, with the reason in `failure`, when no file can be made
-    // beside it.
-    static std::unique_ptr<Movie> create(const std::string& path, Status& failure);
+    // A movie in `container` to be written under `path`; null, with the reason in `failure`, when no file
+    // can be made beside it.
+    static std::unique_ptr<Movie> create(const std::string& path, Container container, Status& failure);
     Movie(const Movie&) = delete;
     Movie& operator=(const Movie&) = delete;
     ~Movie();

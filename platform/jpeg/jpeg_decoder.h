@@ -36,7 +36,8 @@ class JpegHeaderReader {
 // Decodes the image at its own size into top-down rows `pitch` bytes apart, 4 bytes a pixel: blue, green,
 // red and 0xFF. Any warning counts as failure (a truncated or damaged file decodes with one, and grey
 // filler), so that no picture is made up, unless `acceptDamage`: then only a file that cannot be decoded
-// at all fails. The failure carries the library's text.
+// at all fails. The failure carries the library's text. A width and height of the image's own divided by
+// 2, 4 or 8 (rounded up) decode it at that reduced scale.
 Status decodeJpegBgrx(std::span<const std::uint8_t> jpeg, std::uint8_t* pixels, int width, int pitch,
                       int height, bool acceptDamage = false);
 

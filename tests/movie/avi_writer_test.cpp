@@ -433,18 +433,19 @@ TEST(AviWriter, TheCopyingEntryPutsTheRecordedJpegsInAsTheyAreAndEncodesOnlyTheF
 
 TEST(AviWriter, Mp4AndMatroskaMoviesHoldTheirCodecsAndOfferNoOther) {
     struct Case {
-        const char* name;  // as the user typed it
+        const char* name;  // as the save dialog gives it
         std::int32_t filterIndex;
-        const char* movie;  // as it is written
+        const char* container;  // what ffprobe must find: "mov", "matroska" or "avi"
         std::uint32_t handler;
         const char* codec;  // as ffprobe names it
     };
+    // The name's extension decides; any other name is written in the container of the file type chosen.
     const Case cases[] = {
-        {"movie.mp4", 1, "movie.mp4", fourcc("H264"), "h264"},
-        {"movie", 2, "movie.mp4", fourcc("MJPC"), "mjpeg"},
-        {"movie.MKV", 1, "movie.MKV", fourcc("FFV1"), "ffv1"},
-        {"movie.take2", 3, "movie.take2.mkv", fourcc("H264"), "h264"},
-        {"movie", 0, "movie.avi", fourcc("FMP4"), "mpeg4"},
+        {"movie.mp4", 1, "mov", fourcc("H264"), "h264"},
+        {"movie", 2, "mov", fourcc("MJPC"), "mjpeg"},
+        {"movie.MKV", 1, "matroska", fourcc("FFV1"), "ffv1"},
+        {"movie.take2", 3, "matroska", fourcc("H264"), "h264"},
+        {"movie", 0, "avi", fourcc("FMP4"), "mpeg4"},
     };
     for (const Case& each : cases) {
         SCOPED_TRACE(each.name);
@@ -458,22 +459,23 @@ TEST(AviWriter, Mp4AndMatroskaMoviesHoldTheirCodecsAndOfferNoOther) {
         aviwrite_Click(view, user.messages);
         ASSERT_TRUE(user.messages.messages.empty()) << user.messages.texts()[0];
 
-        const std::string output = folder.file(each.movie);
+        const std::string output = folder.file(each.name);
         const std::string probed = testing::runCommand(
             "ffprobe -v error -count_frames -select_streams v:0 -show_entries "
-            "stream=codec_name,nb_read_frames,r_frame_rate,pix_fmt -of default=nw=1 '" +
+            "stream=codec_name,nb_read_frames,r_frame_rate,pix_fmt:format=format_name -of default=nw=1 '" +
             output + "'");
         EXPECT_NE(probed.find(std::string("codec_name=") + each.codec), std::string::npos) << probed;
         EXPECT_NE(probed.find("nb_read_frames=5"), std::string::npos) << probed;
         EXPECT_NE(probed.find("r_frame_rate=7/1"), std::string::npos) << probed;
         EXPECT_EQ(testing::runCommand("ffmpeg -nostdin -v error -i '" + output + "' -f null -"), "");
 
-        const std::string movie = each.movie;
+        const std::string container = each.container;
+        EXPECT_NE(probed.find("format_name=" + container), std::string::npos) << probed;
         const std::vector<std::uint32_t>& offered = user.chooser.offered;
         const auto isOffered = [&offered](std::uint32_t code) {
             return std::find(offered.begin(), offered.end(), code) != offered.end();
         };
-        if (movie.ends_with(".mp4")) {
+        if (container == "mov") {
             // Plays in a web browser: 4:2:0 and the index before the data.
             if (each.handler == fourcc("H264")) {
                 EXPECT_NE(probed.find("pix_fmt=yuv420p"), std::string::npos) << probed;
@@ -487,7 +489,7 @@ TEST(AviWriter, Mp4AndMatroskaMoviesHoldTheirCodecsAndOfferNoOther) {
             EXPECT_TRUE(isOffered(fourcc("MJPC")));
             EXPECT_EQ(user.chooser.notOffered,
                       "Not offered for MP4: Full Frames (Uncompressed), FFV1 lossless.");
-        } else if (movie.ends_with(".avi")) {
+        } else if (container == "avi") {
             EXPECT_TRUE(isOffered(0));
             EXPECT_EQ(user.chooser.notOffered, "");
         } else {
