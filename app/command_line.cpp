@@ -8,6 +8,7 @@
 #include "app/cli_commands.h"
 #include "dialogs/special_folders.h"
 #include "platform/avi/codecs.h"
+#include "platform/avi/container.h"
 
 #ifndef SKORVA_VERSION
 #define SKORVA_VERSION "unknown"
@@ -50,9 +51,12 @@ constexpr const char* kHelp =
     "               rate held to 1..30, each frame through FOLDER/tmp.bmp. Progress on standard error; "
     "SIGINT\n"
     "               or SIGTERM ends it with a playable movie of the frames so far.\n"
-    "    -o, --output MOVIE  the movie's file (needed)\n"
+    "    -o, --output MOVIE  the movie's file (needed); its extension chooses the container: .avi, .mp4\n"
+    "                        (H.264 in it plays in a web browser) or .mkv; any other is refused\n"
     "    --fps N             frames a second, 1 to 30 (3)\n"
-    "    --codec NAME        raw (full frames, the default), mjpeg, mpeg4, h264, ffv1\n"
+    "    --codec NAME        raw (full frames, the default for .avi), mjpeg, mjpeg-copy (the JPEG files as\n"
+    "                        they are), mpeg4, h264 (the default for .mp4 and .mkv), ffv1; .mp4 holds\n"
+    "                        neither raw nor ffv1, .mkv not raw\n"
     "    --quality Q         1 to 100, where the codec has a quality (the codec's default)\n"
     "    --key-frame-every N a key frame every N frames (every frame)\n"
     "    --data-rate KBPS    a data rate in KB a second (none)\n"
@@ -156,6 +160,7 @@ std::optional<std::uint32_t> codecNamed(const QString& name) {
     const std::pair<const char*, std::uint32_t> names[] = {
         {"raw", 0},
         {"mjpeg", avi::makeFourcc("MJPG")},
+        {"mjpeg-copy", avi::makeFourcc("MJPC")},
         {"mpeg4", avi::makeFourcc("FMP4")},
         {"h264", avi::makeFourcc("H264")},
         {"ffv1", avi::makeFourcc("FFV1")},
@@ -190,15 +195,29 @@ int runWriteMovie(int argc, char** argv) {
     WriteMovieOptions options;
     options.folder = parser.positionalArguments().first().toStdString();
     options.movie = parser.value(output).toStdString();
+    const std::optional<avi::Container> container = avi::containerOfExtension(options.movie);
+    if (!container) {
+        return badArguments("MOVIE must end in .avi, .mp4 or .mkv", kWriteMovieUsage);
+    }
     if (parser.isSet(fps)) {
         options.frameRate = parser.value(fps).toStdString();
     }
     if (parser.isSet(codec)) {
         const auto fourcc = codecNamed(parser.value(codec));
         if (!fourcc) {
-            return badArguments("--codec takes raw, mjpeg, mpeg4, h264 or ffv1", kWriteMovieUsage);
+            return badArguments("--codec takes raw, mjpeg, mjpeg-copy, mpeg4, h264 or ffv1",
+                                kWriteMovieUsage);
         }
         options.fourcc = *fourcc;
+    } else if (*container != avi::Container::Avi) {
+        // Full frames are AVI's alone: the other containers get the smallest files by default.
+        options.fourcc = avi::makeFourcc("H264");
+    }
+    if (const avi::Codec* chosen = avi::findCodec(options.fourcc);
+        chosen != nullptr && !avi::containerHolds(*container, *chosen)) {
+        return badArguments(std::string(avi::containerName(*container)) + " movies cannot hold " +
+                                chosen->displayName + ". " + avi::notOfferedLine(*container),
+                            kWriteMovieUsage);
     }
     if (parser.isSet(quality)) {
         const auto chosen = wholeNumber(parser.value(quality), 1, 100);

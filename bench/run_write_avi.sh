@@ -52,6 +52,32 @@ for size in 320x240 640x480; do
   done
 done
 
+# The copying entry puts the JPEG files in as they are: it is timed against ffmpeg copying them (-c:v copy,
+# target 1.0 or more) and against ffmpeg's Motion JPEG re-encode, the road it saves (target 20 or more).
+printf '\n%-8s %-32s %9s %9s %6s   %11s %11s %6s\n' size "mjpeg-copy against" "ours fps" "ffmpeg" ratio \
+  "ours cpu ms" "ffmpeg" ratio
+for size in 320x240 640x480; do
+  folder="$work/frames_$size"
+  for against in copy reencode; do
+    case $against in
+      copy) args=(-c:v copy) label="ffmpeg -c:v copy" ;;
+      reencode) args=(-c:v mjpeg -q:v 9) label="ffmpeg Motion JPEG re-encode" ;;
+    esac
+    ours=0 theirs=0 oursCpu=1000000 theirsCpu=1000000
+    for _ in $(seq "${SKORVA_BENCH_RUNS:-5}"); do
+      read -r fps cpu < <("$bench" --fps "$folder" mjpeg-copy 2>/dev/null)
+      ours=$(max "$ours" "$fps")
+      oursCpu=$(min "$oursCpu" "$cpu")
+      read -r wall user sys < <({ TIMEFORMAT='%R %U %S'; time ffmpeg -y -v error -f image2 -framerate 3 \
+        -pattern_type glob -i "$folder/*.jpg" "${args[@]}" "$work/ffmpeg.avi" >/dev/null; } 2>&1)
+      theirs=$(max "$theirs" "$(echo "300 / $wall" | bc -l)")
+      theirsCpu=$(min "$theirsCpu" "$(echo "($user + $sys) * 1000 / 300" | bc -l)")
+    done
+    printf '%-8s %-32s %9.1f %9.1f %6.2f   %11.3f %11.3f %6.2f\n' "$size" "$label" "$ours" "$theirs" \
+      "$(echo "$ours / $theirs" | bc -l)" "$oursCpu" "$theirsCpu" "$(echo "$theirsCpu / $oursCpu" | bc -l)"
+  done
+done
+
 # Peak resident memory of one write: the writer holds one frame at a time, whatever the count.
 "$bench" --make-frames "$work/frames_3000" 320 240 3000
 for codec in uncompressed mjpeg h264; do

@@ -11,15 +11,22 @@
 #include <exception>
 #include <filesystem>
 #include <future>
+#include <memory>
 #include <new>
+#include <optional>
+#include <span>
 #include <system_error>
 #include <vector>
 
 #include "dialogs/cfile_dlg.h"
-#include "imaging/dib_section.h"
 #include "imaging/picture_files.h"
 #include "movie/cdib.h"
+#include "movie/frame_resample.h"
+#include "movie/jpeg_frame_copy.h"
+#include "movie/movie_name.h"
 #include "platform/avi/avifile.h"
+#include "platform/avi/codecs.h"
+#include "platform/avi/container.h"
 #include "platform/file_list.h"
 #include "platform/message_box.h"
 
@@ -97,8 +104,10 @@ class FrameDecoder {
         last_ = std::move(frame);
         lastIndex_ = index;
         lastPath_ = framePath;
+        // The first frame is taken for the movie's format before the codec is known: frames are decoded
+        // ahead only once the loop runs, since the copying entry decodes none.
         const std::int32_t next = pending_.empty() ? index + 1 : pending_.back().index + 1;
-        for (std::int32_t ahead = next; pending_.size() < kAhead; ++ahead) {
+        for (std::int32_t ahead = next; index > 0 && pending_.size() < kAhead; ++ahead) {
             if (!start(ahead)) {
                 break;
             }
@@ -153,34 +162,17 @@ class FrameDecoder {
     PreparedFrame last_;
 };
 
-// A frame of another size than the first is resampled to the stream's size, so every sample fits.
-Picture resampled(const Picture& picture, std::int32_t width, std::int32_t height) {
-    cDIBSection section;
-    section.CreateFromPicture(picture);
-    std::unique_ptr<cDIBSection> scaled;
-    try {
-        scaled = section.Resample(height, width);
-    } catch (const std::out_of_range&) {
-        return {};
-    }
-    if (!scaled) {
-        return {};
-    }
-    Picture result = Picture::black(width, height);
-    scaled->PaintPicture(result, 0, 0, width, height, 0, 0);
-    return result;
-}
-
 // One write, from the save dialog's answer to the closing sequence.
 class AviWrite {
   public:
-    AviWrite(AviWriterView& view, MessageSink& messages, std::string outputPath)
+    AviWrite(AviWriterView& view, MessageSink& messages, std::string outputPath, Container container)
         : view_(view),
           messages_(messages),
           list_(view.frameList()),
           folder_(view.outputFolder()),
           temporaryPath_(folder_ + "/" + kTemporaryName),
           outputPath_(std::move(outputPath)),
+          container_(container),
           decoder_(folder_, listMatchingFiles(folder_, kPattern)) {}
 
     void run() {
@@ -191,7 +183,9 @@ class AviWrite {
 
   private:
     void writeMovie() {
-        lastResult_ = AVIFileOpen(&file_, outputPath_, OF_WRITE | OF_CREATE, nullptr);
+        // The library takes the container from the name's extension unless another was chosen.
+        const bool named = containerOfExtension(outputPath_) == container_;
+        lastResult_ = AVIFileOpen(&file_, outputPath_, OF_WRITE | OF_CREATE, named ? nullptr : &container_);
         if (lastResult_ != AVIERR_OK) {
             say("Can't open File to write, try to use different name to save.");
             return;
@@ -234,6 +228,9 @@ class AviWrite {
             say("Error setting Avi stream format");
             return;
         }
+        if (copiesJpegFiles(options.fccHandler)) {
+            copy_ = std::make_unique<JpegFrameCopy>(width_, height_);
+        }
 
         const std::int32_t count = list_.listCount();
         frameCount_ = count;
@@ -243,11 +240,12 @@ class AviWrite {
                 return;
             }
             // A frame that cannot be converted ends the write; the frames before it stay a playable movie.
-            if (!convertFrame(i, false)) {
+            const std::optional<Sample> sample = nextSample(i, count);
+            if (!sample) {
                 return;
             }
-            lastResult_ = AVIStreamWrite(compressed_, i, 1, dib_.PointerToBits(), dib_.SizeImage(),
-                                         AVIIF_KEYFRAME, nullptr, nullptr);
+            lastResult_ = AVIStreamWrite(compressed_, i, 1, sample->bytes, sample->size, AVIIF_KEYFRAME,
+                                         nullptr, nullptr);
             if (lastResult_ != AVIERR_OK) {
                 say("Error writing Avi stream");
                 return;
@@ -268,6 +266,36 @@ class AviWrite {
         } catch (const std::exception& error) {
             say(error.what(), MessageIcon::Critical);
         }
+    }
+
+    struct Sample {
+        const void* bytes;
+        std::int32_t size;
+    };
+
+    // What frame `index` of `count` gives the stream: the recorded JPEG itself for the copying entry,
+    // else the pixels of its temporary bitmap.
+    std::optional<Sample> nextSample(std::int32_t index, std::int32_t count) {
+        if (!copy_) {
+            if (!convertFrame(index, false)) {
+                return std::nullopt;
+            }
+            return Sample{dib_.PointerToBits(), dib_.SizeImage()};
+        }
+        list_.setListIndex(index);
+        const std::string framePath = decoder_.pathOf(list_.fileName());
+        if (const Status taken = copy_->take(framePath); !taken) {
+            say("Could not decode frame:" + std::string(kLineBreak) + framePath + kLineBreak + taken.text(),
+                MessageIcon::Exclamation);
+            return std::nullopt;
+        }
+        if (copy_->previewDue(index == count - 1)) {
+            if (const Picture shown = copy_->picture(); !shown.isEmpty()) {
+                view_.showPicture(shown);
+            }
+        }
+        const std::span<const std::uint8_t> sample = copy_->sample();
+        return Sample{sample.data(), static_cast<std::int32_t>(sample.size())};
     }
 
     // Selects entry `index`, decodes it into the preview, saves the preview as the temporary bitmap and
@@ -354,8 +382,12 @@ class AviWrite {
         const bool targetStands = ::lstat(outputPath_.c_str(), &status) == 0;
         const std::string unchanged = kLineBreak + outputPath_ + " is as it was.";
         if (end.savedAs.empty()) {
-            return std::string("No frame could be kept, so no movie was saved.") +
-                   (targetStands ? unchanged : "");
+            // Only an AVI movie can be cut back to the frames written before the failure.
+            const std::string why = container_ == Container::Avi
+                                        ? std::string("No frame could be kept")
+                                        : std::string(container_ == Container::Mp4 ? "An " : "A ") +
+                                              containerName(container_) + " movie cannot be kept in part";
+            return why + ", so no movie was saved." + (targetStands ? unchanged : "");
         }
         const std::string frames = "the first " + std::to_string(end.frames) + " of " +
                                    std::to_string(frameCount_) + (frameCount_ == 1 ? " frame" : " frames");
@@ -371,8 +403,10 @@ class AviWrite {
     const std::string folder_;
     const std::string temporaryPath_;
     const std::string outputPath_;
+    const Container container_;
     FrameDecoder decoder_;
     cDib dib_;
+    std::unique_ptr<JpegFrameCopy> copy_;  // set for the copying entry
     PAVIFILE file_ = 0;
     PAVISTREAM source_ = 0;
     PAVISTREAM compressed_ = 0;
@@ -481,16 +515,19 @@ void aviwrite_Click(AviWriterView& view, MessageSink& messages) {
     }
 
     std::string outputPath = "MyAVI.avi";
+    Container container = Container::Avi;
     {
         cFileDlg dialog;
         dialog.setDefaultExt("avi");
         dialog.setDlgTitle("Choose a filename to save AVI to...");
-        dialog.setFilter("AVI Files|*.avi");
+        dialog.setFilter(kMovieFilter);
         dialog.setOwnerHwnd(view.ownerHandle());
         std::string fileTitle;
         if (!dialog.VBGetSaveFileName(outputPath, fileTitle)) {
             return;
         }
+        // The container follows the name's extension, else the file type chosen.
+        container = movieContainer(outputPath, dialog.FilterIndex());
     }
 
     if (namesAnInput(outputPath, view.outputFolder(), listMatchingFiles(view.outputFolder(), kPattern))) {
@@ -502,7 +539,7 @@ void aviwrite_Click(AviWriterView& view, MessageSink& messages) {
 
     // The write's own use of the library, paired with the exit of its closing sequence.
     AVIFileInit();
-    AviWrite(view, messages, outputPath).run();
+    AviWrite(view, messages, outputPath, container).run();
 }
 
 }  // namespace skorva

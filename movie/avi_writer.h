@@ -1,7 +1,8 @@
 #pragma once
-// The "Write Avi" button: joins the JPEG frames of the output folder into one AVI movie. Each frame is
-// decoded into the preview, saved as the temporary bitmap "tmp.bmp" in that folder, read back through
-// cDib and written as one key-frame sample, compressed with the codec the user chose.
+// The "Write Avi" button: joins the JPEG frames of the output folder into one movie, an AVI, MP4 or
+// Matroska file as its name says. Each frame is decoded into the preview, saved as the temporary bitmap
+// "tmp.bmp" in that folder, read back through cDib and written as one key-frame sample, compressed with
+// the codec the user chose; the copying Motion JPEG entry writes the JPEG files themselves instead.
 
 #include <string>
 

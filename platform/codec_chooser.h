@@ -44,6 +44,13 @@ class CodecChooser {
     // accepted; then `options` holds the choice.
     virtual bool choose(WindowHandle owner, std::uint32_t icmfFlags, const std::vector<OfferedCodec>& offered,
                         CompressOptions& options) = 0;
+    // The same, with a line naming the compressors the movie's container cannot hold (empty: none), which
+    // a dialog shows; a chooser that shows nothing takes the call above.
+    virtual bool choose(WindowHandle owner, std::uint32_t icmfFlags, const std::vector<OfferedCodec>& offered,
+                        const std::string& notOffered, CompressOptions& options) {
+        static_cast<void>(notOffered);
+        return choose(owner, icmfFlags, offered, options);
+    }
 };
 
 }  // namespace skorva

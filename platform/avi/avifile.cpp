@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/avi/codecs.h"
+#include "platform/avi/container.h"
 #include "platform/avi/frame_encoder.h"
 #include "platform/avi/frame_format.h"
 #include "platform/avi/movie.h"
@@ -137,15 +138,14 @@ std::int32_t AVIFileOpen(PAVIFILE* ppfile, const std::string& szFile, std::uint3
     if (all.uses == 0) {
         return AVIERR_ERROR;
     }
-    if (lpHandler != nullptr) {
-        return AVIERR_NOCOMPRESSOR;
-    }
     if (uMode != (OF_WRITE | OF_CREATE)) {
         return AVIERR_UNSUPPORTED;
     }
+    const Container container =
+        lpHandler != nullptr ? *static_cast<const Container*>(lpHandler) : containerOfName(szFile);
     auto file = std::make_shared<FileState>();
     Status failure;
-    file->movie = Movie::create(szFile, failure);
+    file->movie = Movie::create(szFile, container, failure);
     if (!file->movie) {
         return AVIERR_FILEOPEN;
     }
@@ -199,12 +199,15 @@ std::int32_t AVISaveOptions(WindowHandle hwnd, std::uint32_t uiFlags, std::int32
     if (nStreams < 1 || ppavi == nullptr || plpOptions == nullptr || plpOptions[0] == nullptr) {
         return 0;
     }
+    Container container = Container::Avi;
     {
         Registry& all = registry();
         const std::lock_guard lock(all.mutex);
-        if (!all.stream(ppavi[0])) {
+        const std::shared_ptr<StreamState> stream = all.stream(ppavi[0]);
+        if (!stream) {
             return 0;
         }
+        container = stream->file->movie->container();
     }
     // The dialog runs its own event loop: no lock is held while it is up.
     AVICOMPRESSOPTIONS chosen = *plpOptions[0];
@@ -212,11 +215,12 @@ std::int32_t AVISaveOptions(WindowHandle hwnd, std::uint32_t uiFlags, std::int32
     const Codec* initial = findCodec(chosen.fccHandler);
     chosen.fccHandler = initial != nullptr ? initial->fourcc : 0;
     std::vector<OfferedCodec> offered;
-    for (const Codec& codec : availableCodecs()) {
+    // Only what the movie's container can hold is offered; a line says what is left out.
+    for (const Codec& codec : codecsFor(container)) {
         offered.push_back(
             OfferedCodec{codec.fourcc, codec.displayName, codec.goodFor, codec.hasQuality, codec.intraOnly});
     }
-    if (!services().codecChooser->choose(hwnd, uiFlags, offered, chosen)) {
+    if (!services().codecChooser->choose(hwnd, uiFlags, offered, notOfferedLine(container), chosen)) {
         return 0;
     }
     chosen.fccType = kVids;
@@ -248,15 +252,21 @@ std::int32_t AVIMakeCompressedStream(PAVISTREAM* ppsCompressed, PAVISTREAM ppsSo
     if (codec == nullptr) {
         return AVIERR_NOCOMPRESSOR;
     }
+    if (!containerHolds(source->file->movie->container(), *codec)) {
+        return AVIERR_UNSUPPORTED;
+    }
     auto stream = std::make_shared<StreamState>();
     stream->file = source->file;
     stream->source = source;
     stream->info = source->info;
-    // The stream carries the code the user chose (an alias too), full frames none.
-    const std::uint32_t tag = codec->fourcc == 0 ? 0 : lpOptions->fccHandler;
+    // The stream carries the code the user chose (an alias too), full frames none; copied JPEG files are
+    // Motion JPEG to every player.
+    const std::uint32_t tag =
+        codec->fourcc == 0 ? 0 : (codec->copiesJpegFiles ? kMotionJpegTag : lpOptions->fccHandler);
     const Rect& frame = stream->info.rcFrame;
-    MadeEncoder made = makeFrameEncoder(codec, *lpOptions, tag, frame.right - frame.left,
-                                        frame.bottom - frame.top, stream->frameRate());
+    MadeEncoder made =
+        makeFrameEncoder(codec, *lpOptions, tag, frame.right - frame.left, frame.bottom - frame.top,
+                         stream->frameRate(), stream->file->movie->wantsGlobalHeader());
     if (!made.encoder) {
         return resultOf(made.trouble);
     }
@@ -329,14 +339,25 @@ std::int32_t AVIStreamWrite(PAVISTREAM pavi, std::int32_t lStart, std::int32_t l
     if (lSamples != 1 || lStart < stream->nextPosition || lpBuffer == nullptr) {
         return AVIERR_BADPARAM;
     }
-    // A sample shorter than one frame of the format would be read past its end.
-    if (cbBuffer < stream->format.frameBytes) {
-        return AVIERR_BADSIZE;
-    }
     Movie& movie = *stream->file->movie;
-    const bool keyFrame = (dwFlags & AVIIF_KEYFRAME) != 0;
-    if (!stream->encoder->encode(static_cast<const std::uint8_t*>(lpBuffer), lStart, keyFrame, movie)) {
-        return movie.writeFailed() ? AVIERR_FILEWRITE : AVIERR_COMPRESSOR;
+    FrameEncoder& encoder = *stream->encoder;
+    const auto* bytes = static_cast<const std::uint8_t*>(lpBuffer);
+    if (encoder.takesSamples()) {
+        // A finished sample (a recorded JPEG file) of its own length.
+        if (cbBuffer <= 0) {
+            return AVIERR_BADSIZE;
+        }
+        if (!encoder.writeSample(std::span(bytes, static_cast<std::size_t>(cbBuffer)), lStart, movie)) {
+            return movie.writeFailed() ? AVIERR_FILEWRITE : AVIERR_BADFORMAT;
+        }
+    } else {
+        // A sample shorter than one frame of the format would be read past its end.
+        if (cbBuffer < stream->format.frameBytes) {
+            return AVIERR_BADSIZE;
+        }
+        if (!encoder.encode(bytes, lStart, (dwFlags & AVIIF_KEYFRAME) != 0, movie)) {
+            return movie.writeFailed() ? AVIERR_FILEWRITE : AVIERR_COMPRESSOR;
+        }
     }
     stream->nextPosition = lStart + 1;
     if (plSampWritten != nullptr) {

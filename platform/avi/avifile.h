@@ -62,8 +62,9 @@ struct AVISTREAMINFO {
 void AVIFileInit();
 void AVIFileExit();
 
-// mode OF_WRITE | OF_CREATE: a new movie of that name, which replaces an existing file when finished. No
-// handler class is known.
+// mode OF_WRITE | OF_CREATE: a new movie of that name, which replaces an existing file when finished. The
+// handler class picks the container, as the AVI library's file handlers do: null takes the name's
+// extension (".avi", ".mp4", ".mkv"; AVI for any other), else it points to the Container to write.
 std::int32_t AVIFileOpen(PAVIFILE* ppfile, const std::string& szFile, std::uint32_t uMode,
                          const void* lpHandler);
 // The first four characters, blank-padded; MMIO_TOUPPER converts them to upper case.
@@ -80,7 +81,8 @@ std::int32_t AVIMakeCompressedStream(PAVISTREAM* ppsCompressed, PAVISTREAM ppsSo
 // lpFormat: a BITMAPINFOHEADER (and what follows it) of 24 or 32 bits per pixel, uncompressed.
 std::int32_t AVIStreamSetFormat(PAVISTREAM pavi, std::int32_t lPos, const void* lpFormat,
                                 std::int32_t cbFormat);
-// One frame of DIB rows as the format describes them (bottom-up for a positive height, 4-byte padded).
+// One frame of DIB rows as the format describes them (bottom-up for a positive height, 4-byte padded). A
+// stream of a compressor that copies JPEG files takes one whole JPEG file of cbBuffer bytes instead.
 std::int32_t AVIStreamWrite(PAVISTREAM pavi, std::int32_t lStart, std::int32_t lSamples, const void* lpBuffer,
                             std::int32_t cbBuffer, std::uint32_t dwFlags, std::int32_t* plSampWritten,
                             std::int32_t* plBytesWritten);

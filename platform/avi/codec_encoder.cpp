@@ -54,7 +54,8 @@ Status outOfMemory() {
 }  // namespace
 
 MadeEncoder CodecEncoder::make(const Codec& codec, const CompressOptions& options, std::uint32_t tag,
-                               std::int32_t width, std::int32_t height, AVRational frameRate) {
+                               std::int32_t width, std::int32_t height, AVRational frameRate,
+                               bool globalHeader) {
     const AVCodec* found = avcodec_find_encoder_by_name(codec.encoder);
     if (found == nullptr) {
         return {nullptr, EncoderTrouble::NoCompressor,
@@ -79,6 +80,9 @@ MadeEncoder CodecEncoder::make(const Codec& codec, const CompressOptions& option
     // AVI has no room for reordered frames.
     context->max_b_frames = 0;
     context->thread_count = 0;
+    if (globalHeader) {
+        context->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    }
     if (options.keyFrameEvery > 0) {
         context->gop_size = static_cast<int>(options.keyFrameEvery);
     } else if (codec.intraOnly) {

@@ -13,7 +13,8 @@ namespace skorva::avi {
 class CodecEncoder final : public FrameEncoder {
   public:
     static MadeEncoder make(const Codec& codec, const CompressOptions& options, std::uint32_t tag,
-                            std::int32_t width, std::int32_t height, AVRational frameRate);
+                            std::int32_t width, std::int32_t height, AVRational frameRate,
+                            bool globalHeader = false);
     Status prepare(const FrameFormat& format) override;
     Status describe(AVCodecParameters& parameters) const override;
     Status encode(const std::uint8_t* rows, std::int64_t position, bool keyFrame, Movie& movie) override;

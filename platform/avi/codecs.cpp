@@ -16,16 +16,20 @@ bool encoderInstalled(const Codec& codec) {
 const std::vector<Codec>& knownCodecs() {
     static const std::vector<Codec> codecs = {
         {0, "", "Full Frames (Uncompressed)", "Exact pixels, any player; very large files.", false, true, "",
-         "", false, false},
+         "", false, false, false},
         {makeFourcc("MJPG"), "mjpeg", "Motion JPEG",
          "Each frame a JPEG: quick to write and to cut; large files.", true, true, "yuvj420p", "", true,
-         false},
+         false, false},
+        {makeFourcc("MJPC"), "", "Motion JPEG (recorded frames, no re-encoding)",
+         "The recorded JPEG files as they are: no second loss of quality, the quickest to write. A damaged "
+         "frame, or one of another size, is encoded anew at the movie's size.",
+         false, true, "", "", false, false, true},
         {makeFourcc("FMP4"), "mpeg4", "MPEG-4 Part 2", "Small files that older players read.", true, false,
-         "yuv420p", "", false, false},
+         "yuv420p", "", false, false, false},
         {makeFourcc("H264"), "libx264", "H.264", "The smallest files at good quality; slower to write.", true,
-         false, "yuv420p", "preset=veryfast", false, true},
+         false, "yuv420p", "preset=veryfast", false, true, false},
         {makeFourcc("FFV1"), "ffv1", "FFV1 lossless", "Exact pixels in about half the space of full frames.",
-         false, true, "bgr0", "", false, false},
+         false, true, "bgr0", "", false, false, false},
     };
     return codecs;
 }
@@ -53,6 +57,11 @@ const Codec* findCodec(std::uint32_t fourcc) {
         }
     }
     return nullptr;
+}
+
+bool copiesJpegFiles(std::uint32_t fourcc) {
+    const Codec* codec = findCodec(fourcc);
+    return codec != nullptr && codec->copiesJpegFiles;
 }
 
 }  // namespace skorva::avi

@@ -21,6 +21,7 @@ struct Codec {
                                  // a data rate is asked for (only libavcodec's encoder keeps one)
     bool evenSize;               // takes only even sizes: a frame with an odd side gets its last column or
                                  // row once more, and the movie is that one pixel larger
+    bool copiesJpegFiles;        // the stream takes the recorded JPEG files as its samples, not DIB rows
 };
 
 constexpr std::uint32_t makeFourcc(const char (&code)[5]) {
@@ -34,7 +35,12 @@ constexpr std::uint32_t makeFourcc(const char (&code)[5]) {
 const std::vector<Codec>& knownCodecs();
 // The ones offered: full frames first, then every compressor whose encoder is installed.
 std::vector<Codec> availableCodecs();
+// What a stream of the copying entry carries: it is Motion JPEG to every player.
+inline constexpr std::uint32_t kMotionJpegTag = makeFourcc("MJPG");
+
 // The compressor for a four-character code (a few aliases included); null when unknown or not installed.
 const Codec* findCodec(std::uint32_t fourcc);
+// Whether the compressor of that code takes the recorded JPEG files as they are.
+bool copiesJpegFiles(std::uint32_t fourcc);
 
 }  // namespace skorva::avi

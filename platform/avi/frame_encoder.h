@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 
 extern "C" {
@@ -35,6 +36,12 @@ class FrameEncoder {
     virtual Status encode(const std::uint8_t* rows, std::int64_t position, bool keyFrame, Movie& movie) = 0;
     // Hands the movie the frames the encoder still holds back.
     virtual Status flush(Movie&) { return {}; }
+    // True for a stream that is handed finished samples (recorded JPEG files) instead of DIB rows.
+    virtual bool takesSamples() const { return false; }
+    // Puts one finished sample into the movie as frame `position`.
+    virtual Status writeSample(std::span<const std::uint8_t>, std::int64_t, Movie&) {
+        return Status::failure("The stream takes DIB rows, not samples");
+    }
 };
 
 // Why no encoder could be made.
@@ -48,8 +55,9 @@ struct MadeEncoder {
 
 // The encoder for `codec` (null or fourcc 0: full frames) with the dialog's `options`, for frames of
 // `width` x `height`, one every `frameRate` time unit. `tag` is the four-character code the stream
-// carries.
+// carries. `globalHeader`: the container wants the stream's set-up in its header (MP4, Matroska).
 MadeEncoder makeFrameEncoder(const Codec* codec, const CompressOptions& options, std::uint32_t tag,
-                             std::int32_t width, std::int32_t height, AVRational frameRate);
+                             std::int32_t width, std::int32_t height, AVRational frameRate,
+                             bool globalHeader = false);
 
 }  // namespace skorva::avi

@@ -9,10 +9,12 @@ extern "C" {
 
 namespace skorva::avi {
 
-std::unique_ptr<Movie> Movie::create(const std::string& path, Status& failure) {
+std::unique_ptr<Movie> Movie::create(const std::string& path, Container container, Status& failure) {
     std::unique_ptr<Movie> movie(new Movie);
     AVFormatContext* raw = nullptr;
-    if (avformat_alloc_output_context2(&raw, nullptr, "avi", nullptr) < 0 || raw == nullptr) {
+    movie->container_ = container;
+    if (avformat_alloc_output_context2(&raw, nullptr, muxerName(movie->container_), nullptr) < 0 ||
+        raw == nullptr) {
         failure = Status::failure(std::strerror(ENOMEM));
         return nullptr;
     }
@@ -25,6 +27,14 @@ std::unique_ptr<Movie> Movie::create(const std::string& path, Status& failure) {
     }
     movie->context_->pb = movie->output_->io();
     movie->context_->flags |= AVFMT_FLAG_CUSTOM_IO;
+    // The MP4 muxer moves its index to the front at the end by reading the file back under this name; the
+    // protocol is named, so that a folder with a colon in its name is not taken for one.
+    av_freep(&movie->context_->url);
+    movie->context_->url = av_strdup(("file:" + movie->output_->temporaryPath()).c_str());
+    if (movie->context_->url == nullptr) {
+        failure = Status::failure(std::strerror(ENOMEM));
+        return nullptr;
+    }
     return movie;
 }
 
@@ -45,6 +55,14 @@ Status Movie::start(AVRational frameRate, const std::function<Status(AVCodecPara
         return described;
     }
     AVDictionary* options = nullptr;
+    if (container_ != Container::Avi) {
+        // Four-character codes are AVI's: the other containers name the codec their own way.
+        video->codecpar->codec_tag = 0;
+    }
+    if (container_ == Container::Mp4) {
+        // The index in front: a browser plays the movie while it loads.
+        av_dict_set(&options, "movflags", "+faststart", 0);
+    }
     if (!muxerOptions.empty()) {
         av_dict_parse_string(&options, muxerOptions.c_str(), "=", ":", 0);
     }
@@ -56,6 +74,10 @@ Status Movie::start(AVRational frameRate, const std::function<Status(AVCodecPara
     }
     stream_ = video;
     return {};
+}
+
+bool Movie::wantsGlobalHeader() const {
+    return (context_->oformat->flags & AVFMT_GLOBALHEADER) != 0;
 }
 
 AVRational Movie::timeBase() const {
@@ -122,7 +144,8 @@ MovieEnd Movie::finish() {
         }
     }
     context_.reset();
-    const MoviePlacement placement = output_->finish(samples_, keyFrames_);
+    // Only an AVI movie can be cut back to its last whole frame.
+    const MoviePlacement placement = output_->finish(samples_, keyFrames_, container_ == Container::Avi);
     end.frames = placement.frames;
     end.savedAs = placement.savedAs;
     if (!placement.failure.empty()) {

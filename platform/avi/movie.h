@@ -1,7 +1,7 @@
 #pragma once
-// One movie being written: the AVI muxer and its one video stream, written to a hidden file beside the
-// movie's name. finish() writes the index and the header's counts, puts the movie in its place and says
-// how that went; a movie never finished is removed.
+// One movie being written: the muxer of its container (AVI, MP4, Matroska) and
+// its one video stream, written to a hidden file beside the movie's name. finish() writes the index and the
+// header's counts, puts the movie in its place and says how that went; a movie never finished is removed.
 
 #include <cstdint>
 #include <functional>
@@ -15,6 +15,7 @@ extern "C" {
 }
 
 #include "core/status.h"
+#include "platform/avi/container.h"
 #include "platform/avi/ffmpeg_handles.h"
 #include "platform/avi/movie_output.h"
 
@@ -29,9 +30,9 @@ struct MovieEnd {
 
 class Movie {
   public:
-    // A movie to be written under `path`; null, with the reason in `failure`, when no file can be made
-    // beside it.
-    static std::unique_ptr<Movie> create(const std::string& path, Status& failure);
+    // A movie in `container` to be written under `path`; null, with the reason in `failure`, when no file
+    // can be made beside it.
+    static std::unique_ptr<Movie> create(const std::string& path, Container container, Status& failure);
     Movie(const Movie&) = delete;
     Movie& operator=(const Movie&) = delete;
     ~Movie();
@@ -41,6 +42,9 @@ class Movie {
     Status start(AVRational frameRate, const std::function<Status(AVCodecParameters&)>& describe,
                  const std::string& muxerOptions);
     bool started() const { return stream_ != nullptr; }
+    Container container() const { return container_; }
+    // Whether encoders must put their stream's set-up into the header rather than into the samples.
+    bool wantsGlobalHeader() const;
     // The stream's time base, which the muxer chooses: packets are stamped in it.
     AVRational timeBase() const;
     int streamIndex() const;
@@ -61,6 +65,7 @@ class Movie {
   private:
     Movie() = default;
 
+    Container container_ = Container::Avi;
     std::unique_ptr<MovieOutput> output_;
     FormatContextPtr context_;  // freed before the output it writes to
     AVStream* stream_ = nullptr;

@@ -114,13 +114,17 @@ bool MovieOutput::closeFile() {
     return failure_.empty();
 }
 
-MoviePlacement MovieOutput::finish(std::int64_t frames, const std::vector<bool>& keyFrames) {
+MoviePlacement MovieOutput::finish(std::int64_t frames, const std::vector<bool>& keyFrames, bool mendable) {
     if (failure_.empty() && closeFile()) {
         if (::rename(temporary_.c_str(), target_.c_str()) == 0) {
             placed_ = true;
             return MoviePlacement{frames, target_, {}};
         }
         fail(std::strerror(errno));
+    }
+    if (!mendable) {
+        // The destructor removes the file: no broken movie is left, and the target stays as it was.
+        return MoviePlacement{0, {}, failure_};
     }
     // Whatever the muxer had not written yet is lost: the movie ends with its last whole frame.
     if (fd_ < 0) {

@@ -33,12 +33,15 @@ class MovieOutput {
     // The first write or seek that failed, as the system words it; empty while none did.
     const std::string& failure() const { return failure_; }
     void fail(const std::string& reason);
+    // The hidden file the movie is written to, for a muxer that reads back what it wrote.
+    const std::string& temporaryPath() const { return temporary_; }
 
     // The muxer has finished a movie of `frames` samples: what it buffered is written and the movie takes
-    // the target's name. Where a write failed, the movie is cut back to its last whole frame and mended
-    // (`keyFrames[i]`: whether sample i was a key frame); it takes the target's name when nothing stood
-    // there, else a name beside it, and nothing is left when no frame survived.
-    MoviePlacement finish(std::int64_t frames, const std::vector<bool>& keyFrames);
+    // the target's name. Where a write failed, an AVI movie (`mendable`) is cut back to its last whole
+    // frame and mended (`keyFrames[i]`: whether sample i was a key frame); it takes the target's name when
+    // nothing stood there, else a name beside it, and nothing is left when no frame survived. Any other
+    // movie whose write failed is removed.
+    MoviePlacement finish(std::int64_t frames, const std::vector<bool>& keyFrames, bool mendable);
     // No movie after all (cancelled, nothing written): the file goes.
     void discard();
 

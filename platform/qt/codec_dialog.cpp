@@ -22,7 +22,7 @@ constexpr int kDefaultKilobytesPerSecond = 300;
 }  // namespace
 
 CodecDialog::CodecDialog(QWidget* parent, std::uint32_t icmfFlags, std::vector<OfferedCodec> offered,
-                         const CompressOptions& initial)
+                         const CompressOptions& initial, const std::string& notOffered)
     : QDialog(parent),
       codecs_(std::move(offered)),
       icmfFlags_(icmfFlags),
@@ -84,6 +84,12 @@ CodecDialog::CodecDialog(QWidget* parent, std::uint32_t icmfFlags, std::vector<O
     layout->addWidget(new QLabel(tr("Compressor:"), this));
     layout->addWidget(list_);
     layout->addWidget(goodFor_);
+    if (!notOffered.empty()) {
+        auto* notOfferedLine = new QLabel(QString::fromStdString(notOffered), this);
+        notOfferedLine->setObjectName("notOffered");
+        notOfferedLine->setWordWrap(true);
+        layout->addWidget(notOfferedLine);
+    }
     layout->addLayout(settings);
     layout->addWidget(buttons);
 
@@ -141,8 +147,14 @@ CompressOptions CodecDialog::options() const {
 
 bool QtCodecChooser::choose(WindowHandle owner, std::uint32_t icmfFlags,
                             const std::vector<OfferedCodec>& offered, CompressOptions& options) {
+    return choose(owner, icmfFlags, offered, std::string(), options);
+}
+
+bool QtCodecChooser::choose(WindowHandle owner, std::uint32_t icmfFlags,
+                            const std::vector<OfferedCodec>& offered, const std::string& notOffered,
+                            CompressOptions& options) {
     QWidget* parent = owner != 0 ? QWidget::find(static_cast<WId>(owner)) : nullptr;
-    CodecDialog dialog(parent, icmfFlags, offered, options);
+    CodecDialog dialog(parent, icmfFlags, offered, options, notOffered);
     if (dialog.exec() != QDialog::Accepted) {
         return false;
     }

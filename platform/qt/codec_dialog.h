@@ -4,6 +4,7 @@
 // them (ICMF flags), OK and Cancel.
 
 #include <QDialog>
+#include <string>
 #include <vector>
 
 #include "platform/codec_chooser.h"
@@ -20,8 +21,9 @@ class CodecDialog final : public QDialog {
     Q_OBJECT
 
   public:
+    // `notOffered`: a line under the list naming what the movie's container cannot hold; empty: none.
     CodecDialog(QWidget* parent, std::uint32_t icmfFlags, std::vector<OfferedCodec> offered,
-                const CompressOptions& initial);
+                const CompressOptions& initial, const std::string& notOffered = {});
     // The choice as the AVI library takes it.
     CompressOptions options() const;
 
@@ -46,6 +48,8 @@ class QtCodecChooser final : public CodecChooser {
   public:
     bool choose(WindowHandle owner, std::uint32_t icmfFlags, const std::vector<OfferedCodec>& offered,
                 CompressOptions& options) override;
+    bool choose(WindowHandle owner, std::uint32_t icmfFlags, const std::vector<OfferedCodec>& offered,
+                const std::string& notOffered, CompressOptions& options) override;
 };
 
 }  // namespace skorva

@@ -90,6 +90,19 @@ std::string multipleSelection(const QStringList& files) {
 
 }  // namespace
 
+// "mp4" of a name filter "MP4 Files (*.mp4)"; empty for a filter of several patterns or a wildcard.
+QString singleExtensionOf(const QString& filter) {
+    const auto open = filter.lastIndexOf(QStringLiteral("(*."));
+    const auto close = filter.lastIndexOf(QLatin1Char(')'));
+    if (open < 0 || close <= open + 3) {
+        return {};
+    }
+    const QString suffix = filter.mid(open + 3, close - open - 3);
+    const bool plain =
+        std::all_of(suffix.begin(), suffix.end(), [](QChar c) { return c.isLetterOrNumber(); });
+    return plain ? suffix : QString();
+}
+
 QStringList qtNameFilters(const std::string& filter) {
     QStringList result;
     std::size_t pos = 0;
@@ -149,6 +162,22 @@ bool QtFileDialogs::run(FileDialogKind kind, OpenFileName& record) {
         dialog.selectNameFilter(filters.at(index - 1));
     }
     dialog.setDefaultSuffix(QString::fromStdString(record.defExt));
+    if (kind == FileDialogKind::Save) {
+        // As the system's save dialog does: a name typed without an extension gets that of the file type
+        // chosen, where the type names one extension.
+        QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& filter) {
+            const QString suffix = singleExtensionOf(filter);
+            if (!suffix.isEmpty()) {
+                dialog.setDefaultSuffix(suffix);
+            }
+        });
+        if (!filters.isEmpty()) {
+            const QString suffix = singleExtensionOf(dialog.selectedNameFilter());
+            if (!suffix.isEmpty()) {
+                dialog.setDefaultSuffix(suffix);
+            }
+        }
+    }
     setInitialFolder(dialog, record.initialDir);
     const QString proposed = fromText(record.file);
     if (QFileInfo(proposed).isDir()) {

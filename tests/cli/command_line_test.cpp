@@ -145,6 +145,9 @@ TEST(CommandLine, BadArgumentsExitWithTwoAndAUsageLine) {
         {"write-movie", "-o", "x.avi"},
         {"write-movie", "folder", "-o", "x.avi", "--codec", "gif"},
         {"write-movie", "folder", "-o", "x.avi", "--quality", "0"},
+        {"write-movie", "folder", "-o", "x.mov"},
+        {"write-movie", "folder", "-o", "x.mp4", "--codec", "ffv1"},
+        {"write-movie", "folder", "-o", "x.mkv", "--codec", "raw"},
         {"list", "extra"},
         {"bogus"},
     };
@@ -159,9 +162,13 @@ TEST(CommandLine, BadArgumentsExitWithTwoAndAUsageLine) {
         EXPECT_NE(ended.err.find("Usage: skorva"), std::string::npos) << ended.err;
         EXPECT_EQ(ended.out, "");
     }
+    EXPECT_NE(run({"write-movie", "folder", "-o", "x.mp4", "--codec", "ffv1"})
+                  .err.find("MP4 movies cannot hold FFV1 lossless."),
+              std::string::npos);
     const Ended help = run({"--help"});
     EXPECT_EQ(help.exitCode, 0);
-    for (const char* documented : {"list", "record", "write-movie", "--window-id", "--codec", "Exit codes"}) {
+    for (const char* documented :
+         {"list", "record", "write-movie", "--window-id", "--codec", "mjpeg-copy", ".mkv", "Exit codes"}) {
         EXPECT_NE(help.out.find(documented), std::string::npos) << documented;
     }
     EXPECT_EQ(run({"--version"}).out.rfind("skorva ", 0), 0u);
@@ -179,16 +186,30 @@ TEST(CommandLine, WithoutADisplayListAndRecordSaySoAndWriteMovieWritesEveryCodec
                            folder.file("bob%07d.jpg") + "'")
                               .c_str()),
               0);
-    for (const std::string codec : {"raw", "mjpeg", "mpeg4", "h264", "ffv1"}) {
-        SCOPED_TRACE(codec);
-        const std::string movie = folder.file("movie-" + codec + ".avi");
-        const Ended ended =
-            run({"write-movie", folder.path().string(), "-o", movie, "--codec", codec, "--fps", "7"});
+    // The codec ("": the container's default) and the container, by the movie's extension.
+    const std::pair<std::string, std::string> cases[] = {
+        {"raw", "avi"},  {"mjpeg", "avi"}, {"mjpeg-copy", "avi"}, {"mpeg4", "avi"}, {"h264", "avi"},
+        {"ffv1", "avi"}, {"h264", "mp4"},  {"mjpeg-copy", "mp4"}, {"", "mkv"},      {"ffv1", "mkv"},
+    };
+    for (const auto& [codec, extension] : cases) {
+        SCOPED_TRACE(codec + " " + extension);
+        const std::string movie = folder.file("movie-" + codec + "." + extension);
+        std::vector<std::string> arguments = {
+            "write-movie", folder.path().string(), "-o", movie, "--fps", "7"};
+        if (!codec.empty()) {
+            arguments.insert(arguments.end(), {"--codec", codec});
+        }
+        const Ended ended = run(arguments);
         EXPECT_EQ(ended.exitCode, 0) << ended.err;
         const std::string probed = testing::runCommand(
-            "ffprobe -v error -count_frames -show_entries stream=nb_read_frames,r_frame_rate -of csv=p=0 '" +
+            "ffprobe -v error -count_frames -show_entries stream=codec_name,nb_read_frames,r_frame_rate -of "
+            "csv=p=0 '" +
             movie + "'");
-        EXPECT_EQ(probed, "7/1,4\n");
+        const std::string codecName = codec == "raw"          ? "rawvideo"
+                                      : codec == "mjpeg-copy" ? "mjpeg"
+                                      : codec.empty()         ? "h264"
+                                                              : codec;
+        EXPECT_EQ(probed, codecName + ",7/1,4\n");
     }
 }
 

@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
+#include <string_view>
 
 #include "imaging/picture_files.h"
 #include "movie/cdib.h"
@@ -64,7 +67,8 @@ TEST(AviWriter, WritesFullFramesUprightInNameOrderAndLeavesTheTemporaryBitmap) {
     EXPECT_EQ(request.defExt, "avi");
     EXPECT_STREQ(request.file.c_str(), "MyAVI.avi");  // the dialog's buffer is padded
     EXPECT_EQ(request.owner, 0x2Au);
-    EXPECT_EQ(request.filter, std::string("AVI Files\0*.avi\0\0", 17));
+    const char kFilter[] = "AVI Files\0*.avi\0MP4 Files\0*.mp4\0Matroska Files\0*.mkv\0\0";
+    EXPECT_EQ(request.filter, std::string(kFilter, sizeof kFilter - 1));
     EXPECT_EQ(user.chooser.calls, 1);
     EXPECT_EQ(user.chooser.owner, 0x2Au);
     EXPECT_EQ(user.chooser.flags, 3u);
@@ -146,14 +150,19 @@ TEST(AviWriter, EveryOfferedCodecWritesEveryFrameSizeARecordingMakes) {
             EXPECT_EQ(movie.rateNum, 7);
             EXPECT_EQ(movie.rateDen, 1);
             if (codec.fourcc != 0) {
-                EXPECT_EQ(movie.codecTag, codec.fourcc);
+                EXPECT_EQ(movie.codecTag, codec.copiesJpegFiles ? fourcc("MJPG") : codec.fourcc);
             }
             ASSERT_EQ(movie.frames.size(), 5u);
             for (int i = 0; i < 5; ++i) {
                 const auto expected = expectedFrame(folder.file("f" + std::to_string(i) + ".jpg"));
                 const auto frame =
                     croppedRows(movie.frames[static_cast<std::size_t>(i)], movieWidth, width, height);
-                if (!codec.hasQuality) {
+                // Copied JPEGs are decoded by FFmpeg, the expected frames by TurboJPEG, whose chroma
+                // upsampling differs at sharp edges; the copy's bit-exactness is checked against FFmpeg's
+                // own decoding of the files below.
+                if (codec.copiesJpegFiles) {
+                    EXPECT_GE(testing::psnr(frame, expected), 28.0) << "frame " << i;
+                } else if (!codec.hasQuality) {
                     EXPECT_EQ(frame, expected) << "frame " << i;
                 } else {
                     EXPECT_GE(testing::psnr(frame, expected), 30.0) << "frame " << i;
@@ -326,6 +335,169 @@ TEST(AviWriter, FramesOfAnotherSizeAreResampledToTheFirstFramesSize) {
     const auto& small = movie.frames[1];
     EXPECT_GT(small[(2 * 64 + 2) * 3 + 1], 200);
     EXPECT_LT(small[(40 * 64 + 60) * 3 + 1], 200);
+}
+
+// The frame checksums FFmpeg gives for what it decodes from `input`, in order.
+std::vector<std::string> frameChecksums(const std::string& input) {
+    std::istringstream lines(
+        testing::runCommand("ffmpeg -nostdin -v error -i '" + input + "' -f framemd5 -"));
+    std::vector<std::string> checksums;
+    for (std::string line; std::getline(lines, line);) {
+        if (!line.empty() && line[0] != '#') {
+            checksums.push_back(line.substr(line.rfind(',') + 1));
+        }
+    }
+    return checksums;
+}
+
+TEST(AviWriter, TheCopyingEntryPutsTheRecordedJpegsInAsTheyAreAndEncodesOnlyTheFailingOnesAnew) {
+    const std::uint32_t copying = fourcc("MJPC");
+    struct Case {
+        const char* name;
+        const char* damage;  // of f3.jpg: "", "truncated", "header", "size" or "no header"
+    };
+    const Case cases[] = {
+        {"good frames", ""},
+        {"a truncated frame", "truncated"},
+        {"a frame with a damaged header", "header"},
+        {"a frame of another size", "size"},
+        {"a frame no decoder reads", "no header"},
+    };
+    constexpr char kStartOfFrame[] = {'\xFF', '\xC0'};
+    for (const Case& each : cases) {
+        SCOPED_TRACE(each.name);
+        ScratchFolder folder;
+        std::vector<std::string> frames;
+        for (int i = 0; i < 6; ++i) {
+            frames.push_back(folder.file("f" + std::to_string(i) + ".jpg"));
+            writeJpeg(frames.back(), 161, 120, i * 7);
+        }
+        const std::string damaged = frames[3];
+        const std::string damage = each.damage;
+        if (damage == "truncated") {
+            std::filesystem::resize_file(damaged, std::filesystem::file_size(damaged) / 2);
+        } else if (damage == "header" || damage == "no header") {
+            std::vector<char> bytes = testing::fileBytes(damaged);
+            if (damage == "header") {
+                // The frame header's height is damaged: the size check fails, the decoder fills the rows
+                // that have no data.
+                const auto frameHeader =
+                    std::search(bytes.begin(), bytes.end(), kStartOfFrame, kStartOfFrame + 2);
+                ASSERT_NE(frameHeader, bytes.end());
+                frameHeader[5] = 0;
+                frameHeader[6] = static_cast<char>(200);
+            } else {
+                // Stray bytes where the first marker belongs: no decoder reads this file.
+                bytes.insert(bytes.begin() + 2, {'\x00', '\x11', '\x22'});
+            }
+            std::ofstream(damaged, std::ios::binary | std::ios::trunc)
+                .write(bytes.data(), static_cast<long>(bytes.size()));
+        } else if (damage == "size") {
+            writeJpeg(damaged, 80, 60, 21);
+        }
+        const std::string output = folder.file("movie.avi");
+        ScriptedUser user(output, copying);
+        FakeWriterView view(folder.path().string());
+        aviwrite_Click(view, user.messages);
+        if (damage == "no header") {
+            // As with every codec, a frame that cannot be decoded ends the write; the frames before it stay.
+            ASSERT_FALSE(user.messages.messages.empty());
+            EXPECT_NE(user.messages.texts()[0].find("Could not decode frame:"), std::string::npos);
+            EXPECT_EQ(decodeMovie(output).frames.size(), 3u);
+            continue;
+        }
+        ASSERT_TRUE(user.messages.messages.empty()) << user.messages.texts()[0];
+
+        const auto movie = decodeMovie(output);
+        ASSERT_EQ(movie.frames.size(), 6u);
+        EXPECT_EQ(movie.codecTag, fourcc("MJPG"));
+        EXPECT_EQ(movie.keyPackets, 6);
+        for (const auto& frame : movie.frames) {
+            EXPECT_EQ(frame.size(), 161u * 120u * 3u);
+        }
+        EXPECT_EQ(testing::runCommand("ffmpeg -nostdin -v error -i '" + output + "' -f null -"), "");
+        // Bit-exact: the movie decodes to what the JPEG files decode to, the frame encoded anew aside.
+        const std::vector<std::string> inMovie = frameChecksums(output);
+        ASSERT_EQ(inMovie.size(), 6u);
+        for (std::size_t i = 0; i < frames.size(); ++i) {
+            const std::vector<std::string> inFile = frameChecksums(frames[i]);
+            if (damage.empty() || i != 3) {
+                ASSERT_EQ(inFile.size(), 1u);
+                EXPECT_EQ(inMovie[i], inFile[0]) << "frame " << i;
+            } else if (!inFile.empty()) {
+                EXPECT_NE(inMovie[i], inFile[0]) << "frame " << i;
+            }
+        }
+    }
+}
+
+TEST(AviWriter, Mp4AndMatroskaMoviesHoldTheirCodecsAndOfferNoOther) {
+    struct Case {
+        const char* name;  // as the save dialog gives it
+        std::int32_t filterIndex;
+        const char* container;  // what ffprobe must find: "mov", "matroska" or "avi"
+        std::uint32_t handler;
+        const char* codec;  // as ffprobe names it
+    };
+    // The name's extension decides; any other name is written in the container of the file type chosen.
+    const Case cases[] = {
+        {"movie.mp4", 1, "mov", fourcc("H264"), "h264"},
+        {"movie", 2, "mov", fourcc("MJPC"), "mjpeg"},
+        {"movie.MKV", 1, "matroska", fourcc("FFV1"), "ffv1"},
+        {"movie.take2", 3, "matroska", fourcc("H264"), "h264"},
+        {"movie", 0, "avi", fourcc("FMP4"), "mpeg4"},
+    };
+    for (const Case& each : cases) {
+        SCOPED_TRACE(each.name);
+        ScratchFolder folder;
+        for (int i = 0; i < 5; ++i) {
+            writeJpeg(folder.file("f" + std::to_string(i) + ".jpg"), 95, 61, i * 5);
+        }
+        ScriptedUser user(folder.file(each.name), each.handler);
+        user.dialogs.script.front()->filterIndex = each.filterIndex;
+        FakeWriterView view(folder.path().string(), "7");
+        aviwrite_Click(view, user.messages);
+        ASSERT_TRUE(user.messages.messages.empty()) << user.messages.texts()[0];
+
+        const std::string output = folder.file(each.name);
+        const std::string probed = testing::runCommand(
+            "ffprobe -v error -count_frames -select_streams v:0 -show_entries "
+            "stream=codec_name,nb_read_frames,r_frame_rate,pix_fmt:format=format_name -of default=nw=1 '" +
+            output + "'");
+        EXPECT_NE(probed.find(std::string("codec_name=") + each.codec), std::string::npos) << probed;
+        EXPECT_NE(probed.find("nb_read_frames=5"), std::string::npos) << probed;
+        EXPECT_NE(probed.find("r_frame_rate=7/1"), std::string::npos) << probed;
+        EXPECT_EQ(testing::runCommand("ffmpeg -nostdin -v error -i '" + output + "' -f null -"), "");
+
+        const std::string container = each.container;
+        EXPECT_NE(probed.find("format_name=" + container), std::string::npos) << probed;
+        const std::vector<std::uint32_t>& offered = user.chooser.offered;
+        const auto isOffered = [&offered](std::uint32_t code) {
+            return std::find(offered.begin(), offered.end(), code) != offered.end();
+        };
+        if (container == "mov") {
+            // Plays in a web browser: 4:2:0 and the index before the data.
+            if (each.handler == fourcc("H264")) {
+                EXPECT_NE(probed.find("pix_fmt=yuv420p"), std::string::npos) << probed;
+            }
+            const std::vector<char> bytes = testing::fileBytes(output);
+            const std::string_view file(bytes.data(), bytes.size());
+            ASSERT_NE(file.find("mdat"), std::string_view::npos);
+            EXPECT_LT(file.find("moov"), file.find("mdat"));
+            EXPECT_FALSE(isOffered(0));
+            EXPECT_FALSE(isOffered(fourcc("FFV1")));
+            EXPECT_TRUE(isOffered(fourcc("MJPC")));
+            EXPECT_EQ(user.chooser.notOffered,
+                      "Not offered for MP4: Full Frames (Uncompressed), FFV1 lossless.");
+        } else if (container == "avi") {
+            EXPECT_TRUE(isOffered(0));
+            EXPECT_EQ(user.chooser.notOffered, "");
+        } else {
+            EXPECT_FALSE(isOffered(0));
+            EXPECT_TRUE(isOffered(fourcc("FFV1")));
+            EXPECT_EQ(user.chooser.notOffered, "Not offered for Matroska: Full Frames (Uncompressed).");
+        }
+    }
 }
 
 }  // namespace

@@ -100,8 +100,8 @@ TEST(MovieWriteFailures, AFileSizeLimitIsReportedAndLeavesAPlayableMovieOfTheWho
     constexpr std::int64_t kFrameChunk = 8 + 64 * 3 * 48;
     ScratchFolder folder;
     writeFrames(folder, kFrames, 64, 48);
-    const auto fullSize = [&folder](std::uint32_t handler) {
-        const std::string reference = folder.file("reference.avi");
+    const auto fullSize = [&folder](std::uint32_t handler, const std::string& extension = "avi") {
+        const std::string reference = folder.file("reference." + extension);
         {
             ScriptedUser user(reference, handler, 10000, 5);
             FakeWriterView view(folder.path().string());
@@ -117,6 +117,8 @@ TEST(MovieWriteFailures, AFileSizeLimitIsReportedAndLeavesAPlayableMovieOfTheWho
     // Every limit leaves room for the temporary bitmap, whose write is not what is tried here.
     const std::int64_t halfMpeg4 = header + (fullMpeg4 - header) / 2;
     ASSERT_GT(halfMpeg4, 54 + kFrameChunk);
+    const std::int64_t halfMp4 = fullSize(avi::makeFourcc("MJPG"), "mp4") / 2;
+    ASSERT_GT(halfMp4, 54 + kFrameChunk);
     struct Case {
         const char* what;
         std::uint32_t handler;
@@ -124,6 +126,7 @@ TEST(MovieWriteFailures, AFileSizeLimitIsReportedAndLeavesAPlayableMovieOfTheWho
         bool earlierMovie;
         int fewest;
         int most;
+        const char* extension = "avi";  // only an AVI movie is kept in part
     };
     const Case cases[] = {
         {"the header and half a frame", 0, header + kFrameChunk / 2, false, 0, 0},
@@ -135,11 +138,14 @@ TEST(MovieWriteFailures, AFileSizeLimitIsReportedAndLeavesAPlayableMovieOfTheWho
         {"half an MPEG-4 movie with a key frame every 5", avi::makeFourcc("FMP4"), halfMpeg4, false, 1,
          kFrames - 1},
         {"room for the whole movie", 0, full + 4096, true, kFrames, kFrames},
+        {"half an MP4 movie, an earlier movie of the name", avi::makeFourcc("MJPG"), halfMp4, true, 0, 0,
+         "mp4"},
     };
     for (const Case& each : cases) {
         SCOPED_TRACE(each.what);
-        const std::string output = folder.file("movie.avi");
-        const std::string incomplete = folder.file("movie (incomplete).avi");
+        const std::string extension = each.extension;
+        const std::string output = folder.file("movie." + extension);
+        const std::string incomplete = folder.file("movie (incomplete)." + extension);
         fs::remove(output);
         fs::remove(incomplete);
         if (each.earlierMovie) {
@@ -172,7 +178,10 @@ TEST(MovieWriteFailures, AFileSizeLimitIsReportedAndLeavesAPlayableMovieOfTheWho
             EXPECT_NE(closing.find(output + " is as it was."), std::string::npos) << closing;
         }
         if (each.most == 0) {
-            EXPECT_NE(closing.find("No frame could be kept"), std::string::npos) << closing;
+            const std::string nothingKept =
+                extension == "avi" ? "No frame could be kept, so no movie was saved."
+                                   : "An MP4 movie cannot be kept in part, so no movie was saved.";
+            EXPECT_NE(closing.find(nothingKept), std::string::npos) << closing;
             EXPECT_FALSE(fs::exists(incomplete));
             EXPECT_EQ(fs::exists(output), each.earlierMovie);
             continue;

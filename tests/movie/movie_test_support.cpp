@@ -91,8 +91,19 @@ std::string FakeFrameList::fileName() const {
 }
 
 bool ScriptedCodecChooser::choose(WindowHandle hwnd, std::uint32_t icmfFlags,
-                                  const std::vector<OfferedCodec>&, CompressOptions& options) {
+                                  const std::vector<OfferedCodec>& codecs, const std::string& notOfferedLine,
+                                  CompressOptions& options) {
+    notOffered = notOfferedLine;
+    return choose(hwnd, icmfFlags, codecs, options);
+}
+
+bool ScriptedCodecChooser::choose(WindowHandle hwnd, std::uint32_t icmfFlags,
+                                  const std::vector<OfferedCodec>& codecs, CompressOptions& options) {
     ++calls;
+    offered.clear();
+    for (const OfferedCodec& codec : codecs) {
+        offered.push_back(codec.fourcc);
+    }
     owner = hwnd;
     flags = icmfFlags;
     if (!answer) {

@@ -84,8 +84,14 @@ class ScriptedCodecChooser final : public CodecChooser {
     WindowHandle owner = 0;
     std::uint32_t flags = 0;
 
-    bool choose(WindowHandle hwnd, std::uint32_t icmfFlags, const std::vector<OfferedCodec>& offered,
+    // What the last call offered, and its line on what was left out.
+    std::vector<std::uint32_t> offered;
+    std::string notOffered;
+
+    bool choose(WindowHandle hwnd, std::uint32_t icmfFlags, const std::vector<OfferedCodec>& codecs,
                 CompressOptions& options) override;
+    bool choose(WindowHandle hwnd, std::uint32_t icmfFlags, const std::vector<OfferedCodec>& codecs,
+                const std::string& notOfferedLine, CompressOptions& options) override;
 
   private:
     ScopedServices scope_;

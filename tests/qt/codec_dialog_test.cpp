@@ -105,37 +105,67 @@ TEST(CodecDialog, FlagsDecideTheKeyFrameAndDataRateRowsAndCancelChangesNothing) 
     EXPECT_EQ(untouched.quality, 1234u);
 }
 
-TEST(CodecDialog, SaveOptionsOfTheAviLibraryAnswerThroughTheDialog) {
+TEST(CodecDialog, SaveOptionsOfTheAviLibraryAnswerThroughTheDialogWithWhatTheContainerHolds) {
     QtCodecChooser chooser;
     ScopedServices installed(Services{.codecChooser = &chooser});
-    avi::AVIFileInit();
-    const std::string path = (std::filesystem::temp_directory_path() / "skorva-codec-dialog.avi").string();
-    avi::PAVIFILE file = 0;
-    ASSERT_EQ(avi::AVIFileOpen(&file, path, avi::OF_WRITE | avi::OF_CREATE, nullptr), avi::AVIERR_OK);
-    avi::AVISTREAMINFO header;
-    header.fccType = avi::mmioStringToFOURCC("vids", 0);
-    header.dwScale = 1;
-    header.dwRate = 3;
-    header.rcFrame = Rect{0, 0, 16, 16};
-    avi::PAVISTREAM stream = 0;
-    ASSERT_EQ(avi::AVIFileCreateStream(file, &stream, &header), avi::AVIERR_OK);
-    avi::AVICOMPRESSOPTIONS options;
-    avi::AVICOMPRESSOPTIONS* list[1] = {&options};
+    struct Case {
+        const char* name;
+        std::vector<std::string> listed;  // the first entries, in order
+        std::string notOffered;           // the line under the list; empty: no line
+    };
+    const Case cases[] = {
+        {"skorva-codec-dialog.avi",
+         {"Full Frames (Uncompressed)", "Motion JPEG", "Motion JPEG (recorded frames, no re-encoding)"},
+         ""},
+        {"skorva-codec-dialog.mp4",
+         {"Motion JPEG", "Motion JPEG (recorded frames, no re-encoding)", "MPEG-4 Part 2"},
+         "Not offered for MP4: Full Frames (Uncompressed), FFV1 lossless."},
+    };
+    for (const Case& each : cases) {
+        SCOPED_TRACE(each.name);
+        avi::AVIFileInit();
+        const std::string path = (std::filesystem::temp_directory_path() / each.name).string();
+        avi::PAVIFILE file = 0;
+        ASSERT_EQ(avi::AVIFileOpen(&file, path, avi::OF_WRITE | avi::OF_CREATE, nullptr), avi::AVIERR_OK);
+        avi::AVISTREAMINFO header;
+        header.fccType = avi::mmioStringToFOURCC("vids", 0);
+        header.dwScale = 1;
+        header.dwRate = 3;
+        header.rcFrame = Rect{0, 0, 16, 16};
+        avi::PAVISTREAM stream = 0;
+        ASSERT_EQ(avi::AVIFileCreateStream(file, &stream, &header), avi::AVIERR_OK);
+        avi::AVICOMPRESSOPTIONS options;
+        avi::AVICOMPRESSOPTIONS* list[1] = {&options};
 
-    onNextModal<QDialog>([](QDialog& dialog) { press(dialog, QDialogButtonBox::Cancel); });
-    EXPECT_EQ(avi::AVISaveOptions(0, 3, 1, &stream, list), 0);
-    onNextModal<QDialog>([](QDialog& dialog) {
-        dialog.findChild<QListWidget*>("compressorList")->setCurrentRow(0);
-        press(dialog, QDialogButtonBox::Ok);
-    });
-    EXPECT_EQ(avi::AVISaveOptions(0, 3, 1, &stream, list), 1);
-    EXPECT_EQ(options.fccHandler, 0u);
-    EXPECT_EQ(options.fccType, avi::makeFourcc("vids"));
+        std::vector<std::string> listed;
+        std::string notOffered;
+        onNextModal<QDialog>([&](QDialog& dialog) {
+            const auto* compressors = dialog.findChild<QListWidget*>("compressorList");
+            for (int row = 0; row < compressors->count() && row < 3; ++row) {
+                listed.push_back(compressors->item(row)->text().toStdString());
+            }
+            if (const auto* line = dialog.findChild<QLabel*>("notOffered")) {
+                notOffered = line->text().toStdString();
+            }
+            press(dialog, QDialogButtonBox::Cancel);
+        });
+        EXPECT_EQ(avi::AVISaveOptions(0, 3, 1, &stream, list), 0);
+        EXPECT_EQ(listed, each.listed);
+        EXPECT_EQ(notOffered, each.notOffered);
+        onNextModal<QDialog>([](QDialog& dialog) {
+            auto* compressors = dialog.findChild<QListWidget*>("compressorList");
+            compressors->setCurrentItem(compressors->findItems("Motion JPEG", Qt::MatchExactly).value(0));
+            press(dialog, QDialogButtonBox::Ok);
+        });
+        EXPECT_EQ(avi::AVISaveOptions(0, 3, 1, &stream, list), 1);
+        EXPECT_EQ(options.fccHandler, avi::makeFourcc("MJPG"));
+        EXPECT_EQ(options.fccType, avi::makeFourcc("vids"));
 
-    avi::AVIStreamRelease(stream);
-    avi::AVIFileRelease(file);
-    avi::AVIFileExit();
-    std::filesystem::remove(path);
+        avi::AVIStreamRelease(stream);
+        avi::AVIFileRelease(file);
+        avi::AVIFileExit();
+        std::filesystem::remove(path);
+    }
 }
 
 }  // namespace

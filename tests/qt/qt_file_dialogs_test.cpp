@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QImage>
@@ -119,6 +120,23 @@ TEST(QtFileDialogs, SaveAddsTheDefaultExtensionAndReturnsTheChosenFilter) {
     ASSERT_TRUE(dialogs.run(FileDialogKind::Save, record));
     EXPECT_EQ(seen.selectedNameFilter, "All files (*.*)");
     EXPECT_EQ(record.file, text(dir.filePath("notes.txt")));
+    EXPECT_EQ(record.filterIndex, 2);
+
+    // Another file type chosen: a name typed without an extension gets that type's, as the system's save
+    // dialog does.
+    record = movieRequest(dir);
+    record.filter = "AVI Files\0*.avi\0MP4 Files\0*.mp4\0\0"s;
+    onNextModal<QFileDialog>([&](QFileDialog& dialog) {
+        auto* types = dialog.findChild<QComboBox*>("fileTypeCombo");
+        ASSERT_NE(types, nullptr);
+        types->setCurrentIndex(1);
+        emit types->activated(1);
+        emit types->textActivated(types->currentText());
+        ASSERT_TRUE(typeFileName(dialog, QStringLiteral("clip")));
+        acceptDialog(dialog);
+    });
+    ASSERT_TRUE(dialogs.run(FileDialogKind::Save, record));
+    EXPECT_EQ(record.file, text(dir.filePath("clip.mp4")));
     EXPECT_EQ(record.filterIndex, 2);
 }
 

@@ -1,0 +1,65 @@
+#pragma once
+// The frames of the copying Motion JPEG entry. A recorded JPEG goes into the movie as it is, with no
+// decoding and no second loss of quality, when a cheap check passes: its header declares the movie's size
+// and its end-of-image marker is there. Any other file is decoded (a damaged one as far as the decoder
+// gets, the rest filled in), resized to the movie's size and encoded anew, so that the movie holds whole
+// JPEGs of one size and plays everywhere. Only a file that cannot be decoded at all has no sample.
+
+#include <chrono>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "core/picture.h"
+#include "core/status.h"
+#include "platform/jpeg/jpeg_decoder.h"
+#include "platform/jpeg/jpeg_encoder.h"
+
+namespace skorva {
+
+class JpegFrameCopy {
+  public:
+    // Frames for a movie of `width` x `height`.
+    JpegFrameCopy(std::int32_t width, std::int32_t height);
+
+    // Makes the sample of the frame file at `path`. A failure, with the reason, when the file can be
+    // neither copied nor decoded.
+    Status take(const std::string& path);
+    // The sample made by the last take(): the file's own bytes, or the frame encoded anew.
+    std::span<const std::uint8_t> sample() const;
+    // Whether the last sample is the file as it is.
+    bool copied() const { return copied_; }
+
+    // Whether the frame at hand should be shown: at most kPreviewsPerSecond times a second, and always
+    // when `last`, so that the preview ends on the movie's last frame. Decoding every frame for it would
+    // cost fifty times the copy.
+    bool previewDue(bool last);
+    // The frame at hand for the preview, a large one at a reduced scale (1/2, 1/4 or 1/8) that keeps it
+    // at least 320 pixels wide; a null picture when it cannot be decoded.
+    Picture picture();
+
+    static constexpr int kPreviewsPerSecond = 10;
+
+  private:
+    // Reads the file into `file_`, bounded by the largest JPEG of the movie's size; the reason when it
+    // cannot be read.
+    Status read(const std::string& path);
+    // The cheap check: both markers in place and the header declares the movie's size.
+    bool passes();
+    // Decodes `file_`, damaged or not, at the movie's size and encodes it anew.
+    Status encodeAnew();
+
+    std::int32_t width_;
+    std::int32_t height_;
+    std::int64_t largestFile_;
+    JpegHeaderReader headers_;
+    JpegEncoder encoder_;
+    std::vector<std::uint8_t> file_;
+    bool copied_ = false;
+    Picture decoded_;  // the frame at hand when it was decoded anyway
+    bool previewed_ = false;
+    std::chrono::steady_clock::time_point lastPreview_;
+};
+
+}  // namespace skorva

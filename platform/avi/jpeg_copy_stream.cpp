@@ -1,0 +1,43 @@
+#include "platform/avi/jpeg_copy_stream.h"
+
+#include "platform/avi/codecs.h"
+#include "platform/avi/movie.h"
+
+extern "C" {
+#include <libavutil/pixfmt.h>
+}
+
+namespace skorva::avi {
+
+Status JpegCopyStream::prepare(const FrameFormat& format) {
+    format_ = format;
+    return {};
+}
+
+Status JpegCopyStream::describe(AVCodecParameters& parameters) const {
+    parameters.codec_type = AVMEDIA_TYPE_VIDEO;
+    parameters.codec_id = AV_CODEC_ID_MJPEG;
+    parameters.codec_tag = kMotionJpegTag;
+    parameters.format = AV_PIX_FMT_YUVJ420P;
+    parameters.color_range = AVCOL_RANGE_JPEG;
+    parameters.bits_per_coded_sample = 24;
+    parameters.width = format_.width;
+    parameters.height = format_.rows();
+    return {};
+}
+
+Status JpegCopyStream::encode(const std::uint8_t*, std::int64_t, bool, Movie&) {
+    return Status::failure("The stream takes JPEG files, not DIB rows");
+}
+
+Status JpegCopyStream::writeSample(std::span<const std::uint8_t> sample, std::int64_t position,
+                                   Movie& movie) {
+    // The writer checked the file; what is plainly no whole JPEG still never reaches the movie.
+    const std::size_t size = sample.size();
+    if (size < 4 || sample[0] != 0xFF || sample[1] != 0xD8 || sample[size - 2] != 0xFF ||
+        sample[size - 1] != 0xD9) {
+    }
+    return movie.writeSample(sample, position, frameRate_, true);
+}
+
+}  // namespace skorva::avi
