@@ -4,17 +4,24 @@
 //
 //   bench_write_avi --make-frames DIR WIDTH HEIGHT COUNT   writes COUNT JPEG frames (quality 70)
 //   bench_write_avi --peak-memory DIR CODEC                writes one movie, prints the peak resident KiB
-//   bench_write_avi --fps DIR CODEC                        writes one movie, prints frames per second
-//                                                          of the click (the window is up beforehand)
-//                                                          and the CPU milliseconds a frame, all threads
+//   bench_write_avi --fps DIR CODEC [--no-progress]        writes one movie, prints frames per second
+//                                                          of the click (the window is up beforehand),
+//                                                          the CPU milliseconds a frame, all threads, and
+//                                                          the longest the event loop waited, in ms.
+//                                                          --no-progress: the writer on the same window's
+//                                                          controls without the progress dialog and the
+//                                                          event loop between frames, as it ran before
 //   bench_write_avi [benchmark flags]                      SKORVA_BENCH_FRAMES names the frame folder
 
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QEvent>
 #include <QLineEdit>
+#include <QTimer>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -24,6 +31,7 @@
 #include <vector>
 
 #include "app/form1.h"
+#include "movie/avi_writer.h"
 #include "platform/avi/codecs.h"
 #include "platform/file_list.h"
 #include "platform/jpeg/jpeg_encoder.h"
@@ -122,6 +130,34 @@ std::uint32_t codecOf(const std::string& name) {
     return 0;
 }
 
+class StandardErrorMessages final : public MessageSink {
+  public:
+    void show(const Message& message) override {
+        std::fprintf(stderr, "message: %s\n", message.text.c_str());
+    }
+};
+
+// The writer on the window's own controls, without the progress dialog and without letting the event
+// loop run between frames: the write as it was before, to weigh what the progress costs.
+class BareWindowView final : public AviWriterView {
+  public:
+    explicit BareWindowView(Form1& form) : form_(form) {}
+    std::string outputFolder() override { return form_.txtPath->text().toStdString(); }
+    std::string frameRateText() override { return form_.txtFPS->text().toStdString(); }
+    FrameListControl& frameList() override { return *form_.File1; }
+    void showPicture(const Picture& picture) override {
+        form_.Image1->setPicture(picture);
+        form_.Image1->Refresh();
+    }
+    Picture shownPicture() override { return form_.Image1->picture(); }
+    WindowHandle ownerHandle() override { return form_.hWnd(); }
+    void writingFrame(std::int32_t, std::int32_t) override {}
+    bool stopRequested() override { return false; }
+
+  private:
+    Form1& form_;
+};
+
 // The main window of the run, shown on the offscreen platform so that its repaints really paint.
 Form1* window = nullptr;
 PaintCounter* previewPaints = nullptr;
@@ -137,7 +173,7 @@ double cpuSeconds() {
 }
 
 // One movie from `folder` into a file beside it (not inside: it would not be a frame, but keep it apart).
-void writeMovie(const std::string& folder, std::uint32_t fourcc) {
+void writeMovie(const std::string& folder, std::uint32_t fourcc, bool progress = true) {
     const std::string output = folder + ".avi";
     SaveTo dialogs(output);
     Pick chooser(fourcc);
@@ -146,7 +182,13 @@ void writeMovie(const std::string& folder, std::uint32_t fourcc) {
         Services{.messages = &messages, .fileDialogs = &dialogs, .codecChooser = &chooser});
     window->txtPath->setText(QString::fromStdString(folder));
     window->txtFPS->setText(QStringLiteral("3"));
-    window->aviwrite_Click();
+    if (progress) {
+        window->aviwrite_Click();
+    } else {
+        BareWindowView bare(*window);
+        StandardErrorMessages said;
+        skorva::aviwrite_Click(bare, said);
+    }
 }
 
 void BM_WriteAvi(benchmark::State& state, const char* codec) {
@@ -199,19 +241,34 @@ int main(int argc, char** argv) {
         std::printf("%ld\n", usage.ru_maxrss);
         return 0;
     }
-    if (argc == 4 && std::string(argv[1]) == "--fps") {
+    if ((argc == 4 || (argc == 5 && std::string(argv[4]) == "--no-progress")) &&
+        std::string(argv[1]) == "--fps") {
         const auto frames = static_cast<double>(listMatchingFiles(argv[2], "*.jpg").size());
         const std::int64_t paintsBefore = paints.paints;
+        // A timer that would fire every millisecond: the longest gap between its ticks is the longest the
+        // window waited for the event loop.
+        QTimer heartbeat;
+        heartbeat.setTimerType(Qt::PreciseTimer);
+        QElapsedTimer sinceBeat;
+        qint64 longestWaitNs = 0;
+        QObject::connect(&heartbeat, &QTimer::timeout, [&] {
+            longestWaitNs = std::max(longestWaitNs, sinceBeat.nsecsElapsed());
+            sinceBeat.start();
+        });
+        heartbeat.start(1);
+        sinceBeat.start();
         const double cpuBefore = cpuSeconds();
         const auto start = std::chrono::steady_clock::now();
-        writeMovie(argv[2], codecOf(argv[3]));
+        writeMovie(argv[2], codecOf(argv[3]), argc == 4);
         const std::chrono::duration<double> taken = std::chrono::steady_clock::now() - start;
         const double cpu = cpuSeconds() - cpuBefore;
+        longestWaitNs = std::max(longestWaitNs, sinceBeat.nsecsElapsed());
         if (paints.paints - paintsBefore < static_cast<std::int64_t>(frames)) {
             std::fprintf(stderr, "the preview was not painted for every frame\n");
             return 1;
         }
-        std::printf("%.2f %.3f\n", frames / taken.count(), cpu * 1000 / frames);
+        std::printf("%.2f %.3f %.1f\n", frames / taken.count(), cpu * 1000 / frames,
+                    static_cast<double>(longestWaitNs) / 1e6);
         return 0;
     }
     benchmark::Initialize(&argc, argv);

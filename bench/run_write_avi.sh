@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Times the AVI writer's own path against ffmpeg joining the same JPEG frames into an AVI with the same
-# codec, for 300 frames of 320x240 and of 640x480, and compares the writer's peak memory for 300 and
-# 3,000 frames. Usage: bench/run_write_avi.sh [build folder]
+# codec, for 300 frames of 320x240 and of 640x480, weighs the progress dialog against the same write
+# without it, and compares the writer's peak memory for 300 and 3,000 frames.
+# Usage: bench/run_write_avi.sh [build folder]
 # SKORVA_BENCH_RUNS: turns per side (5); SKORVA_BENCH_DIR: where frames and movies go (a tmpfs if any).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -39,7 +40,7 @@ for size in 320x240 640x480; do
     # counts. Ours is the click in a window that is already up; theirs the whole command.
     ours=0 theirs=0 oursCpu=1000000 theirsCpu=1000000
     for _ in $(seq "${SKORVA_BENCH_RUNS:-5}"); do
-      read -r fps cpu < <("$bench" --fps "$folder" "$codec" 2>/dev/null)
+      read -r fps cpu _ < <("$bench" --fps "$folder" "$codec" 2>/dev/null)
       ours=$(max "$ours" "$fps")
       oursCpu=$(min "$oursCpu" "$cpu")
       read -r wall user sys < <({ TIMEFORMAT='%R %U %S'; time ffmpeg -y -v error -framerate 3 -pattern_type glob \
@@ -49,6 +50,29 @@ for size in 320x240 640x480; do
     done
     printf '%-8s %-13s %9.1f %9.1f %6.2f   %11.2f %11.2f %6.2f\n' "$size" "$codec" "$ours" "$theirs" \
       "$(echo "$ours / $theirs" | bc -l)" "$oursCpu" "$theirsCpu" "$(echo "$theirsCpu / $oursCpu" | bc -l)"
+  done
+done
+
+# What the progress dialog and the event loop between frames cost: the same window writes the same frames
+# with them and without them (the writer on the window's controls alone), in alternate turns; the best
+# turn of each counts. The longest wait of the event loop is the worst of the turns with progress.
+printf '\n%-8s %-13s %9s %9s %6s   %11s %11s %6s   %s\n' size codec "with fps" without ratio "with cpu ms" \
+  without ratio "longest wait ms"
+for size in 320x240 640x480; do
+  folder="$work/frames_$size"
+  for codec in uncompressed mjpeg h264; do
+    with=0 without=0 withCpu=1000000 withoutCpu=1000000 wait=0
+    for _ in $(seq "${SKORVA_BENCH_RUNS:-5}"); do
+      read -r fps cpu waited < <("$bench" --fps "$folder" "$codec" 2>/dev/null)
+      with=$(max "$with" "$fps")
+      withCpu=$(min "$withCpu" "$cpu")
+      wait=$(max "$wait" "$waited")
+      read -r fps cpu waited < <("$bench" --fps "$folder" "$codec" --no-progress 2>/dev/null)
+      without=$(max "$without" "$fps")
+      withoutCpu=$(min "$withoutCpu" "$cpu")
+    done
+    printf '%-8s %-13s %9.1f %9.1f %6.3f   %11.3f %11.3f %6.3f   %.1f\n' "$size" "$codec" "$with" "$without" \
+      "$(echo "$with / $without" | bc -l)" "$withCpu" "$withoutCpu" "$(echo "$withoutCpu / $withCpu" | bc -l)" "$wait"
   done
 done
 
