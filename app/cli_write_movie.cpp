@@ -27,7 +27,10 @@ class CommandLineWriterView final : public AviWriterView {
     Picture shownPicture() override { return shown_; }
     WindowHandle ownerHandle() override { return 0; }
     void writingFrame(std::int32_t index, std::int32_t count) override {
-        progressLine(stderr, "frame " + std::to_string(index + 1) + " of " + std::to_string(count));
+        // Once a stop has come the writer ends before this frame: it is not told.
+        if (!stopRequested()) {
+            progressLine(stderr, "frame " + std::to_string(index + 1) + " of " + std::to_string(count));
+        }
     }
     bool stopRequested() override { return terminationRequested(); }
 

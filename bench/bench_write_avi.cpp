@@ -4,13 +4,17 @@
 //
 //   bench_write_avi --make-frames DIR WIDTH HEIGHT COUNT   writes COUNT JPEG frames (quality 70)
 //   bench_write_avi --peak-memory DIR CODEC                writes one movie, prints the peak resident KiB
-//   bench_write_avi --fps DIR CODEC [--no-progress]        writes one movie, prints frames per second
+//   bench_write_avi --fps DIR CODEC [VARIANT]              writes one movie, prints frames per second
 //                                                          of the click (the window is up beforehand),
-//                                                          the CPU milliseconds a frame, all threads, and
-//                                                          the longest the event loop waited, in ms.
-//                                                          --no-progress: the writer on the same window's
-//                                                          controls without the progress dialog and the
-//                                                          event loop between frames, as it ran before
+//                                                          the CPU milliseconds a frame (all threads), the
+//                                                          longest the event loop waited (ms), and the CPU
+//                                                          milliseconds a frame of the user-interface
+//                                                          thread alone. VARIANT --no-progress: the writer
+//                                                          on the same window's controls without the
+//                                                          progress dialog and the event loop between
+//                                                          frames, as it ran before; --progress-share: the
+//                                                          same with the progress, and last the percentage
+//                                                          of the write's time spent in its calls
 //   bench_write_avi [benchmark flags]                      SKORVA_BENCH_FRAMES names the frame folder
 
 #include <benchmark/benchmark.h>
@@ -27,10 +31,12 @@
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/form1.h"
+#include "app/write_progress.h"
 #include "movie/avi_writer.h"
 #include "platform/avi/codecs.h"
 #include "platform/file_list.h"
@@ -138,10 +144,11 @@ class StandardErrorMessages final : public MessageSink {
 };
 
 // The writer on the window's own controls, without the progress dialog and without letting the event
-// loop run between frames: the write as it was before, to weigh what the progress costs.
+// loop run between frames: the write as it was before, to weigh what the progress costs. Given a
+// progress, it announces the frames to it as the window does and times those calls.
 class BareWindowView final : public AviWriterView {
   public:
-    explicit BareWindowView(Form1& form) : form_(form) {}
+    explicit BareWindowView(Form1& form, WriteProgress* progress) : form_(form), progress_(progress) {}
     std::string outputFolder() override { return form_.txtPath->text().toStdString(); }
     std::string frameRateText() override { return form_.txtFPS->text().toStdString(); }
     FrameListControl& frameList() override { return *form_.File1; }
@@ -151,12 +158,25 @@ class BareWindowView final : public AviWriterView {
     }
     Picture shownPicture() override { return form_.Image1->picture(); }
     WindowHandle ownerHandle() override { return form_.hWnd(); }
-    void writingFrame(std::int32_t, std::int32_t) override {}
-    bool stopRequested() override { return false; }
+    void writingFrame(std::int32_t index, std::int32_t count) override {
+        if (progress_ != nullptr) {
+            const auto start = std::chrono::steady_clock::now();
+            progress_->writingFrame(index, count);
+            inProgress += std::chrono::steady_clock::now() - start;
+        }
+    }
+    bool stopRequested() override { return progress_ != nullptr && progress_->stopRequested(); }
+
+    std::chrono::steady_clock::duration inProgress{};
 
   private:
     Form1& form_;
+    WriteProgress* progress_;
 };
+
+// How a movie is written: by the window's own "Write Avi", by the writer on its controls alone, or by the
+// writer on its controls with the progress timed apart.
+enum class Progress { Window, None, Timed };
 
 // The main window of the run, shown on the offscreen platform so that its repaints really paint.
 Form1* window = nullptr;
@@ -172,8 +192,20 @@ double cpuSeconds() {
     return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
+// CPU time of the calling thread alone so far.
+double threadCpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_THREAD, &usage);
+    const auto seconds = [](const timeval& t) {
+        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+    };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
 // One movie from `folder` into a file beside it (not inside: it would not be a frame, but keep it apart).
-void writeMovie(const std::string& folder, std::uint32_t fourcc, bool progress = true) {
+// Returns the time spent in the progress calls, for Progress::Timed.
+std::chrono::steady_clock::duration writeMovie(const std::string& folder, std::uint32_t fourcc,
+                                               Progress progress = Progress::Window) {
     const std::string output = folder + ".avi";
     SaveTo dialogs(output);
     Pick chooser(fourcc);
@@ -182,13 +214,21 @@ void writeMovie(const std::string& folder, std::uint32_t fourcc, bool progress =
         Services{.messages = &messages, .fileDialogs = &dialogs, .codecChooser = &chooser});
     window->txtPath->setText(QString::fromStdString(folder));
     window->txtFPS->setText(QStringLiteral("3"));
-    if (progress) {
+    if (progress == Progress::Window) {
         window->aviwrite_Click();
-    } else {
-        BareWindowView bare(*window);
-        StandardErrorMessages said;
-        skorva::aviwrite_Click(bare, said);
+        return {};
     }
+    StandardErrorMessages said;
+    std::optional<WriteProgress> timed;
+    if (progress == Progress::Timed) {
+        timed.emplace(*window, said);
+    }
+    BareWindowView bare(*window, timed ? &*timed : nullptr);
+    skorva::aviwrite_Click(bare, timed ? timed->messages() : said);
+    if (timed) {
+        timed->finish();
+    }
+    return bare.inProgress;
 }
 
 void BM_WriteAvi(benchmark::State& state, const char* codec) {
@@ -241,7 +281,8 @@ int main(int argc, char** argv) {
         std::printf("%ld\n", usage.ru_maxrss);
         return 0;
     }
-    if ((argc == 4 || (argc == 5 && std::string(argv[4]) == "--no-progress")) &&
+    const std::string variant = argc == 5 ? argv[4] : "";
+    if ((argc == 4 || variant == "--no-progress" || variant == "--progress-share") &&
         std::string(argv[1]) == "--fps") {
         const auto frames = static_cast<double>(listMatchingFiles(argv[2], "*.jpg").size());
         const std::int64_t paintsBefore = paints.paints;
@@ -258,17 +299,26 @@ int main(int argc, char** argv) {
         heartbeat.start(1);
         sinceBeat.start();
         const double cpuBefore = cpuSeconds();
+        const double threadCpuBefore = threadCpuSeconds();
         const auto start = std::chrono::steady_clock::now();
-        writeMovie(argv[2], codecOf(argv[3]), argc == 4);
+        const Progress progress = variant.empty()              ? Progress::Window
+                                  : variant == "--no-progress" ? Progress::None
+                                                               : Progress::Timed;
+        const std::chrono::duration<double> inProgress = writeMovie(argv[2], codecOf(argv[3]), progress);
         const std::chrono::duration<double> taken = std::chrono::steady_clock::now() - start;
         const double cpu = cpuSeconds() - cpuBefore;
+        const double threadCpu = threadCpuSeconds() - threadCpuBefore;
         longestWaitNs = std::max(longestWaitNs, sinceBeat.nsecsElapsed());
         if (paints.paints - paintsBefore < static_cast<std::int64_t>(frames)) {
             std::fprintf(stderr, "the preview was not painted for every frame\n");
             return 1;
         }
-        std::printf("%.2f %.3f %.1f\n", frames / taken.count(), cpu * 1000 / frames,
-                    static_cast<double>(longestWaitNs) / 1e6);
+        std::printf("%.2f %.3f %.1f %.3f", frames / taken.count(), cpu * 1000 / frames,
+                    static_cast<double>(longestWaitNs) / 1e6, threadCpu * 1000 / frames);
+        if (progress == Progress::Timed) {
+            std::printf(" %.3f", inProgress.count() * 100 / taken.count());
+        }
+        std::printf("\n");
         return 0;
     }
     benchmark::Initialize(&argc, argv);
