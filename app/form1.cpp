@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScopeGuard>
 
 #include "app/app_icons.h"
 #include "app/locale_names.h"
@@ -412,11 +413,15 @@ void Form1::aviwrite_Click() {
     if (writeProgress_) {
         return;
     }
-    writeProgress_ = std::make_unique<WriteProgress>(*this, messages_);
-    skorva::aviwrite_Click(static_cast<AviWriterView&>(*this), writeProgress_->messages());
-    writeProgress_->finish();
-    const bool closeNow = writeProgress_->closeRequested();
-    writeProgress_.reset();
+    bool closeNow = false;
+    {
+        writeProgress_ = std::make_unique<WriteProgress>(*this, messages_, writeTurnEvery);
+        // However the write ends, the window takes its input again.
+        const auto over = qScopeGuard([this] { writeProgress_.reset(); });
+        skorva::aviwrite_Click(static_cast<AviWriterView&>(*this), writeProgress_->messages());
+        writeProgress_->finish();
+        closeNow = writeProgress_->closeRequested();
+    }
     if (closeNow) {
         close();
     }

@@ -4,6 +4,7 @@
 // they belong to.
 
 #include <QWidget>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -96,6 +97,9 @@ class Form1 : public QWidget, private RecordingView, private AviWriterView, priv
 
     // Start, Stop, Pause, Reset and the capture tick; the frame counter and the recording's folder.
     Recording recording;
+    // How long "Write Avi" goes on at most between two turns of the event loop (0: a turn after every
+    // frame).
+    std::chrono::milliseconds writeTurnEvery = WriteProgress::kTurnEvery;
 
     // Event procedures.
     void Form_Load();

@@ -1,12 +1,13 @@
 #pragma once
 // "Write Avi" in the window, for the length of one write. The write runs on the user-interface thread and
-// lets the event loop run between frames, so that the window keeps painting; meanwhile the window takes no
+// lets the event loop turn between frames, so that the window keeps painting; meanwhile the window takes no
 // input but Cancel: what the user types or clicks into it is dropped, never left to act once the write is
 // over. A progress dialog in Qt's manner (it appears once the write looks like taking a second or more)
 // says which frame is written and about how long is left, and offers Cancel.
 
 #include <QElapsedTimer>
 #include <QObject>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 
@@ -20,12 +21,18 @@ namespace skorva {
 class WriteProgress final : public QObject, private MessageSink {
     Q_OBJECT
   public:
-    // From now on the window's input is dropped; `messages` is where the writer's messages go.
-    WriteProgress(QWidget& window, MessageSink& messages);
+    // A turn of the event loop after every frame costs the smallest movies about 5 % of the user-interface
+    // thread's time, so the write takes one only when this long has passed since the last: the window is
+    // late by no more than that and one frame.
+    static constexpr std::chrono::milliseconds kTurnEvery{15};
+
+    // From now on the window's input is dropped; `messages` is where the writer's messages go. The event
+    // loop runs at most every `turnEvery` (0: after every frame).
+    WriteProgress(QWidget& window, MessageSink& messages, std::chrono::milliseconds turnEvery = kTurnEvery);
     ~WriteProgress() override;
 
-    // The writer is about to convert frame `index` of `count`: the dialog is brought up to date now and
-    // then, and the event loop runs.
+    // The writer is about to convert frame `index` of `count`: now and then the dialog is brought up to
+    // date and the event loop runs.
     void writingFrame(std::int32_t index, std::int32_t count);
     // Cancel was pressed, or the window was asked to close.
     bool stopRequested() const;
@@ -35,7 +42,7 @@ class WriteProgress final : public QObject, private MessageSink {
     bool closeRequested() const { return closeRequested_; }
     // The writer's messages. Each one ends the frame loop, so the dialog goes before it is shown.
     MessageSink& messages() { return *this; }
-    // Drops the input that came in since the last frame; call once the writer has returned.
+    // Drops the input that came in since the last turn; call once the writer has returned.
     void finish();
 
   protected:
@@ -50,7 +57,9 @@ class WriteProgress final : public QObject, private MessageSink {
     QWidget& window_;
     MessageSink& messages_;
     std::unique_ptr<QProgressDialog> dialog_;
+    const std::chrono::milliseconds turnEvery_;
     QElapsedTimer sinceFirstFrame_;
+    QElapsedTimer sinceTurn_;
     QElapsedTimer sinceDialogUpdate_;
     bool closeRequested_ = false;
     bool cancelled_ = false;  // Cancel was pressed before the dialog went

@@ -4,17 +4,21 @@
 //
 //   bench_write_avi --make-frames DIR WIDTH HEIGHT COUNT   writes COUNT JPEG frames (quality 70)
 //   bench_write_avi --peak-memory DIR CODEC                writes one movie, prints the peak resident KiB
-//   bench_write_avi --fps DIR CODEC [VARIANT]              writes one movie, prints frames per second
+//   bench_write_avi --fps DIR CODEC [--no-progress]        writes one movie, prints frames per second
 //                                                          of the click (the window is up beforehand),
 //                                                          the CPU milliseconds a frame (all threads), the
 //                                                          longest the event loop waited (ms), and the CPU
 //                                                          milliseconds a frame of the user-interface
-//                                                          thread alone. VARIANT --no-progress: the writer
-//                                                          on the same window's controls without the
-//                                                          progress dialog and the event loop between
-//                                                          frames, as it ran before; --progress-share: the
-//                                                          same with the progress, and last the percentage
-//                                                          of the write's time spent in its calls
+//                                                          thread alone. --no-progress: the writer on the
+//                                                          same window's controls without the progress
+//                                                          dialog and the event loop's turns, as it ran
+//                                                          before
+//   bench_write_avi --weigh-progress DIR CODEC TURNS [MS]  TURNS movies with the window's progress and
+//                                                          TURNS without, in turn in one process: the
+//                                                          median frames a second of each, then the median
+//                                                          CPU ms a frame of the user-interface thread.
+//                                                          MS: the event loop's turns at most this often
+//                                                          (the window's own setting when not given)
 //   bench_write_avi [benchmark flags]                      SKORVA_BENCH_FRAMES names the frame folder
 
 #include <benchmark/benchmark.h>
@@ -31,12 +35,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/form1.h"
-#include "app/write_progress.h"
 #include "movie/avi_writer.h"
 #include "platform/avi/codecs.h"
 #include "platform/file_list.h"
@@ -144,11 +146,10 @@ class StandardErrorMessages final : public MessageSink {
 };
 
 // The writer on the window's own controls, without the progress dialog and without letting the event
-// loop run between frames: the write as it was before, to weigh what the progress costs. Given a
-// progress, it announces the frames to it as the window does and times those calls.
+// loop run between frames: the write as it was before, to weigh what the progress costs.
 class BareWindowView final : public AviWriterView {
   public:
-    explicit BareWindowView(Form1& form, WriteProgress* progress) : form_(form), progress_(progress) {}
+    explicit BareWindowView(Form1& form) : form_(form) {}
     std::string outputFolder() override { return form_.txtPath->text().toStdString(); }
     std::string frameRateText() override { return form_.txtFPS->text().toStdString(); }
     FrameListControl& frameList() override { return *form_.File1; }
@@ -158,25 +159,12 @@ class BareWindowView final : public AviWriterView {
     }
     Picture shownPicture() override { return form_.Image1->picture(); }
     WindowHandle ownerHandle() override { return form_.hWnd(); }
-    void writingFrame(std::int32_t index, std::int32_t count) override {
-        if (progress_ != nullptr) {
-            const auto start = std::chrono::steady_clock::now();
-            progress_->writingFrame(index, count);
-            inProgress += std::chrono::steady_clock::now() - start;
-        }
-    }
-    bool stopRequested() override { return progress_ != nullptr && progress_->stopRequested(); }
-
-    std::chrono::steady_clock::duration inProgress{};
+    void writingFrame(std::int32_t, std::int32_t) override {}
+    bool stopRequested() override { return false; }
 
   private:
     Form1& form_;
-    WriteProgress* progress_;
 };
-
-// How a movie is written: by the window's own "Write Avi", by the writer on its controls alone, or by the
-// writer on its controls with the progress timed apart.
-enum class Progress { Window, None, Timed };
 
 // The main window of the run, shown on the offscreen platform so that its repaints really paint.
 Form1* window = nullptr;
@@ -203,9 +191,8 @@ double threadCpuSeconds() {
 }
 
 // One movie from `folder` into a file beside it (not inside: it would not be a frame, but keep it apart).
-// Returns the time spent in the progress calls, for Progress::Timed.
-std::chrono::steady_clock::duration writeMovie(const std::string& folder, std::uint32_t fourcc,
-                                               Progress progress = Progress::Window) {
+// With `progress` false, the writer on the window's controls alone.
+void writeMovie(const std::string& folder, std::uint32_t fourcc, bool progress = true) {
     const std::string output = folder + ".avi";
     SaveTo dialogs(output);
     Pick chooser(fourcc);
@@ -214,21 +201,13 @@ std::chrono::steady_clock::duration writeMovie(const std::string& folder, std::u
         Services{.messages = &messages, .fileDialogs = &dialogs, .codecChooser = &chooser});
     window->txtPath->setText(QString::fromStdString(folder));
     window->txtFPS->setText(QStringLiteral("3"));
-    if (progress == Progress::Window) {
+    if (progress) {
         window->aviwrite_Click();
-        return {};
+        return;
     }
+    BareWindowView bare(*window);
     StandardErrorMessages said;
-    std::optional<WriteProgress> timed;
-    if (progress == Progress::Timed) {
-        timed.emplace(*window, said);
-    }
-    BareWindowView bare(*window, timed ? &*timed : nullptr);
-    skorva::aviwrite_Click(bare, timed ? timed->messages() : said);
-    if (timed) {
-        timed->finish();
-    }
-    return bare.inProgress;
+    skorva::aviwrite_Click(bare, said);
 }
 
 void BM_WriteAvi(benchmark::State& state, const char* codec) {
@@ -281,8 +260,35 @@ int main(int argc, char** argv) {
         std::printf("%ld\n", usage.ru_maxrss);
         return 0;
     }
-    const std::string variant = argc == 5 ? argv[4] : "";
-    if ((argc == 4 || variant == "--no-progress" || variant == "--progress-share") &&
+    if ((argc == 5 || argc == 6) && std::string(argv[1]) == "--weigh-progress") {
+        if (argc == 6) {
+            form.writeTurnEvery = std::chrono::milliseconds(std::atoi(argv[5]));
+        }
+        // Turns of the window's own write and of the writer on its controls alone, taken in turn in this
+        // one process, so that both meet the same machine; the medians of the turns count.
+        const auto frames = static_cast<double>(listMatchingFiles(argv[2], "*.jpg").size());
+        std::vector<double> fps[2], uiCpu[2];
+        for (int turn = 0; turn < 2 * std::atoi(argv[4]); ++turn) {
+            const int side = turn % 2;
+            const double threadCpuBefore = threadCpuSeconds();
+            const auto start = std::chrono::steady_clock::now();
+            writeMovie(argv[2], codecOf(argv[3]), side == 0);
+            // What a write left the event loop to do is part of it.
+            QCoreApplication::processEvents();
+            const std::chrono::duration<double> taken = std::chrono::steady_clock::now() - start;
+            fps[side].push_back(frames / taken.count());
+            uiCpu[side].push_back((threadCpuSeconds() - threadCpuBefore) * 1000 / frames);
+        }
+        const auto median = [](std::vector<double> values) {
+            std::sort(values.begin(), values.end());
+            return values[values.size() / 2];
+        };
+        // Frames a second with and without, then CPU milliseconds a frame of the user-interface thread.
+        std::printf("%.2f %.2f %.4f %.4f\n", median(fps[0]), median(fps[1]), median(uiCpu[0]),
+                    median(uiCpu[1]));
+        return 0;
+    }
+    if ((argc == 4 || (argc == 5 && std::string(argv[4]) == "--no-progress")) &&
         std::string(argv[1]) == "--fps") {
         const auto frames = static_cast<double>(listMatchingFiles(argv[2], "*.jpg").size());
         const std::int64_t paintsBefore = paints.paints;
@@ -301,10 +307,9 @@ int main(int argc, char** argv) {
         const double cpuBefore = cpuSeconds();
         const double threadCpuBefore = threadCpuSeconds();
         const auto start = std::chrono::steady_clock::now();
-        const Progress progress = variant.empty()              ? Progress::Window
-                                  : variant == "--no-progress" ? Progress::None
-                                                               : Progress::Timed;
-        const std::chrono::duration<double> inProgress = writeMovie(argv[2], codecOf(argv[3]), progress);
+        writeMovie(argv[2], codecOf(argv[3]), argc == 4);
+        // What a write left the event loop to do is part of it.
+        QCoreApplication::processEvents();
         const std::chrono::duration<double> taken = std::chrono::steady_clock::now() - start;
         const double cpu = cpuSeconds() - cpuBefore;
         const double threadCpu = threadCpuSeconds() - threadCpuBefore;
@@ -315,9 +320,6 @@ int main(int argc, char** argv) {
         }
         std::printf("%.2f %.3f %.1f %.3f", frames / taken.count(), cpu * 1000 / frames,
                     static_cast<double>(longestWaitNs) / 1e6, threadCpu * 1000 / frames);
-        if (progress == Progress::Timed) {
-            std::printf(" %.3f", inProgress.count() * 100 / taken.count());
-        }
         std::printf("\n");
         return 0;
     }

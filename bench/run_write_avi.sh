@@ -3,7 +3,8 @@
 # codec, for 300 frames of 320x240 and of 640x480, weighs the progress dialog against the same write
 # without it, and compares the writer's peak memory for 300 and 3,000 frames.
 # Usage: bench/run_write_avi.sh [build folder]
-# SKORVA_BENCH_RUNS: turns per side (5); SKORVA_BENCH_DIR: where frames and movies go (a tmpfs if any).
+# SKORVA_BENCH_RUNS: turns per side against ffmpeg (5); SKORVA_BENCH_TURNS: turns per side with and without
+# the progress (20); SKORVA_BENCH_DIR: where frames and movies go (a tmpfs if any).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -53,28 +54,24 @@ for size in 320x240 640x480; do
   done
 done
 
-# What the progress dialog and the event loop between frames cost: the same window writes the same frames
-# with them and without them (the writer on the window's controls alone), in alternate turns; the best
-# turn of each counts. On a busy machine the turns differ by more than the cost itself, so a third turn
-# times the progress calls inside the write: their share of its time, the median of the turns. The longest
-# wait of the event loop is the worst of the turns with progress.
-printf '\n%-8s %-13s %9s %9s %6s   %9s   %s\n' size codec "with fps" without ratio "share %" "longest wait ms"
+# What the progress dialog and the event loop's turns during the write cost: the same window writes the
+# same frames with them and without them (the writer on the window's controls alone), taking turns in one
+# process; the medians of the turns count. The longest wait of the event loop is the worst of single runs
+# with progress.
+printf '\n%-8s %-13s %9s %9s %6s   %11s %11s %6s   %s\n' size codec "with fps" without ratio "with UI ms" \
+  without ratio "longest wait ms"
 for size in 320x240 640x480; do
   folder="$work/frames_$size"
   for codec in uncompressed mjpeg h264; do
-    with=0 without=0 wait=0 shares=()
-    for _ in $(seq "${SKORVA_BENCH_RUNS:-5}"); do
-      read -r fps _ waited _ < <("$bench" --fps "$folder" "$codec" 2>/dev/null)
-      with=$(max "$with" "$fps")
+    read -r with without withUi withoutUi < <("$bench" --weigh-progress "$folder" "$codec" \
+      "${SKORVA_BENCH_TURNS:-20}" 2>/dev/null)
+    wait=0
+    for _ in 1 2 3; do
+      read -r _ _ waited _ < <("$bench" --fps "$folder" "$codec" 2>/dev/null)
       wait=$(max "$wait" "$waited")
-      read -r fps _ < <("$bench" --fps "$folder" "$codec" --no-progress 2>/dev/null)
-      without=$(max "$without" "$fps")
-      read -r _ _ _ _ share < <("$bench" --fps "$folder" "$codec" --progress-share 2>/dev/null)
-      shares+=("$share")
     done
-    median=$(printf '%s\n' "${shares[@]}" | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }')
-    printf '%-8s %-13s %9.1f %9.1f %6.3f   %9.2f   %.1f\n' "$size" "$codec" "$with" "$without" \
-      "$(echo "$with / $without" | bc -l)" "$median" "$wait"
+    printf '%-8s %-13s %9.1f %9.1f %6.3f   %11.3f %11.3f %6.3f   %.1f\n' "$size" "$codec" "$with" "$without" \
+      "$(echo "$with / $without" | bc -l)" "$withUi" "$withoutUi" "$(echo "$withoutUi / $withUi" | bc -l)" "$wait"
   done
 done
 

@@ -104,6 +104,9 @@ class WriteAviTest : public Form1Test {
         }
         movie = (output / "movie.avi").string();
         load();
+        // The event loop turns after every frame, so that what the test does between two frames happens
+        // there and nowhere else.
+        form->writeTurnEvery = std::chrono::milliseconds(0);
         form->show();
         // The window's first paint is behind it before the write begins.
         while (!form->windowHandle()->isExposed()) {
