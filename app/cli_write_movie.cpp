@@ -23,24 +23,21 @@ class CommandLineWriterView final : public AviWriterView {
     std::string outputFolder() override { return options_.folder; }
     std::string frameRateText() override { return options_.frameRate; }
     FrameListControl& frameList() override { return list_; }
-    void showPicture(const Picture& picture) override {
-        shown_ = picture;
-        // The first frame is shown twice, once for the movie's format: it is told once.
-        if (list_.listIndex() != told_) {
-            told_ = list_.listIndex();
-            progressLine(stderr,
-                         "frame " + std::to_string(told_ + 1) + " of " + std::to_string(list_.listCount()));
-        }
-    }
+    void showPicture(const Picture& picture) override { shown_ = picture; }
     Picture shownPicture() override { return shown_; }
     WindowHandle ownerHandle() override { return 0; }
+    void writingFrame(std::int32_t index, std::int32_t count) override {
+        // Once a stop has come the writer ends before this frame: it is not told.
+        if (!stopRequested()) {
+            progressLine(stderr, "frame " + std::to_string(index + 1) + " of " + std::to_string(count));
+        }
+    }
     bool stopRequested() override { return terminationRequested(); }
 
   private:
     const WriteMovieOptions& options_;
     FolderFrameList list_;
     Picture shown_;
-    std::int32_t told_ = -1;
 };
 
 // The save dialog, answered with the movie's name.

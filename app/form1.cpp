@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScopeGuard>
 
 #include "app/app_icons.h"
 #include "app/locale_names.h"
@@ -216,15 +217,24 @@ void Form1::setTabOrder() {
 }
 
 void Form1::wireEvents() {
-    connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
-    connect(List1, &QListWidget::itemDoubleClicked, this, [this] { List1_DblClick(); });
-    connect(Start, &QPushButton::clicked, this, [this] { Start_Click(); });
-    connect(btstop, &QPushButton::clicked, this, [this] { btstop_Click(); });
-    connect(pause, &QPushButton::clicked, this, [this] { pause_Click(); });
-    connect(reset, &QPushButton::clicked, this, [this] { reset_Click(); });
+    // The window drops its input while a movie is written; a click that comes another way (an
+    // accessibility tool, say) is refused then too. The capture timer goes on ticking.
+    const auto unlessWriting = [this](void (Form1::*procedure)()) {
+        return [this, procedure] {
+            if (!writeProgress_) {
+                (this->*procedure)();
+            }
+        };
+    };
+    connect(Command1, &QPushButton::clicked, this, unlessWriting(&Form1::Command1_Click));
+    connect(List1, &QListWidget::itemDoubleClicked, this, unlessWriting(&Form1::List1_DblClick));
+    connect(Start, &QPushButton::clicked, this, unlessWriting(&Form1::Start_Click));
+    connect(btstop, &QPushButton::clicked, this, unlessWriting(&Form1::btstop_Click));
+    connect(pause, &QPushButton::clicked, this, unlessWriting(&Form1::pause_Click));
+    connect(reset, &QPushButton::clicked, this, unlessWriting(&Form1::reset_Click));
     connect(Timer1, &VbTimer::tick, this, [this] { Timer1_Timer(); });
-    connect(opendir, &QPushButton::clicked, this, [this] { opendir_Click(); });
-    connect(aviwrite, &QPushButton::clicked, this, [this] { aviwrite_Click(); });
+    connect(opendir, &QPushButton::clicked, this, unlessWriting(&Form1::opendir_Click));
+    connect(aviwrite, &QPushButton::clicked, this, unlessWriting(&Form1::aviwrite_Click));
 }
 
 void Form1::Form_Load() {
@@ -254,6 +264,12 @@ void Form1::Form_Unload() {
 }
 
 void Form1::closeEvent(QCloseEvent* event) {
+    if (writeProgress_) {
+        // The movie is finished first, with the frames written so far; the window closes after it.
+        writeProgress_->requestClose();
+        event->ignore();
+        return;
+    }
     Form_Unload();
     event->accept();
 }
@@ -282,11 +298,16 @@ bool Form1::keepWindowOnTop() {
 
 void Form1::showFrame(const Picture& picture) {
     Picture1->setPicture(picture);
-    Image1->setPicture(picture);
+    // While a movie is written the preview shows its frames, not the recording's.
+    if (!writeProgress_) {
+        Image1->setPicture(picture);
+    }
 }
 
 void Form1::paintPreview() {
-    Image1->repaint();
+    if (!writeProgress_) {
+        Image1->repaint();
+    }
 }
 
 void Form1::setFrameCountText(const std::string& text) {
@@ -339,8 +360,13 @@ Picture Form1::shownPicture() {
 WindowHandle Form1::ownerHandle() {
     return hWnd();
 }
+void Form1::writingFrame(std::int32_t index, std::int32_t count) {
+    if (writeProgress_) {
+        writeProgress_->writingFrame(index, count);
+    }
+}
 bool Form1::stopRequested() {
-    return terminationRequested();
+    return terminationRequested() || (writeProgress_ && writeProgress_->stopRequested());
 }
 
 void Form1::setOutputFolder(const std::string& path) {
@@ -384,7 +410,21 @@ void Form1::opendir_Click() {
 }
 
 void Form1::aviwrite_Click() {
-    skorva::aviwrite_Click(static_cast<AviWriterView&>(*this), messages_);
+    if (writeProgress_) {
+        return;
+    }
+    bool closeNow = false;
+    {
+        writeProgress_ = std::make_unique<WriteProgress>(*this, messages_, writeTurnEvery);
+        // However the write ends, the window takes its input again.
+        const auto over = qScopeGuard([this] { writeProgress_.reset(); });
+        skorva::aviwrite_Click(static_cast<AviWriterView&>(*this), writeProgress_->messages());
+        writeProgress_->finish();
+        closeNow = writeProgress_->closeRequested();
+    }
+    if (closeNow) {
+        close();
+    }
 }
 
 }  // namespace skorva

@@ -4,7 +4,9 @@
 // they belong to.
 
 #include <QWidget>
+#include <chrono>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -12,6 +14,7 @@
 #include "app/file_list_box.h"
 #include "app/image_box.h"
 #include "app/vb_timer.h"
+#include "app/write_progress.h"
 #include "core/message_sink.h"
 #include "core/types.h"
 #include "dialogs/folder_chooser.h"
@@ -94,6 +97,9 @@ class Form1 : public QWidget, private RecordingView, private AviWriterView, priv
 
     // Start, Stop, Pause, Reset and the capture tick; the frame counter and the recording's folder.
     Recording recording;
+    // How long "Write Avi" goes on at most between two turns of the event loop (0: a turn after every
+    // frame).
+    std::chrono::milliseconds writeTurnEvery = WriteProgress::kTurnEvery;
 
     // Event procedures.
     void Form_Load();
@@ -146,12 +152,16 @@ class Form1 : public QWidget, private RecordingView, private AviWriterView, priv
     Picture shownPicture() override;
     // Owner of the writer's and the chooser's dialogs.
     WindowHandle ownerHandle() override;
-    // SIGINT or SIGTERM came: a movie being written is finished with the frames so far.
+    void writingFrame(std::int32_t index, std::int32_t count) override;
+    // Cancel, a close of the window, or SIGINT or SIGTERM: a movie being written is finished with the
+    // frames so far.
     bool stopRequested() override;
     // What the folder chooser sets.
     void setOutputFolder(const std::string& path) override;
 
     bool unloaded_ = false;
+    // Set while "Write Avi" runs: the window takes no input then, and no other write may start.
+    std::unique_ptr<WriteProgress> writeProgress_;
 };
 
 }  // namespace skorva

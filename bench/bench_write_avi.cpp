@@ -6,17 +6,32 @@
 //   bench_write_avi --make-frames DIR WIDTH HEIGHT COUNT   writes COUNT JPEG frames (quality 70)
 //   CODEC is uncompressed, mjpeg, h264 or mjpeg-copy.
 //   bench_write_avi --peak-memory DIR CODEC                writes one movie, prints the peak resident KiB
-//   bench_write_avi --fps DIR CODEC                        writes one movie, prints frames per second
-//                                                          of the click (the window is up beforehand)
-//                                                          and the CPU milliseconds a frame, all threads
+//   bench_write_avi --fps DIR CODEC [--no-progress]        writes one movie, prints frames per second
+//                                                          of the click (the window is up beforehand),
+//                                                          the CPU milliseconds a frame (all threads), the
+//                                                          longest the event loop waited (ms), and the CPU
+//                                                          milliseconds a frame of the user-interface
+//                                                          thread alone. --no-progress: the writer on the
+//                                                          same window's controls without the progress
+//                                                          dialog and the event loop's turns, as it ran
+//                                                          before
+//   bench_write_avi --weigh-progress DIR CODEC TURNS [MS]  TURNS movies with the window's progress and
+//                                                          TURNS without, in turn in one process: the
+//                                                          median frames a second of each, then the median
+//                                                          CPU ms a frame of the user-interface thread.
+//                                                          MS: the event loop's turns at most this often
+//                                                          (the window's own setting when not given)
 //   bench_write_avi [benchmark flags]                      SKORVA_BENCH_FRAMES names the frame folder
 
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QEvent>
 #include <QLineEdit>
+#include <QTimer>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -26,6 +41,7 @@
 #include <vector>
 
 #include "app/form1.h"
+#include "movie/avi_writer.h"
 #include "platform/avi/codecs.h"
 #include "platform/file_list.h"
 #include "platform/jpeg/jpeg_encoder.h"
@@ -127,6 +143,34 @@ std::uint32_t codecOf(const std::string& name) {
     return 0;
 }
 
+class StandardErrorMessages final : public MessageSink {
+  public:
+    void show(const Message& message) override {
+        std::fprintf(stderr, "message: %s\n", message.text.c_str());
+    }
+};
+
+// The writer on the window's own controls, without the progress dialog and without letting the event
+// loop run between frames: the write as it was before, to weigh what the progress costs.
+class BareWindowView final : public AviWriterView {
+  public:
+    explicit BareWindowView(Form1& form) : form_(form) {}
+    std::string outputFolder() override { return form_.txtPath->text().toStdString(); }
+    std::string frameRateText() override { return form_.txtFPS->text().toStdString(); }
+    FrameListControl& frameList() override { return *form_.File1; }
+    void showPicture(const Picture& picture) override {
+        form_.Image1->setPicture(picture);
+        form_.Image1->Refresh();
+    }
+    Picture shownPicture() override { return form_.Image1->picture(); }
+    WindowHandle ownerHandle() override { return form_.hWnd(); }
+    void writingFrame(std::int32_t, std::int32_t) override {}
+    bool stopRequested() override { return false; }
+
+  private:
+    Form1& form_;
+};
+
 // The main window of the run, shown on the offscreen platform so that its repaints really paint.
 Form1* window = nullptr;
 PaintCounter* previewPaints = nullptr;
@@ -141,8 +185,19 @@ double cpuSeconds() {
     return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
+// CPU time of the calling thread alone so far.
+double threadCpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_THREAD, &usage);
+    const auto seconds = [](const timeval& t) {
+        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+    };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
 // One movie from `folder` into a file beside it (not inside: it would not be a frame, but keep it apart).
-void writeMovie(const std::string& folder, std::uint32_t fourcc) {
+// With `progress` false, the writer on the window's controls alone.
+void writeMovie(const std::string& folder, std::uint32_t fourcc, bool progress = true) {
     const std::string output = folder + ".avi";
     SaveTo dialogs(output);
     Pick chooser(fourcc);
@@ -151,7 +206,13 @@ void writeMovie(const std::string& folder, std::uint32_t fourcc) {
         Services{.messages = &messages, .fileDialogs = &dialogs, .codecChooser = &chooser});
     window->txtPath->setText(QString::fromStdString(folder));
     window->txtFPS->setText(QStringLiteral("3"));
-    window->aviwrite_Click();
+    if (progress) {
+        window->aviwrite_Click();
+        return;
+    }
+    BareWindowView bare(*window);
+    StandardErrorMessages said;
+    skorva::aviwrite_Click(bare, said);
 }
 
 void BM_WriteAvi(benchmark::State& state, const char* codec) {
@@ -208,14 +269,60 @@ int main(int argc, char** argv) {
         std::printf("%ld\n", usage.ru_maxrss);
         return 0;
     }
-    if (argc == 4 && std::string(argv[1]) == "--fps") {
+    if ((argc == 5 || argc == 6) && std::string(argv[1]) == "--weigh-progress") {
+        if (argc == 6) {
+            form.writeTurnEvery = std::chrono::milliseconds(std::atoi(argv[5]));
+        }
+        // Turns of the window's own write and of the writer on its controls alone, taken in turn in this
+        // one process, so that both meet the same machine; the medians of the turns count.
+        const auto frames = static_cast<double>(listMatchingFiles(argv[2], "*.jpg").size());
+        std::vector<double> fps[2], uiCpu[2];
+        for (int turn = 0; turn < 2 * std::atoi(argv[4]); ++turn) {
+            const int side = turn % 2;
+            const double threadCpuBefore = threadCpuSeconds();
+            const auto start = std::chrono::steady_clock::now();
+            writeMovie(argv[2], codecOf(argv[3]), side == 0);
+            // What a write left the event loop to do is part of it.
+            QCoreApplication::processEvents();
+            const std::chrono::duration<double> taken = std::chrono::steady_clock::now() - start;
+            fps[side].push_back(frames / taken.count());
+            uiCpu[side].push_back((threadCpuSeconds() - threadCpuBefore) * 1000 / frames);
+        }
+        const auto median = [](std::vector<double> values) {
+            std::sort(values.begin(), values.end());
+            return values[values.size() / 2];
+        };
+        // Frames a second with and without, then CPU milliseconds a frame of the user-interface thread.
+        std::printf("%.2f %.2f %.4f %.4f\n", median(fps[0]), median(fps[1]), median(uiCpu[0]),
+                    median(uiCpu[1]));
+        return 0;
+    }
+    if ((argc == 4 || (argc == 5 && std::string(argv[4]) == "--no-progress")) &&
+        std::string(argv[1]) == "--fps") {
         const auto frames = static_cast<double>(listMatchingFiles(argv[2], "*.jpg").size());
         const std::int64_t paintsBefore = paints.paints;
+        // A timer that would fire every millisecond: the longest gap between its ticks is the longest the
+        // window waited for the event loop.
+        QTimer heartbeat;
+        heartbeat.setTimerType(Qt::PreciseTimer);
+        QElapsedTimer sinceBeat;
+        qint64 longestWaitNs = 0;
+        QObject::connect(&heartbeat, &QTimer::timeout, [&] {
+            longestWaitNs = std::max(longestWaitNs, sinceBeat.nsecsElapsed());
+            sinceBeat.start();
+        });
+        heartbeat.start(1);
+        sinceBeat.start();
         const double cpuBefore = cpuSeconds();
+        const double threadCpuBefore = threadCpuSeconds();
         const auto start = std::chrono::steady_clock::now();
-        writeMovie(argv[2], codecOf(argv[3]));
+        writeMovie(argv[2], codecOf(argv[3]), argc == 4);
+        // What a write left the event loop to do is part of it.
+        QCoreApplication::processEvents();
         const std::chrono::duration<double> taken = std::chrono::steady_clock::now() - start;
         const double cpu = cpuSeconds() - cpuBefore;
+        const double threadCpu = threadCpuSeconds() - threadCpuBefore;
+        longestWaitNs = std::max(longestWaitNs, sinceBeat.nsecsElapsed());
         // The copying entry shows at most ten frames a second, and always the last one.
         const std::int64_t fewestPaints =
             codecOf(argv[3]) == avi::makeFourcc("MJPC") ? 1 : static_cast<std::int64_t>(frames);
@@ -223,7 +330,9 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "the preview was not painted for every frame\n");
             return 1;
         }
-        std::printf("%.2f %.3f\n", frames / taken.count(), cpu * 1000 / frames);
+        std::printf("%.2f %.3f %.1f %.3f", frames / taken.count(), cpu * 1000 / frames,
+                    static_cast<double>(longestWaitNs) / 1e6, threadCpu * 1000 / frames);
+        std::printf("\n");
         return 0;
     }
     benchmark::Initialize(&argc, argv);

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Times the AVI writer's own path against ffmpeg joining the same JPEG frames into an AVI with the same
-# codec, for 300 frames of 320x240 and of 640x480, and compares the writer's peak memory for 300 and
-# 3,000 frames. Usage: bench/run_write_avi.sh [build folder]
-# SKORVA_BENCH_RUNS: turns per side (5); SKORVA_BENCH_DIR: where frames and movies go (a tmpfs if any).
+# codec, for 300 frames of 320x240 and of 640x480, weighs the progress dialog against the same write
+# without it, and compares the writer's peak memory for 300 and 3,000 frames.
+# Usage: bench/run_write_avi.sh [build folder]
+# SKORVA_BENCH_RUNS: turns per side against ffmpeg (5); SKORVA_BENCH_TURNS: turns per side with and without
+# the progress (20); SKORVA_BENCH_DIR: where frames and movies go (a tmpfs if any).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -39,7 +41,7 @@ for size in 320x240 640x480; do
     # counts. Ours is the click in a window that is already up; theirs the whole command.
     ours=0 theirs=0 oursCpu=1000000 theirsCpu=1000000
     for _ in $(seq "${SKORVA_BENCH_RUNS:-5}"); do
-      read -r fps cpu < <("$bench" --fps "$folder" "$codec" 2>/dev/null)
+      read -r fps cpu _ < <("$bench" --fps "$folder" "$codec" 2>/dev/null)
       ours=$(max "$ours" "$fps")
       oursCpu=$(min "$oursCpu" "$cpu")
       read -r wall user sys < <({ TIMEFORMAT='%R %U %S'; time ffmpeg -y -v error -framerate 3 -pattern_type glob \
@@ -65,7 +67,7 @@ for size in 320x240 640x480; do
     esac
     ours=0 theirs=0 oursCpu=1000000 theirsCpu=1000000
     for _ in $(seq "${SKORVA_BENCH_RUNS:-5}"); do
-      read -r fps cpu < <("$bench" --fps "$folder" mjpeg-copy 2>/dev/null)
+      read -r fps cpu _ < <("$bench" --fps "$folder" mjpeg-copy 2>/dev/null)
       ours=$(max "$ours" "$fps")
       oursCpu=$(min "$oursCpu" "$cpu")
       read -r wall user sys < <({ TIMEFORMAT='%R %U %S'; time ffmpeg -y -v error -f image2 -framerate 3 \
@@ -78,9 +80,30 @@ for size in 320x240 640x480; do
   done
 done
 
+# What the progress dialog and the event loop's turns during the write cost: the same window writes the
+# same frames with them and without them (the writer on the window's controls alone), taking turns in one
+# process; the medians of the turns count. The longest wait of the event loop is the worst of single runs
+# with progress.
+printf '\n%-8s %-13s %9s %9s %6s   %11s %11s %6s   %s\n' size codec "with fps" without ratio "with UI ms" \
+  without ratio "longest wait ms"
+for size in 320x240 640x480; do
+  folder="$work/frames_$size"
+  for codec in uncompressed mjpeg h264; do
+    read -r with without withUi withoutUi < <("$bench" --weigh-progress "$folder" "$codec" \
+      "${SKORVA_BENCH_TURNS:-20}" 2>/dev/null)
+    wait=0
+    for _ in 1 2 3; do
+      read -r _ _ waited _ < <("$bench" --fps "$folder" "$codec" 2>/dev/null)
+      wait=$(max "$wait" "$waited")
+    done
+    printf '%-8s %-13s %9.1f %9.1f %6.3f   %11.3f %11.3f %6.3f   %.1f\n' "$size" "$codec" "$with" "$without" \
+      "$(echo "$with / $without" | bc -l)" "$withUi" "$withoutUi" "$(echo "$withoutUi / $withUi" | bc -l)" "$wait"
+  done
+done
+
 # Peak resident memory of one write: the writer holds one frame at a time, whatever the count.
 "$bench" --make-frames "$work/frames_3000" 320 240 3000
-for codec in uncompressed mjpeg h264; do
+for codec in uncompressed mjpeg h264 mjpeg-copy; do
   small=$("$bench" --peak-memory "$work/frames_320x240" "$codec" 2>/dev/null)
   large=$("$bench" --peak-memory "$work/frames_3000" "$codec" 2>/dev/null)
   printf 'peak memory, 320x240 %-12s 300 frames %6d KiB, 3000 frames %6d KiB (%+.1f %%)\n' "$codec:" "$small" \

@@ -235,8 +235,10 @@ class AviWrite {
         const std::int32_t count = list_.listCount();
         frameCount_ = count;
         for (std::int32_t i = 0; i < count; ++i) {
-            // Asked to end (the program is being closed): the movie ends here, finished and playable.
+            view_.writingFrame(i, count);
+            // Cancelled, or the program is being closed: the movie ends here, finished and playable.
             if (i > 0 && view_.stopRequested()) {
+                stoppedAfter_ = i;
                 return;
             }
             // A frame that cannot be converted ends the write; the frames before it stay a playable movie.
@@ -373,6 +375,10 @@ class AviWrite {
                 text += kLineBreak + end.reason + kLineBreak + whatIsLeft(end);
             }
             say(text, MessageIcon::Information);
+        } else if (stoppedAfter_ > 0) {
+            say("Writing was cancelled: the movie holds the first " + std::to_string(stoppedAfter_) + " of " +
+                    std::to_string(frameCount_) + " frames." + kLineBreak + end.savedAs,
+                MessageIcon::Information);
         }
     }
 
@@ -415,6 +421,7 @@ class AviWrite {
     std::int32_t height_ = 0;
     std::int32_t firstSizeImage_ = 0;
     std::int32_t frameCount_ = 0;
+    std::int32_t stoppedAfter_ = 0;  // frames written when a stop was asked for; 0: not stopped
 };
 
 // True when `output` names the temporary bitmap or one of the frames of `folder`: the movie would take

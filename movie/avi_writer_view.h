@@ -35,8 +35,11 @@ class AviWriterView {
     // Image1's picture, read back.
     virtual Picture shownPicture() = 0;
     virtual WindowHandle ownerHandle() = 0;
-    // True once the program has been asked to end: the write stops after the frame at hand and finishes
-    // the movie with the frames so far.
+    // The frame loop is about to convert frame `index` (0-based) of `count`: the place to show progress
+    // and to let the window breathe. A stop asked for here is seen before that frame.
+    virtual void writingFrame(std::int32_t index, std::int32_t count) = 0;
+    // True once the user cancelled the write or the program has been asked to end: the write stops after
+    // the frame at hand, finishes the movie with the frames so far and says so.
     virtual bool stopRequested() = 0;
 };
 

@@ -290,6 +290,43 @@ TEST(AviWriter, ACorruptFrameEndsTheWriteWithTheFramesBeforeItPlayable) {
               (std::vector<std::string>{"f3.jpg", "f4.jpg", "f5.jpg", "movie.avi", "tmp.bmp"}));
 }
 
+TEST(AviWriter, EveryFrameIsAnnouncedAndCancelEndsTheMovieAfterTheFrameAtHandWithAWord) {
+    ScratchFolder folder;
+    for (int i = 1; i <= 4; ++i) {
+        writeJpeg(folder.file("f" + std::to_string(i) + ".jpg"), 48, 32, i);
+    }
+    // Cancel pressed as frame `cancelAt` is announced (-1: never), and the frames the movie then holds.
+    // The first frame is always written, so that a movie is left.
+    const std::vector<std::pair<int, int>> cases = {{0, 1}, {2, 2}, {3, 3}, {-1, 4}};
+    for (const auto& [cancelAt, kept] : cases) {
+        SCOPED_TRACE("cancelled at " + std::to_string(cancelAt));
+        const std::string output = folder.file("cancelled" + std::to_string(cancelAt + 1) + ".avi");
+        ScriptedUser user(output, 0);
+        FakeWriterView view(folder.path().string());
+        view.onFrame = [&view, cancelAt = cancelAt](std::int32_t index) {
+            view.cancelled = view.cancelled || index == cancelAt;
+        };
+        aviwrite_Click(view, user.messages);
+
+        std::vector<std::pair<std::int32_t, std::int32_t>> announced;
+        for (int i = 0; i < std::min(kept + 1, 4); ++i) {
+            announced.emplace_back(i, 4);
+        }
+        EXPECT_EQ(view.progress, announced);
+        EXPECT_EQ(user.messages.texts(),
+                  cancelAt < 0
+                      ? std::vector<std::string>{}
+                      : std::vector<std::string>{"Writing was cancelled: the movie holds the first " +
+                                                 std::to_string(kept) + " of 4 frames.\r\n" + output});
+        const auto movie = decodeMovie(output);
+        ASSERT_EQ(movie.frames.size(), static_cast<std::size_t>(kept));
+        for (int i = 0; i < kept; ++i) {
+            EXPECT_EQ(movie.frames[static_cast<std::size_t>(i)],
+                      expectedFrame(folder.file("f" + std::to_string(i + 1) + ".jpg")));
+        }
+    }
+}
+
 TEST(AviWriter, ATemporaryBitmapThatCannotBeSavedIsReportedWithItsFrame) {
     ScratchFolder folder;
     writeJpeg(folder.file("f1.jpg"), 48, 32, 1);

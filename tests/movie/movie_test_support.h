@@ -9,6 +9,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/picture.h"
@@ -60,11 +61,22 @@ class FakeWriterView final : public AviWriterView {
     }
     Picture shownPicture() override { return shown_; }
     WindowHandle ownerHandle() override { return 0x2A; }
-    // As the main window does: SIGINT or SIGTERM ends the write.
-    bool stopRequested() override { return terminationRequested(); }
+    void writingFrame(std::int32_t index, std::int32_t count) override {
+        progress.emplace_back(index, count);
+        if (onFrame) {
+            onFrame(index);
+        }
+    }
+    // As the main window does: Cancel (here `cancelled`), SIGINT or SIGTERM ends the write.
+    bool stopRequested() override { return cancelled || terminationRequested(); }
 
     FakeFrameList list;
     int shownCount = 0;
+    // Every (index, count) the writer announced, in order.
+    std::vector<std::pair<std::int32_t, std::int32_t>> progress;
+    // Called as the writer announces each frame; may set `cancelled`, as the user's Cancel would.
+    std::function<void(std::int32_t index)> onFrame;
+    bool cancelled = false;
     // Called with every picture shown, counted from 1 (the first frame is shown once more for the format);
     // may change what the preview holds, as a control that converts pictures would.
     std::function<void(int shownCount, Picture& preview)> onShow;
