@@ -107,6 +107,14 @@ void WriteProgress::writingFrame(std::int32_t index, std::int32_t count) {
     sinceTurn_.start();
 }
 
+void WriteProgress::sampleWritten() {
+    if (!dialog_ || (sinceTurn_.isValid() && sinceTurn_.elapsed() < turnEvery_.count())) {
+        return;
+    }
+    QCoreApplication::processEvents();
+    sinceTurn_.start();
+}
+
 void WriteProgress::updateDialog(std::int32_t index, std::int32_t count) {
     dialog_->setLabelText(progressText(index, count, sinceFirstFrame_.elapsed()));
     dialog_->setValue(index);

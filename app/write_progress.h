@@ -34,6 +34,9 @@ class WriteProgress final : public QObject, private MessageSink {
     // The writer is about to convert frame `index` of `count`: now and then the dialog is brought up to
     // date and the event loop runs.
     void writingFrame(std::int32_t index, std::int32_t count);
+    // The movie took a sample (the encoder's last frames at the close among them): the event loop runs if
+    // its time has come, and the dialog stays as it is.
+    void sampleWritten();
     // Cancel was pressed, or the window was asked to close.
     bool stopRequested() const;
     // The window was asked to close: the write stops after the frame at hand, and the window is to close

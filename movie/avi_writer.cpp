@@ -190,6 +190,8 @@ class AviWrite {
             say("Can't open File to write, try to use different name to save.");
             return;
         }
+        // A compressor that holds frames back hands them all over at the close, which can take a while.
+        AVIFileSetSampleCallback(file_, [this] { view_.sampleWritten(); });
         if (!convertFrame(0, true)) {
             say("Could not load first bitmap file in list!", MessageIcon::Exclamation);
             return;

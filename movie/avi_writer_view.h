@@ -38,6 +38,9 @@ class AviWriterView {
     // The frame loop is about to convert frame `index` (0-based) of `count`: the place to show progress
     // and to let the window breathe. A stop asked for here is seen before that frame.
     virtual void writingFrame(std::int32_t index, std::int32_t count) = 0;
+    // The movie took a sample, the encoder's last frames at the close included: a window may paint. Shows
+    // no progress; a frame loop's writingFrame() does that.
+    virtual void sampleWritten() {}
     // True once the user cancelled the write or the program has been asked to end: the write stops after
     // the frame at hand, finishes the movie with the frames so far and says so.
     virtual bool stopRequested() = 0;

@@ -400,6 +400,17 @@ std::uint32_t AVIFileRelease(PAVIFILE pfile) {
     return left;
 }
 
+std::int32_t AVIFileSetSampleCallback(PAVIFILE pfile, std::function<void()> turn) {
+    Registry& all = registry();
+    const std::lock_guard lock(all.mutex);
+    const auto found = all.files.find(pfile);
+    if (found == all.files.end() || found->second->finished) {
+        return AVIERR_BADHANDLE;
+    }
+    found->second->movie->setAfterSample(std::move(turn));
+    return AVIERR_OK;
+}
+
 MovieFileEnd AVIFileFinish(PAVIFILE pfile) {
     Registry& all = registry();
     const std::lock_guard lock(all.mutex);

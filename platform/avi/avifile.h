@@ -4,6 +4,7 @@
 // are 0 on success and an AVIERR_* code otherwise. Handles are 32-bit, 0 = none.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "core/types.h"
@@ -90,6 +91,11 @@ std::int32_t AVIStreamWrite(PAVISTREAM pavi, std::int32_t lStart, std::int32_t l
 // released.
 std::uint32_t AVIStreamRelease(PAVISTREAM pavi);
 std::uint32_t AVIFileRelease(PAVIFILE pfile);
+
+// Calls `turn` after every sample the file's movie takes, the compressor's last frames at the close
+// included, so that a caller with a window can let it paint during a long write. `turn` must not call this
+// library.
+std::int32_t AVIFileSetSampleCallback(PAVIFILE pfile, std::function<void()> turn);
 
 // What became of a movie.
 struct MovieFileEnd {

@@ -97,6 +97,9 @@ Status Movie::write(AVPacket& packet) {
         return Status::failure(output_->failure());
     }
     ++samples_;
+    if (afterSample_) {
+        afterSample_();
+    }
     return {};
 }
 
