@@ -505,6 +505,11 @@ TEST(AviWriter, Mp4AndMatroskaMoviesHoldTheirCodecsAndOfferNoOther) {
         EXPECT_NE(probed.find("nb_read_frames=5"), std::string::npos) << probed;
         EXPECT_NE(probed.find("r_frame_rate=7/1"), std::string::npos) << probed;
         EXPECT_EQ(testing::runCommand("ffmpeg -nostdin -v error -i '" + output + "' -f null -"), "");
+        // Every sample gives the window a turn, those H.264 holds back until the close too.
+        EXPECT_EQ(view.samplesWritten, 5);
+        if (each.handler == fourcc("H264")) {
+            EXPECT_GE(view.samplesSinceFrame, 2);
+        }
 
         const std::string container = each.container;
         EXPECT_NE(probed.find("format_name=" + container), std::string::npos) << probed;
