@@ -1,11 +1,8 @@
 #include "platform/avi/jpeg_copy_stream.h"
 
 #include "platform/avi/codecs.h"
+#include "platform/avi/jpeg_stream_encoder.h"
 #include "platform/avi/movie.h"
-
-extern "C" {
-#include <libavutil/pixfmt.h>
-}
 
 namespace skorva::avi {
 
@@ -15,14 +12,7 @@ Status JpegCopyStream::prepare(const FrameFormat& format) {
 }
 
 Status JpegCopyStream::describe(AVCodecParameters& parameters) const {
-    parameters.codec_type = AVMEDIA_TYPE_VIDEO;
-    parameters.codec_id = AV_CODEC_ID_MJPEG;
-    parameters.codec_tag = kMotionJpegTag;
-    parameters.format = AV_PIX_FMT_YUVJ420P;
-    parameters.color_range = AVCOL_RANGE_JPEG;
-    parameters.bits_per_coded_sample = 24;
-    parameters.width = format_.width;
-    parameters.height = format_.rows();
+    describeMotionJpeg(parameters, kMotionJpegTag, format_);
     return {};
 }
 
@@ -36,6 +26,7 @@ Status JpegCopyStream::writeSample(std::span<const std::uint8_t> sample, std::in
     const std::size_t size = sample.size();
     if (size < 4 || sample[0] != 0xFF || sample[1] != 0xD8 || sample[size - 2] != 0xFF ||
         sample[size - 1] != 0xD9) {
+        return Status::failure("The sample is not a whole JPEG file");
     }
     return movie.writeSample(sample, position, frameRate_, true);
 }

@@ -48,15 +48,19 @@ Status JpegStreamEncoder::prepare(const FrameFormat& format) {
     return {};
 }
 
-Status JpegStreamEncoder::describe(AVCodecParameters& parameters) const {
+void describeMotionJpeg(AVCodecParameters& parameters, std::uint32_t tag, const FrameFormat& format) {
     parameters.codec_type = AVMEDIA_TYPE_VIDEO;
     parameters.codec_id = AV_CODEC_ID_MJPEG;
-    parameters.codec_tag = tag_;
+    parameters.codec_tag = tag;
     parameters.format = AV_PIX_FMT_YUVJ420P;
     parameters.color_range = AVCOL_RANGE_JPEG;
     parameters.bits_per_coded_sample = 24;
-    parameters.width = format_.width;
-    parameters.height = format_.rows();
+    parameters.width = format.width;
+    parameters.height = format.rows();
+}
+
+Status JpegStreamEncoder::describe(AVCodecParameters& parameters) const {
+    describeMotionJpeg(parameters, tag_, format_);
     return {};
 }
 

@@ -8,6 +8,10 @@
 
 namespace skorva::avi {
 
+// The stream parameters of a Motion JPEG stream of `format`'s frames, 4:2:0 and full range as TurboJPEG
+// and the recorder write them.
+void describeMotionJpeg(AVCodecParameters& parameters, std::uint32_t tag, const FrameFormat& format);
+
 class JpegStreamEncoder final : public FrameEncoder {
   public:
     // Null, with the trouble, when no encoder or no buffer for the largest JPEG of this size can be had.

@@ -188,6 +188,10 @@ class GuardedBlock {
 TEST(AviLibrary, NoCompressorReadsPastTheEndOfTheFrameItIsHanded) {
     std::vector<CompressOptions> choices;
     for (const Codec& codec : availableCodecs()) {
+        // The copying stream takes JPEG files, never rows.
+        if (codec.copiesJpegFiles) {
+            continue;
+        }
         CompressOptions options;
         options.fccHandler = codec.fourcc;
         choices.push_back(options);
@@ -227,6 +231,52 @@ TEST(AviLibrary, NoCompressorReadsPastTheEndOfTheFrameItIsHanded) {
             EXPECT_EQ(decodeMovie(path, false).containerFrames, 3);
         }
     }
+}
+
+}  // namespace
+}  // namespace skorva::avi
+
+namespace skorva::avi {
+namespace {
+
+TEST(AviLibrary, TheCopyingStreamTakesOnlyWholeJpegFiles) {
+    LibraryUse use;
+    ScratchFolder folder;
+    std::filesystem::create_directories(folder.path());
+    testing::writeJpeg(folder.file("frame.jpg"), 16, 8, 3);
+    const std::vector<char> read = testing::fileBytes(folder.file("frame.jpg"));
+    const std::vector<std::uint8_t> jpeg(read.begin(), read.end());
+
+    const std::string path = folder.file("copied.avi");
+    PAVIFILE file = 0;
+    ASSERT_EQ(AVIFileOpen(&file, path, OF_WRITE | OF_CREATE, nullptr), AVIERR_OK);
+    PAVISTREAM source = 0;
+    const AVISTREAMINFO header = videoHeader(16, 8, 5);
+    ASSERT_EQ(AVIFileCreateStream(file, &source, &header), AVIERR_OK);
+    AVICOMPRESSOPTIONS copying;
+    copying.fccHandler = makeFourcc("MJPC");
+    PAVISTREAM compressed = 0;
+    ASSERT_EQ(AVIMakeCompressedStream(&compressed, source, &copying, nullptr), AVIERR_OK);
+    ASSERT_EQ(AVIStreamSetFormat(compressed, 0, bitmapInfo(16, 8, 24).data(), 40), AVIERR_OK);
+
+    const std::vector<std::uint8_t> cut(jpeg.begin(), jpeg.end() - 2);
+    std::vector<std::uint8_t> noStart = jpeg;  // no start-of-image marker
+    noStart[1] = 0;
+    for (const std::vector<std::uint8_t>* refused :
+         {&cut, static_cast<const std::vector<std::uint8_t>*>(&noStart)}) {
+        EXPECT_EQ(
+            AVIStreamWrite(compressed, 0, 1, refused->data(), static_cast<std::int32_t>(refused->size()),
+                           AVIIF_KEYFRAME, nullptr, nullptr),
+            AVIERR_BADFORMAT);
+    }
+    ASSERT_EQ(AVIStreamWrite(compressed, 0, 1, jpeg.data(), static_cast<std::int32_t>(jpeg.size()),
+                             AVIIF_KEYFRAME, nullptr, nullptr),
+              AVIERR_OK);
+    AVIStreamRelease(compressed);
+    AVIStreamRelease(source);
+    EXPECT_EQ(AVIFileFinish(file).result, AVIERR_OK);
+    AVIFileRelease(file);
+    EXPECT_EQ(decodeMovie(path).frames.size(), 1u);
 }
 
 }  // namespace
