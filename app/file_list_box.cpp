@@ -34,7 +34,9 @@ std::int32_t FileListBox::listCount() const {
 
 void FileListBox::setListIndex(std::int32_t index) {
     index_ = (index >= 0 && index < listCount()) ? index : -1;
-    repaint();
+    // Painted at the event loop's next turn: a write moving through a folder selects many entries between
+    // two turns, and only the last one is seen.
+    update();
 }
 
 std::string FileListBox::fileName() const {

@@ -19,7 +19,7 @@ class FrameListControl {
     virtual void setPath(const std::string& folder) = 0;
     // 32-bit: a folder may hold any number of frames.
     virtual std::int32_t listCount() const = 0;
-    // Selects the entry and scrolls it into view (repainted at once).
+    // Selects the entry and scrolls it into view (painted at the next turn of the event loop).
     virtual void setListIndex(std::int32_t index) = 0;
     virtual std::string fileName() const = 0;
 };
