@@ -25,6 +25,24 @@ export XDG_RUNTIME_DIR="$work"
 max() { echo "if ($1 > $2) $1 else $2" | bc -l; }
 min() { echo "if ($1 < $2) $1 else $2" | bc -l; }
 
+# race CODEC FFMPEG_ARGS...: ours with CODEC and ffmpeg with FFMPEG_ARGS on "$folder" take turns, so that
+# both meet the same load on a shared machine; the best run of each counts (ours, theirs, oursCpu,
+# theirsCpu). Ours is the click in a window that is already up; theirs the whole command.
+race() {
+  local codec=$1 fps cpu wall user sys
+  shift
+  ours=0 theirs=0 oursCpu=1000000 theirsCpu=1000000
+  for _ in $(seq "${SKORVA_BENCH_RUNS:-5}"); do
+    read -r fps cpu _ < <("$bench" --fps "$folder" "$codec" 2>/dev/null)
+    ours=$(max "$ours" "$fps")
+    oursCpu=$(min "$oursCpu" "$cpu")
+    read -r wall user sys < <({ TIMEFORMAT='%R %U %S'; time ffmpeg -y -v error -f image2 -framerate 3 \
+      -pattern_type glob -i "$folder/*.jpg" "$@" "$work/ffmpeg.avi" >/dev/null; } 2>&1)
+    theirs=$(max "$theirs" "$(echo "300 / $wall" | bc -l)")
+    theirsCpu=$(min "$theirsCpu" "$(echo "($user + $sys) * 1000 / 300" | bc -l)")
+  done
+}
+
 # Frames a second is the target; CPU milliseconds a frame (all threads, the lowest of the turns) is what
 # decides when other work keeps the second core busy.
 printf '%-8s %-13s %9s %9s %6s   %11s %11s %6s\n' size codec "ours fps" "ffmpeg" ratio "ours cpu ms" "ffmpeg" ratio
@@ -37,18 +55,7 @@ for size in 320x240 640x480; do
       mjpeg) args=(-c:v mjpeg -q:v 9) ;;  # our quality 7500: TurboJPEG quality 75, about quantiser 9
       h264) args=(-c:v libx264 -preset veryfast -bf 0 -crf 26) ;;  # our quality 7500 is CRF 26
     esac
-    # Ours and theirs take turns, so that both meet the same load on a shared machine; the best run of each
-    # counts. Ours is the click in a window that is already up; theirs the whole command.
-    ours=0 theirs=0 oursCpu=1000000 theirsCpu=1000000
-    for _ in $(seq "${SKORVA_BENCH_RUNS:-5}"); do
-      read -r fps cpu _ < <("$bench" --fps "$folder" "$codec" 2>/dev/null)
-      ours=$(max "$ours" "$fps")
-      oursCpu=$(min "$oursCpu" "$cpu")
-      read -r wall user sys < <({ TIMEFORMAT='%R %U %S'; time ffmpeg -y -v error -framerate 3 -pattern_type glob \
-        -i "$folder/*.jpg" "${args[@]}" "$work/ffmpeg.avi" >/dev/null; } 2>&1)
-      theirs=$(max "$theirs" "$(echo "300 / $wall" | bc -l)")
-      theirsCpu=$(min "$theirsCpu" "$(echo "($user + $sys) * 1000 / 300" | bc -l)")
-    done
+    race "$codec" "${args[@]}"
     printf '%-8s %-13s %9.1f %9.1f %6.2f   %11.2f %11.2f %6.2f\n' "$size" "$codec" "$ours" "$theirs" \
       "$(echo "$ours / $theirs" | bc -l)" "$oursCpu" "$theirsCpu" "$(echo "$theirsCpu / $oursCpu" | bc -l)"
   done
@@ -65,16 +72,7 @@ for size in 320x240 640x480; do
       copy) args=(-c:v copy) label="ffmpeg -c:v copy" ;;
       reencode) args=(-c:v mjpeg -q:v 9) label="ffmpeg Motion JPEG re-encode" ;;
     esac
-    ours=0 theirs=0 oursCpu=1000000 theirsCpu=1000000
-    for _ in $(seq "${SKORVA_BENCH_RUNS:-5}"); do
-      read -r fps cpu _ < <("$bench" --fps "$folder" mjpeg-copy 2>/dev/null)
-      ours=$(max "$ours" "$fps")
-      oursCpu=$(min "$oursCpu" "$cpu")
-      read -r wall user sys < <({ TIMEFORMAT='%R %U %S'; time ffmpeg -y -v error -f image2 -framerate 3 \
-        -pattern_type glob -i "$folder/*.jpg" "${args[@]}" "$work/ffmpeg.avi" >/dev/null; } 2>&1)
-      theirs=$(max "$theirs" "$(echo "300 / $wall" | bc -l)")
-      theirsCpu=$(min "$theirsCpu" "$(echo "($user + $sys) * 1000 / 300" | bc -l)")
-    done
+    race mjpeg-copy "${args[@]}"
     printf '%-8s %-32s %9.1f %9.1f %6.2f   %11.3f %11.3f %6.2f\n' "$size" "$label" "$ours" "$theirs" \
       "$(echo "$ours / $theirs" | bc -l)" "$oursCpu" "$theirsCpu" "$(echo "$theirsCpu / $oursCpu" | bc -l)"
   done

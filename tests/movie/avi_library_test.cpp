@@ -29,6 +29,28 @@ AVISTREAMINFO videoHeader(std::int32_t width, std::int32_t height, std::uint32_t
     return header;
 }
 
+// A movie being written at `path`: its file, its video stream of `width` x |`height`| pixels at `rate`
+// frames a second, and a stream compressed with `options` over it, its format a bitmap of `height` rows
+// (negative: top-down) of `bitCount` bits.
+struct OpenMovie {
+    PAVIFILE file = 0;
+    PAVISTREAM source = 0;
+    PAVISTREAM compressed = 0;
+    bool ready = false;
+};
+
+OpenMovie openMovie(const std::string& path, std::int32_t width, std::int32_t height, std::uint32_t rate,
+                    const AVICOMPRESSOPTIONS& options, std::uint16_t bitCount) {
+    OpenMovie movie;
+    const AVISTREAMINFO header = videoHeader(width, height < 0 ? -height : height, rate);
+    movie.ready =
+        AVIFileOpen(&movie.file, path, OF_WRITE | OF_CREATE, nullptr) == AVIERR_OK &&
+        AVIFileCreateStream(movie.file, &movie.source, &header) == AVIERR_OK &&
+        AVIMakeCompressedStream(&movie.compressed, movie.source, &options, nullptr) == AVIERR_OK &&
+        AVIStreamSetFormat(movie.compressed, 0, bitmapInfo(width, height, bitCount).data(), 40) == AVIERR_OK;
+    return movie;
+}
+
 TEST(AviLibrary, UsesAreCountedAndFourCharacterCodesAreBlankPadded) {
     ScratchFolder folder;
     PAVIFILE file = 99;
@@ -119,16 +141,10 @@ TEST(AviLibrary, ReleasingTheFileBeforeItsStreamsStillCompletesTheMovie) {
     LibraryUse use;
     ScratchFolder folder;
     const std::string path = folder.file("order.avi");
-    PAVIFILE file = 0;
-    ASSERT_EQ(AVIFileOpen(&file, path, OF_WRITE | OF_CREATE, nullptr), AVIERR_OK);
-    PAVISTREAM source = 0;
-    const AVISTREAMINFO header = videoHeader(16, 16, 25);
-    ASSERT_EQ(AVIFileCreateStream(file, &source, &header), AVIERR_OK);
     AVICOMPRESSOPTIONS options;
     options.fccHandler = findCodec(makeFourcc("MJPG")) != nullptr ? makeFourcc("MJPG") : 0;
-    PAVISTREAM compressed = 0;
-    ASSERT_EQ(AVIMakeCompressedStream(&compressed, source, &options, nullptr), AVIERR_OK);
-    ASSERT_EQ(AVIStreamSetFormat(compressed, 0, bitmapInfo(16, 16, 32).data(), 40), AVIERR_OK);
+    const auto [file, source, compressed, ready] = openMovie(path, 16, 16, 25, options, 32);
+    ASSERT_TRUE(ready);
     std::vector<std::uint8_t> frame(16 * 16 * 4, 128);
     for (std::int32_t i = 0; i < 10; ++i) {
         ASSERT_EQ(AVIStreamWrite(compressed, i, 1, frame.data(), static_cast<std::int32_t>(frame.size()),
@@ -208,14 +224,8 @@ TEST(AviLibrary, NoCompressorReadsPastTheEndOfTheFrameItIsHanded) {
             LibraryUse use;
             ScratchFolder folder;
             const std::string path = folder.file("edge.avi");
-            PAVIFILE file = 0;
-            ASSERT_EQ(AVIFileOpen(&file, path, OF_WRITE | OF_CREATE, nullptr), AVIERR_OK);
-            PAVISTREAM source = 0;
-            const AVISTREAMINFO header = videoHeader(38, 22, 5);
-            ASSERT_EQ(AVIFileCreateStream(file, &source, &header), AVIERR_OK);
-            PAVISTREAM compressed = 0;
-            ASSERT_EQ(AVIMakeCompressedStream(&compressed, source, &options, nullptr), AVIERR_OK);
-            ASSERT_EQ(AVIStreamSetFormat(compressed, 0, bitmapInfo(38, height, 24).data(), 40), AVIERR_OK);
+            const auto [file, source, compressed, ready] = openMovie(path, 38, height, 5, options, 24);
+            ASSERT_TRUE(ready);
             const std::size_t frameBytes = 116 * 22;  // 114 bytes a row, padded to 116
             GuardedBlock block(frameBytes);
             for (int i = 0; i < 3; ++i) {
@@ -248,16 +258,10 @@ TEST(AviLibrary, TheCopyingStreamTakesOnlyWholeJpegFiles) {
     const std::vector<std::uint8_t> jpeg(read.begin(), read.end());
 
     const std::string path = folder.file("copied.avi");
-    PAVIFILE file = 0;
-    ASSERT_EQ(AVIFileOpen(&file, path, OF_WRITE | OF_CREATE, nullptr), AVIERR_OK);
-    PAVISTREAM source = 0;
-    const AVISTREAMINFO header = videoHeader(16, 8, 5);
-    ASSERT_EQ(AVIFileCreateStream(file, &source, &header), AVIERR_OK);
     AVICOMPRESSOPTIONS copying;
     copying.fccHandler = makeFourcc("MJPC");
-    PAVISTREAM compressed = 0;
-    ASSERT_EQ(AVIMakeCompressedStream(&compressed, source, &copying, nullptr), AVIERR_OK);
-    ASSERT_EQ(AVIStreamSetFormat(compressed, 0, bitmapInfo(16, 8, 24).data(), 40), AVIERR_OK);
+    const auto [file, source, compressed, ready] = openMovie(path, 16, 8, 5, copying, 24);
+    ASSERT_TRUE(ready);
 
     const std::vector<std::uint8_t> cut(jpeg.begin(), jpeg.end() - 2);
     std::vector<std::uint8_t> noStart = jpeg;  // no start-of-image marker
