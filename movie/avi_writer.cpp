@@ -116,6 +116,15 @@ class FrameDecoder {
     }
 
     std::string pathOf(const std::string& name) const { return folder_ + "/" + name; }
+    // Every frame's path, as the folder was listed.
+    std::vector<std::string> paths() const {
+        std::vector<std::string> all;
+        all.reserve(names_.size());
+        for (const std::string& name : names_) {
+            all.push_back(pathOf(name));
+        }
+        return all;
+    }
 
   private:
     struct Pending {
@@ -231,7 +240,7 @@ class AviWrite {
             return;
         }
         if (copiesJpegFiles(options.fccHandler)) {
-            copy_ = std::make_unique<JpegFrameCopy>(width_, height_);
+            copy_ = std::make_unique<JpegFrameCopy>(width_, height_, decoder_.paths());
         }
 
         const std::int32_t count = list_.listCount();

@@ -1,16 +1,13 @@
 #include "movie/jpeg_frame_copy.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <cstring>
 #include <new>
 #include <utility>
 
 #include "core/types.h"
+#include "movie/frame_file_reader.h"
 #include "movie/frame_resample.h"
-#include "platform/file_io.h"
 
 namespace skorva {
 namespace {
@@ -25,12 +22,16 @@ constexpr std::int32_t kPreviewWidth = 320;
 
 }  // namespace
 
-JpegFrameCopy::JpegFrameCopy(std::int32_t width, std::int32_t height)
+JpegFrameCopy::JpegFrameCopy(std::int32_t width, std::int32_t height, std::vector<std::string> expected)
     : width_(width),
       height_(height),
       largestFile_(
           static_cast<std::int64_t>(jpegWorstCaseSize(width, height, JpegSubsampling::Full444).value_or(0)) +
-          kMetadataAllowance) {}
+          kMetadataAllowance) {
+    if (!expected.empty()) {
+        reader_ = std::make_unique<FrameFileReader>(std::move(expected), largestFile_);
+    }
+}
 
 Status JpegFrameCopy::take(const std::string& path) {
     decoded_ = Picture();
@@ -47,30 +48,7 @@ std::span<const std::uint8_t> JpegFrameCopy::sample() const {
 }
 
 Status JpegFrameCopy::read(const std::string& path) {
-    // Never waits on a FIFO, and reads nothing but a regular file.
-    const UniqueFd file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-    struct stat status {};
-    if (!file || ::fstat(file.get(), &status) != 0) {
-        return Status::failure(std::strerror(errno));
-    }
-    if (!S_ISREG(status.st_mode)) {
-        return Status::failure("Not a regular file");
-    }
-    if (status.st_size > largestFile_) {
-        return Status::failure("The file is far larger than a JPEG of the movie's size can be");
-    }
-    try {
-        file_.resize(static_cast<std::size_t>(status.st_size));
-    } catch (const std::bad_alloc&) {
-        return Status::failure(std::strerror(ENOMEM));
-    }
-    const std::int64_t got = readAt(file.get(), 0, file_);
-    if (got < 0) {
-        return Status::failure(std::strerror(errno));
-    }
-    // A file that shrank while it was read is taken as far as it goes.
-    file_.resize(static_cast<std::size_t>(got));
-    return {};
+    return reader_ ? reader_->take(path, file_) : readFrameFile(path, largestFile_, file_);
 }
 
 bool JpegFrameCopy::passes() {

@@ -7,12 +7,14 @@
 
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "core/picture.h"
 #include "core/status.h"
+#include "movie/frame_file_reader.h"
 #include "platform/jpeg/jpeg_decoder.h"
 #include "platform/jpeg/jpeg_encoder.h"
 
@@ -20,8 +22,9 @@ namespace skorva {
 
 class JpegFrameCopy {
   public:
-    // Frames for a movie of `width` x `height`.
-    JpegFrameCopy(std::int32_t width, std::int32_t height);
+    // Frames for a movie of `width` x `height`. `expected`: the frame files in the order they will be
+    // taken, read ahead on another thread; empty, each file is read when it is taken.
+    JpegFrameCopy(std::int32_t width, std::int32_t height, std::vector<std::string> expected = {});
 
     // Makes the sample of the frame file at `path`. A failure, with the reason, when the file can be
     // neither copied nor decoded.
@@ -55,6 +58,7 @@ class JpegFrameCopy {
     std::int64_t largestFile_;
     JpegHeaderReader headers_;
     JpegEncoder encoder_;
+    std::unique_ptr<FrameFileReader> reader_;
     std::vector<std::uint8_t> file_;
     bool copied_ = false;
     Picture decoded_;  // the frame at hand when it was decoded anyway

@@ -126,7 +126,8 @@ MadeEncoder CodecEncoder::make(const Codec& codec, const CompressOptions& option
 Status CodecEncoder::prepare(const FrameFormat& format) {
     format_ = format;
     const AVPixelFormat input = format.bitCount == 32 ? AV_PIX_FMT_BGR0 : AV_PIX_FMT_BGR24;
-    // Sliced over two threads: the conversion is the larger part of the writer's own work per frame.
+    // One thread: the encoder and the decoding ahead keep the second core busy already, and slicing the
+    // conversion over two cost more in hand-overs than it saved (3 % more CPU and 5 % less speed for H.264).
     scaler_.reset(sws_alloc_context());
     SwsContext* scaler = scaler_.get();
     if (scaler == nullptr) {
@@ -139,7 +140,7 @@ Status CodecEncoder::prepare(const FrameFormat& format) {
     av_opt_set_int(scaler, "dsth", encoder_->height, 0);
     av_opt_set_pixel_fmt(scaler, "dst_format", encoder_->pix_fmt, 0);
     av_opt_set_int(scaler, "sws_flags", SWS_BILINEAR, 0);
-    av_opt_set_int(scaler, "threads", 2, 0);
+    av_opt_set_int(scaler, "threads", 1, 0);
     if (const int initialised = sws_init_context(scaler, nullptr, nullptr); initialised < 0) {
         scaler_.reset();
         return Status::failure(libraryText(initialised));
