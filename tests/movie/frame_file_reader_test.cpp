@@ -23,7 +23,7 @@ TEST(FrameFileReader, GivesEachFileWholeInOrderOrOnTheSpotAndRefusesWhatIsNoFram
     for (int i = 0; i < 8; ++i) {
         paths.push_back(folder.file("f" + std::to_string(i) + ".jpg"));
         std::ofstream(paths.back(), std::ios::binary)
-            << std::string(static_cast<std::size_t>(10 + i), 'a' + i);
+            << std::string(static_cast<std::size_t>(10 + i), static_cast<char>('a' + i));
     }
     const std::string fifo = folder.file("fifo.jpg");
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
