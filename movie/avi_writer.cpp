@@ -174,7 +174,9 @@ class FrameDecoder {
 // One write, from the save dialog's answer to the closing sequence.
 class AviWrite {
   public:
-    AviWrite(AviWriterView& view, MessageSink& messages, std::string outputPath, Container container)
+    // `frames`: the folder's frame names as listed once the movie's name was chosen.
+    AviWrite(AviWriterView& view, MessageSink& messages, std::string outputPath, Container container,
+             std::vector<std::string> frames)
         : view_(view),
           messages_(messages),
           list_(view.frameList()),
@@ -182,7 +184,7 @@ class AviWrite {
           temporaryPath_(folder_ + "/" + kTemporaryName),
           outputPath_(std::move(outputPath)),
           container_(container),
-          decoder_(folder_, listMatchingFiles(folder_, kPattern)) {}
+          decoder_(folder_, std::move(frames)) {}
 
     void run() {
         // Nothing may leave the click; the movie is still closed after a failed write.
@@ -548,7 +550,8 @@ void aviwrite_Click(AviWriterView& view, MessageSink& messages) {
         container = movieContainer(outputPath, dialog.FilterIndex());
     }
 
-    if (namesAnInput(outputPath, view.outputFolder(), listMatchingFiles(view.outputFolder(), kPattern))) {
+    std::vector<std::string> frames = listMatchingFiles(view.outputFolder(), kPattern);
+    if (namesAnInput(outputPath, view.outputFolder(), frames)) {
         say("The movie cannot be saved over a file it is made from:" + std::string(kLineBreak) + outputPath +
                 kLineBreak + "Choose another name.",
             MessageIcon::Exclamation);
@@ -557,7 +560,7 @@ void aviwrite_Click(AviWriterView& view, MessageSink& messages) {
 
     // The write's own use of the library, paired with the exit of its closing sequence.
     AVIFileInit();
-    AviWrite(view, messages, outputPath, container).run();
+    AviWrite(view, messages, outputPath, container, std::move(frames)).run();
 }
 
 }  // namespace skorva
