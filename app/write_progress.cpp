@@ -96,21 +96,27 @@ void WriteProgress::writingFrame(std::int32_t index, std::int32_t count) {
         dialog_->setRange(0, count);
         sinceFirstFrame_.start();
         updateDialog(index, count);
-    } else if (sinceTurn_.isValid() && sinceTurn_.elapsed() < turnEvery_.count()) {
+    } else if (!turnDue()) {
         return;
     } else if (sinceDialogUpdate_.elapsed() >= kDialogUpdateMs) {
         updateDialog(index, count);
     }
-    // The window paints, Cancel is heard, and input aimed at the window meets the filter now rather than
-    // acting once the write is over.
-    QCoreApplication::processEvents();
-    sinceTurn_.start();
+    turn();
 }
 
 void WriteProgress::sampleWritten() {
-    if (!dialog_ || (sinceTurn_.isValid() && sinceTurn_.elapsed() < turnEvery_.count())) {
-        return;
+    if (dialog_ && turnDue()) {
+        turn();
     }
+}
+
+bool WriteProgress::turnDue() const {
+    return !sinceTurn_.isValid() || sinceTurn_.elapsed() >= turnEvery_.count();
+}
+
+void WriteProgress::turn() {
+    // The window paints, Cancel is heard, and input aimed at the window meets the filter now rather than
+    // acting once the write is over.
     QCoreApplication::processEvents();
     sinceTurn_.start();
 }

@@ -54,6 +54,9 @@ class WriteProgress final : public QObject, private MessageSink {
   private:
     void show(const Message& message) override;
     void updateDialog(std::int32_t index, std::int32_t count);
+    // The event loop's next turn is due: turnEvery has passed since the last.
+    bool turnDue() const;
+    void turn();
     void closeDialog();
     bool aimsAtWindow(QObject* receiver) const;
 

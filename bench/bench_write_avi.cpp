@@ -325,7 +325,7 @@ int main(int argc, char** argv) {
         longestWaitNs = std::max(longestWaitNs, sinceBeat.nsecsElapsed());
         // The copying entry shows at most ten frames a second, and always the last one.
         const std::int64_t fewestPaints =
-            codecOf(argv[3]) == avi::makeFourcc("MJPC") ? 1 : static_cast<std::int64_t>(frames);
+            avi::copiesJpegFiles(codecOf(argv[3])) ? 1 : static_cast<std::int64_t>(frames);
         if (paints.paints - paintsBefore < fewestPaints) {
             std::fprintf(stderr, "the preview was not painted for every frame\n");
             return 1;
