@@ -75,7 +75,8 @@ void FrameFileReader::readAhead() {
     std::unique_lock held(mutex_);
     try {
         for (;;) {
-            changed_.wait(held, [this] { return stopping_ || ready_.size() < kAhead; });
+            changed_.wait(
+                held, [this] { return stopping_ || (ready_.size() < kAhead && readyBytes_ < kAheadBytes); });
             if (stopping_ || next_ >= paths_.size()) {
                 break;
             }
@@ -87,6 +88,7 @@ void FrameFileReader::readAhead() {
             held.unlock();
             read.status = readFrameFile(read.path, limit_, read.bytes);
             held.lock();
+            readyBytes_ += read.bytes.size();
             ready_.push_back(std::move(read));
             changed_.notify_all();
         }
@@ -108,8 +110,9 @@ Status FrameFileReader::take(const std::string& path, std::vector<std::uint8_t>&
         if (!ready_.empty() && !stopping_ && ready_.front().path == path) {
             Read read = std::move(ready_.front());
             ready_.pop_front();
+            readyBytes_ -= read.bytes.size();
             std::swap(bytes, read.bytes);
-            if (spares_.size() < kAhead) {
+            if (spares_.size() < kAhead && read.bytes.capacity() <= kAheadBytes) {
                 spares_.push_back(std::move(read.bytes));
             }
             changed_.notify_all();

@@ -38,6 +38,9 @@ class FrameFileReader {
         std::vector<std::uint8_t> bytes;
     };
     static constexpr std::size_t kAhead = 4;
+    // A folder of files as large as a frame may be (megabytes each) is not held four at a time: reading
+    // ahead waits while this much is ready, and a buffer kept for reuse is no larger.
+    static constexpr std::size_t kAheadBytes = 2 << 20;
 
     void readAhead();
     void stop();
@@ -47,6 +50,7 @@ class FrameFileReader {
     std::mutex mutex_;
     std::condition_variable changed_;
     std::deque<Read> ready_;
+    std::size_t readyBytes_ = 0;
     std::vector<std::vector<std::uint8_t>> spares_;
     std::size_t next_ = 0;   // the next path the thread reads
     bool stopping_ = false;  // set when the order is left or the reader goes
