@@ -365,6 +365,11 @@ void Form1::writingFrame(std::int32_t index, std::int32_t count) {
         writeProgress_->writingFrame(index, count);
     }
 }
+void Form1::stepDone() {
+    if (writeProgress_) {
+        writeProgress_->stepDone();
+    }
+}
 void Form1::sampleWritten() {
     if (writeProgress_) {
         writeProgress_->sampleWritten();

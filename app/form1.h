@@ -154,6 +154,7 @@ class Form1 : public QWidget, private RecordingView, private AviWriterView, priv
     WindowHandle ownerHandle() override;
     void writingFrame(std::int32_t index, std::int32_t count) override;
     void sampleWritten() override;
+    void stepDone() override;
     // Cancel, a close of the window, or SIGINT or SIGTERM: a movie being written is finished with the
     // frames so far.
     bool stopRequested() override;

@@ -110,6 +110,12 @@ void WriteProgress::sampleWritten() {
     }
 }
 
+void WriteProgress::stepDone() {
+    if (turnDue()) {
+        turn();
+    }
+}
+
 bool WriteProgress::turnDue() const {
     return !sinceTurn_.isValid() || sinceTurn_.elapsed() >= turnEvery_.count();
 }

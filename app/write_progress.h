@@ -37,6 +37,9 @@ class WriteProgress final : public QObject, private MessageSink {
     // The movie took a sample (the encoder's last frames at the close among them): the event loop runs if
     // its time has come, and the dialog stays as it is.
     void sampleWritten();
+    // A long step of the write is done; before the first frame too: the event loop runs if its time has
+    // come.
+    void stepDone();
     // Cancel was pressed, or the window was asked to close.
     bool stopRequested() const;
     // The window was asked to close: the write stops after the frame at hand, and the window is to close

@@ -208,6 +208,7 @@ class AviWrite {
             return;
         }
         firstSizeImage_ = dib_.SizeImage();
+        view_.stepDone();
 
         AVISTREAMINFO header;
         header.fccType = mmioStringToFOURCC("vids", 0);
@@ -236,6 +237,7 @@ class AviWrite {
             say("Error in making Compressed Avi, Try with uncompressed avi");
             return;
         }
+        view_.stepDone();
         lastResult_ = AVIStreamSetFormat(compressed_, 0, dib_.PointerToBitmapInfo(), dib_.SizeBitmapInfo());
         if (lastResult_ != AVIERR_OK) {
             say("Error setting Avi stream format");
@@ -319,6 +321,7 @@ class AviWrite {
         list_.setListIndex(index);
         const std::string framePath = decoder_.pathOf(list_.fileName());
         const PreparedFrame& frame = decoder_.take(index, framePath);
+        view_.stepDone();
         Picture picture = frame.picture;
         if (picture.isEmpty()) {
             say("Could not decode frame:" + std::string(kLineBreak) + framePath +
@@ -349,6 +352,7 @@ class AviWrite {
                 MessageIcon::Exclamation);
             return false;
         }
+        view_.stepDone();
         if (const Status read = dib_.CreateFromFile(temporaryPath_); !read) {
             messages_.show(read.message());
             // What was wrong with the temporary file is told; for the first frame the caller says more.

@@ -41,6 +41,9 @@ class AviWriterView {
     // The movie took a sample, the encoder's last frames at the close included: a window may paint. Shows
     // no progress; a frame loop's writingFrame() does that.
     virtual void sampleWritten() {}
+    // A long step of the write is done (reading a frame, the temporary bitmap, setting up the encoder): the
+    // window may paint. Shows no progress.
+    virtual void stepDone() {}
     // True once the user cancelled the write or the program has been asked to end: the write stops after
     // the frame at hand, finishes the movie with the frames so far and says so.
     virtual bool stopRequested() = 0;

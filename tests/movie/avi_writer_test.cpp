@@ -313,6 +313,9 @@ TEST(AviWriter, EveryFrameIsAnnouncedAndCancelEndsTheMovieAfterTheFrameAtHandWit
             announced.emplace_back(i, 4);
         }
         EXPECT_EQ(view.progress, announced);
+        // The first frame's decoding, its temporary bitmap and the encoder's set-up each let the window
+        // paint.
+        EXPECT_GE(view.stepsBeforeFirstFrame, 3);
         EXPECT_EQ(user.messages.texts(),
                   cancelAt < 0
                       ? std::vector<std::string>{}

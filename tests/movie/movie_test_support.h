@@ -72,10 +72,17 @@ class FakeWriterView final : public AviWriterView {
         ++samplesWritten;
         ++samplesSinceFrame;
     }
+    void stepDone() override {
+        if (progress.empty()) {
+            ++stepsBeforeFirstFrame;
+        }
+    }
     // As the main window does: Cancel (here `cancelled`), SIGINT or SIGTERM ends the write.
     bool stopRequested() override { return cancelled || terminationRequested(); }
 
     FakeFrameList list;
+    // Long steps announced before the first frame: the window may paint while the write sets up.
+    int stepsBeforeFirstFrame = 0;
     int shownCount = 0;
     // Every (index, count) the writer announced, in order.
     std::vector<std::pair<std::int32_t, std::int32_t>> progress;
