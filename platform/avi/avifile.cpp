@@ -9,6 +9,7 @@
 
 #include "platform/avi/codecs.h"
 #include "platform/avi/container.h"
+#include "platform/avi/encode_aside.h"
 #include "platform/avi/frame_encoder.h"
 #include "platform/avi/frame_format.h"
 #include "platform/avi/movie.h"
@@ -49,6 +50,7 @@ struct StreamState {
     std::shared_ptr<StreamState> source;  // set for a compressed stream
     AVISTREAMINFO info;
     std::unique_ptr<FrameEncoder> encoder;
+    EncodeAside aside;
     FrameFormat format;
     bool formatSet = false;
     bool flushed = false;
@@ -355,7 +357,8 @@ std::int32_t AVIStreamWrite(PAVISTREAM pavi, std::int32_t lStart, std::int32_t l
         if (cbBuffer < stream->format.frameBytes) {
             return AVIERR_BADSIZE;
         }
-        if (!encoder.encode(bytes, lStart, (dwFlags & AVIIF_KEYFRAME) != 0, movie)) {
+        if (!stream->aside.encode(encoder, bytes, lStart, (dwFlags & AVIIF_KEYFRAME) != 0, movie,
+                                  std::int64_t{stream->format.width} * stream->format.rows())) {
             return movie.writeFailed() ? AVIERR_FILEWRITE : AVIERR_COMPRESSOR;
         }
     }

@@ -93,8 +93,9 @@ std::uint32_t AVIStreamRelease(PAVISTREAM pavi);
 std::uint32_t AVIFileRelease(PAVIFILE pfile);
 
 // Calls `turn` after every sample the file's movie takes, the compressor's last frames at the close
-// included, so that a caller with a window can let it paint during a long write. `turn` must not call this
-// library.
+// included, and every few milliseconds while a frame of 1280x720 or more is encoded, so that a caller with
+// a window can let it paint during a long write. `turn` runs on the thread that called the library, and
+// must not call it.
 std::int32_t AVIFileSetSampleCallback(PAVIFILE pfile, std::function<void()> turn);
 
 // What became of a movie.

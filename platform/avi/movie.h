@@ -55,6 +55,7 @@ class Movie {
     // Called after every sample the muxer takes, the encoder's last ones at the end included, so that a
     // caller with a window can let it paint while a long encode or the encoder's flush goes on.
     void setAfterSample(std::function<void()> afterSample) { afterSample_ = std::move(afterSample); }
+    const std::function<void()>& afterSample() const { return afterSample_; }
 
     // Muxes one packet already stamped in timeBase().
     Status write(AVPacket& packet);

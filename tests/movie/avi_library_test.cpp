@@ -7,6 +7,9 @@
 
 #include <cstring>
 #include <filesystem>
+#include <thread>
+#include <utility>
+#include <vector>
 
 #include "platform/avi/codecs.h"
 #include "tests/movie/movie_test_support.h"
@@ -239,6 +242,53 @@ TEST(AviLibrary, NoCompressorReadsPastTheEndOfTheFrameItIsHanded) {
             AVIStreamRelease(compressed);
             AVIFileRelease(file);
             EXPECT_EQ(decodeMovie(path, false).containerFrames, 3);
+        }
+    }
+}
+
+TEST(AviLibrary, LargeFramesKeepTheCallbackTurningOnTheWritersThreadUntilTheyAreInTheMovie) {
+    if (findCodec(makeFourcc("H264")) == nullptr) {
+        GTEST_SKIP() << "no H.264 encoder";
+    }
+    CompressOptions options;
+    options.fccHandler = makeFourcc("H264");
+    // Below 1280x720 each sample calls once, on the same thread; from 1280x720 the frames are encoded
+    // aside and the callback runs meanwhile too, still on the writer's thread.
+    for (const auto& [width, height] : {std::pair{640, 360}, {1280, 720}}) {
+        SCOPED_TRACE(width);
+        LibraryUse use;
+        ScratchFolder folder;
+        const std::string path = folder.file("large.mp4");
+        const auto [file, source, compressed, ready] = openMovie(path, width, height, 25, options, 24);
+        ASSERT_TRUE(ready);
+        int calls = 0;
+        int elsewhere = 0;
+        const std::thread::id writer = std::this_thread::get_id();
+        ASSERT_EQ(AVIFileSetSampleCallback(file,
+                                           [&] {
+                                               ++calls;
+                                               elsewhere += std::this_thread::get_id() != writer ? 1 : 0;
+                                           }),
+                  AVIERR_OK);
+        std::vector<std::uint8_t> frame(static_cast<std::size_t>(width) * 3 * height);
+        for (int i = 0; i < 4; ++i) {
+            for (std::size_t at = 0; at < frame.size(); ++at) {
+                frame[at] = static_cast<std::uint8_t>(at * 7 / 3 + 29 * i);
+            }
+            ASSERT_EQ(AVIStreamWrite(compressed, i, 1, frame.data(), static_cast<std::int32_t>(frame.size()),
+                                     AVIIF_KEYFRAME, nullptr, nullptr),
+                      AVIERR_OK);
+        }
+        AVIStreamRelease(source);
+        AVIStreamRelease(compressed);
+        EXPECT_EQ(AVIFileFinish(file).result, AVIERR_OK);
+        AVIFileRelease(file);
+        EXPECT_EQ(decodeMovie(path, false).containerFrames, 4);
+        EXPECT_EQ(elsewhere, 0);
+        if (width < 1280) {
+            EXPECT_EQ(calls, 4);
+        } else {
+            EXPECT_GE(calls, 4 + 4);
         }
     }
 }
