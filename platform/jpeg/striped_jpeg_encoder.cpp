@@ -12,8 +12,35 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-double millisecondsSince(Clock::time_point start) {
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+double millisecondsBetween(Clock::time_point start, Clock::time_point end) {
+    return std::chrono::duration<double, std::milli>(end - start).count();
+}
+
+// How long `work` took, in milliseconds.
+double timed(const std::function<void()>& work) {
+    const Clock::time_point start = Clock::now();
+    work();
+    return millisecondsBetween(start, Clock::now());
+}
+
+// What the side thread took: to start on the job once handed it, and to do it.
+struct SideTimes {
+    double wakeMs = 0;
+    double jobMs = 0;
+};
+
+SideTimes runAside(SideThread& side, const std::function<void()>& job, const std::function<void()>& here) {
+    SideTimes times;
+    const Clock::time_point handedOver = Clock::now();
+    side.runAlongside(
+        [&] {
+            const Clock::time_point start = Clock::now();
+            times.wakeMs = millisecondsBetween(handedOver, start);
+            job();
+            times.jobMs = millisecondsBetween(start, Clock::now());
+        },
+        here);
+    return times;
 }
 
 // New measurements count a quarter: one frame that lost the processor does not move the cut far.
@@ -76,24 +103,12 @@ Status StripedJpegEncoder::encode(const JpegInput& input, JpegSubsampling subsam
     Status topStatus;
     Status bottomStatus;
     double meanwhileMs = 0;
-    double wakeMs = 0;
-    double topMs = 0;
     double bottomMs = 0;
-    const Clock::time_point handedOver = Clock::now();
-    side_.runAlongside(
+    const SideTimes side = runAside(
+        side_, [&] { topStatus = top_.encode(top, subsampling, quality); },
         [&] {
-            const Clock::time_point start = Clock::now();
-            wakeMs = std::chrono::duration<double, std::milli>(start - handedOver).count();
-            topStatus = top_.encode(top, subsampling, quality);
-            topMs = millisecondsSince(start);
-        },
-        [&] {
-            Clock::time_point start = Clock::now();
-            meanwhile();
-            meanwhileMs = millisecondsSince(start);
-            start = Clock::now();
-            bottomStatus = bottom_.encode(bottom, subsampling, quality);
-            bottomMs = millisecondsSince(start);
+            meanwhileMs = timed(meanwhile);
+            bottomMs = timed([&] { bottomStatus = bottom_.encode(bottom, subsampling, quality); });
         });
     if (!topStatus) {
         return topStatus;
@@ -101,7 +116,7 @@ Status StripedJpegEncoder::encode(const JpegInput& input, JpegSubsampling subsam
     if (!bottomStatus) {
         return bottomStatus;
     }
-    learn(meanwhileMs, wakeMs, topMs + bottomMs, std::int64_t{input.width} * input.height);
+    learn(meanwhileMs, side.wakeMs, side.jobMs + bottomMs, std::int64_t{input.width} * input.height);
     if (joinJpegStrips(top_.output(), bottom_.output(), joined_)) {
         output_ = joined_;
         return {};
@@ -118,25 +133,13 @@ Status StripedJpegEncoder::encodeWhole(const JpegInput& input, JpegSubsampling s
                                        const std::function<void()>& meanwhile) {
     Status status;
     double meanwhileMs = 0;
-    double wakeMs = 0;
-    double encodeMs = 0;
-    const Clock::time_point handedOver = Clock::now();
-    side_.runAlongside(
-        [&] {
-            const Clock::time_point start = Clock::now();
-            wakeMs = std::chrono::duration<double, std::milli>(start - handedOver).count();
-            status = top_.encode(input, subsampling, quality);
-            encodeMs = millisecondsSince(start);
-        },
-        [&] {
-            const Clock::time_point start = Clock::now();
-            meanwhile();
-            meanwhileMs = millisecondsSince(start);
-        });
+    const SideTimes side = runAside(
+        side_, [&] { status = top_.encode(input, subsampling, quality); },
+        [&] { meanwhileMs = timed(meanwhile); });
     if (!status) {
         return status;
     }
-    learn(meanwhileMs, wakeMs, encodeMs, std::int64_t{input.width} * input.height);
+    learn(meanwhileMs, side.wakeMs, side.jobMs, std::int64_t{input.width} * input.height);
     output_ = top_.output();
     return {};
 }
