@@ -243,6 +243,8 @@ class AviWrite {
         }
         if (copiesJpegFiles(options.fccHandler)) {
             copy_ = std::make_unique<JpegFrameCopy>(width_, height_, decoder_.paths());
+            // The first frame is on show since the movie took its format from it: not decoded again.
+            copy_->previewShown();
         }
 
         const std::int32_t count = list_.listCount();

@@ -114,6 +114,11 @@ bool JpegFrameCopy::previewDue(bool last) {
     return true;
 }
 
+void JpegFrameCopy::previewShown() {
+    previewed_ = true;
+    lastPreview_ = std::chrono::steady_clock::now();
+}
+
 Picture JpegFrameCopy::picture() {
     if (!decoded_.isEmpty()) {
         return decoded_;
