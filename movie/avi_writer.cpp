@@ -115,6 +115,12 @@ class FrameDecoder {
         return last_;
     }
 
+    // The bytes of the frame at hand's bitmap file, given up: taken again, the frame is laid out anew.
+    std::vector<std::uint8_t> releaseBitmap() {
+        last_.bitmapReady = false;
+        return std::exchange(last_.bitmap, {});
+    }
+
     std::string pathOf(const std::string& name) const { return folder_ + "/" + name; }
     // Every frame's path, as the folder was listed.
     std::vector<std::string> paths() const {
@@ -350,6 +356,10 @@ class AviWrite {
                     std::string(kLineBreak) + saved.text(),
                 MessageIcon::Exclamation);
             return false;
+        }
+        if (first) {
+            // No earlier frame left memory to read the first one back into: its own written bytes serve.
+            dib_.ReusePixelMemory(decoder_.releaseBitmap());
         }
         if (const Status read = dib_.CreateFromFile(temporaryPath_); !read) {
             messages_.show(read.message());

@@ -114,6 +114,12 @@ Status cDib::CreateFromFile(const std::string& sFile) {
     return {};
 }
 
+void cDib::ReusePixelMemory(std::vector<std::uint8_t> block) {
+    if (block.capacity() > spareBits_.capacity()) {
+        spareBits_ = std::move(block);
+    }
+}
+
 bool cDib::CreateFromPackedDIBPointer(const std::uint8_t* lPtr) {
     if (lPtr == nullptr) {
         return false;
