@@ -24,14 +24,6 @@ std::string lowerExtension(const std::string& path) {
     return extension;
 }
 
-AVCodecID codecIdOf(const Codec& codec) {
-    if (codec.copiesJpegFiles) {
-        return AV_CODEC_ID_MJPEG;
-    }
-    const AVCodec* encoder = avcodec_find_encoder_by_name(codec.encoder);
-    return encoder != nullptr ? encoder->id : AV_CODEC_ID_NONE;
-}
-
 }  // namespace
 
 std::optional<Container> containerOfExtension(const std::string& path) {
@@ -97,9 +89,8 @@ bool containerHolds(Container container, const Codec& codec) {
         return false;
     }
     const AVOutputFormat* muxer = muxerOf(container);
-    const AVCodecID id = codecIdOf(codec);
-    return muxer != nullptr && id != AV_CODEC_ID_NONE &&
-           avformat_query_codec(muxer, id, FF_COMPLIANCE_NORMAL) == 1;
+    return muxer != nullptr &&
+           avformat_query_codec(muxer, static_cast<AVCodecID>(codec.codecId), FF_COMPLIANCE_NORMAL) == 1;
 }
 
 std::vector<Codec> codecsFor(Container container) {
