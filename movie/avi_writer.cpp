@@ -16,6 +16,7 @@
 #include <optional>
 #include <span>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 #include "dialogs/cfile_dlg.h"
