@@ -13,6 +13,10 @@ FileListBox::FileListBox(QWidget* parent) : QFrame(parent) {
 }
 
 void FileListBox::setPattern(const std::string& pattern) {
+    // The pattern it has already lists nothing new: a write sets it before the folder, which lists anyway.
+    if (pattern == pattern_) {
+        return;
+    }
     pattern_ = pattern;
     rebuild();
 }

@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "core/frame_memory.h"
+
 namespace skorva {
 
 PixelBufferPool::PixelBufferPool(std::size_t spares) : shelf_(std::make_shared<Shelf>()) {
@@ -26,7 +28,7 @@ std::shared_ptr<std::vector<std::uint8_t>> PixelBufferPool::take(std::size_t siz
     if (buffer->size() != size) {
         buffer->clear();
         buffer->shrink_to_fit();
-        buffer->resize(size);
+        resizeFrameBuffer(*buffer, size);
     }
     // The deleter holds the shelf, not the pool: the last picture may outlive the pool.
     return {buffer.release(), [shelf = std::weak_ptr<Shelf>(shelf_)](std::vector<std::uint8_t>* returned) {

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "core/bitmap_format.h"
+#include "core/frame_memory.h"
 #include "core/types.h"
 #include "imaging/pixel_rows.h"
 #include "imaging/replace_file.h"
@@ -149,7 +150,7 @@ Status BitmapFileBytes(const Picture& picture, std::vector<std::uint8_t>& file) 
     if (file.size() != total) {
         file.clear();
         try {
-            file.resize(total);
+            resizeFrameBuffer(file, total);
         } catch (const std::bad_alloc&) {
             return systemFailure(ENOMEM);
         }

@@ -16,6 +16,7 @@
 #include <optional>
 #include <span>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 #include "dialogs/cfile_dlg.h"
@@ -113,6 +114,12 @@ class FrameDecoder {
             }
         }
         return last_;
+    }
+
+    // The bytes of the frame at hand's bitmap file, given up: taken again, the frame is laid out anew.
+    std::vector<std::uint8_t> releaseBitmap() {
+        last_.bitmapReady = false;
+        return std::exchange(last_.bitmap, {});
     }
 
     std::string pathOf(const std::string& name) const { return folder_ + "/" + name; }
@@ -245,6 +252,8 @@ class AviWrite {
         }
         if (copiesJpegFiles(options.fccHandler)) {
             copy_ = std::make_unique<JpegFrameCopy>(width_, height_, decoder_.paths());
+            // The first frame is on show since the movie took its format from it: not decoded again.
+            copy_->previewShown();
         }
 
         const std::int32_t count = list_.listCount();
@@ -353,6 +362,10 @@ class AviWrite {
             return false;
         }
         view_.stepDone();
+        if (first) {
+            // No earlier frame left memory to read the first one back into: its own written bytes serve.
+            dib_.ReusePixelMemory(decoder_.releaseBitmap());
+        }
         if (const Status read = dib_.CreateFromFile(temporaryPath_); !read) {
             messages_.show(read.message());
             // What was wrong with the temporary file is told; for the first frame the caller says more.

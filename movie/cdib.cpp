@@ -12,6 +12,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "core/frame_memory.h"
 #include "platform/file_io.h"
 
 namespace skorva {
@@ -98,7 +99,7 @@ Status cDib::CreateFromFile(const std::string& sFile) {
         return notSupported();
     }
     // Read into the spare blocks; the image in use stays untouched until everything has been read.
-    spareBits_.resize(static_cast<std::size_t>(imageLength));
+    resizeFrameBuffer(spareBits_, static_cast<std::size_t>(imageLength));
     spareBitmapInfo_.resize(static_cast<std::size_t>(pixelOffset - kBitmapFileHeaderSize));
     if (!readBlock(file.get(), pixelOffset, spareBits_.data(), spareBits_.size()) ||
         !readBlock(file.get(), kBitmapFileHeaderSize, spareBitmapInfo_.data(), spareBitmapInfo_.size())) {
@@ -112,6 +113,12 @@ Status cDib::CreateFromFile(const std::string& sFile) {
     bitmapInfo_.swap(spareBitmapInfo_);
     loaded_ = true;
     return {};
+}
+
+void cDib::ReusePixelMemory(std::vector<std::uint8_t> block) {
+    if (block.capacity() > spareBits_.capacity()) {
+        spareBits_ = std::move(block);
+    }
 }
 
 bool cDib::CreateFromPackedDIBPointer(const std::uint8_t* lPtr) {

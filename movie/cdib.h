@@ -21,6 +21,9 @@ class cDib {
     bool CreateFromPackedDIBPointer(const std::uint8_t* lPtr);
     // Writes the file header, the info block and the pixel block; an existing file is replaced.
     bool WriteToFile(const std::string& sFile) const;
+    // Memory for the next file's pixel block, kept when it is larger than the spare block: a caller done
+    // with a buffer of a frame's size spares a fresh allocation, whose page faults cost more than the read.
+    void ReusePixelMemory(std::vector<std::uint8_t> block);
 
     std::int32_t BitCount() const { return info_.biBitCount; }
     std::int32_t Height() const { return info_.biHeight; }

@@ -106,7 +106,15 @@ void FrameFileReader::readAhead() {
 Status FrameFileReader::take(const std::string& path, std::vector<std::uint8_t>& bytes) {
     {
         std::unique_lock held(mutex_);
-        changed_.wait(held, [this] { return !ready_.empty() || !running_; });
+        const auto unbegun = [&] { return !stopping_ && next_ < paths_.size() && paths_[next_] == path; };
+        changed_.wait(held, [&] { return !ready_.empty() || !running_ || unbegun(); });
+        if (ready_.empty() && running_ && unbegun()) {
+            // The thread has not begun the file asked for (it is still starting, or gets no processor just
+            // now): it is read here rather than waited for, and the thread goes on after it.
+            ++next_;
+            held.unlock();
+            return readFrameFile(path, limit_, bytes);
+        }
         if (!ready_.empty() && !stopping_ && ready_.front().path == path) {
             Read read = std::move(ready_.front());
             ready_.pop_front();

@@ -1,8 +1,9 @@
 #pragma once
 // The copying Motion JPEG entry's frame files, read a few files ahead on a thread of their own: opening and
 // reading thousands of small files is most of that entry's work, and the system does it on the other core
-// while the movie takes the last one. A file asked for out of the expected order is read on the spot, and
-// so is every file after it.
+// while the movie takes the last one. A file the thread has not begun when it is asked for is read by the
+// caller, and the thread goes on after it. A file asked for out of the expected order is read on the spot,
+// and so is every file after it.
 
 #include <condition_variable>
 #include <cstdint>

@@ -5,6 +5,7 @@
 #include <new>
 #include <utility>
 
+#include "core/frame_memory.h"
 #include "core/types.h"
 #include "movie/frame_file_reader.h"
 #include "movie/frame_resample.h"
@@ -114,6 +115,11 @@ bool JpegFrameCopy::previewDue(bool last) {
     return true;
 }
 
+void JpegFrameCopy::previewShown() {
+    previewed_ = true;
+    lastPreview_ = std::chrono::steady_clock::now();
+}
+
 Picture JpegFrameCopy::picture() {
     if (!decoded_.isEmpty()) {
         return decoded_;
@@ -129,7 +135,7 @@ Picture JpegFrameCopy::picture() {
     const std::int32_t stride = width * 4;
     std::vector<std::uint8_t> pixels;
     try {
-        pixels.resize(static_cast<std::size_t>(stride) * static_cast<std::size_t>(height));
+        resizeFrameBuffer(pixels, static_cast<std::size_t>(stride) * static_cast<std::size_t>(height));
     } catch (const std::bad_alloc&) {
         return {};
     }

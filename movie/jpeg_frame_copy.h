@@ -38,6 +38,8 @@ class JpegFrameCopy {
     // when `last`, so that the preview ends on the movie's last frame. Decoding every frame for it would
     // cost fifty times the copy.
     bool previewDue(bool last);
+    // The frame at hand is on show already, put there by other means: the next preview waits its turn.
+    void previewShown();
     // The frame at hand for the preview, a large one at a reduced scale (1/2, 1/4 or 1/8) that keeps it
     // at least 320 pixels wide; a null picture when it cannot be decoded.
     Picture picture();

@@ -22,6 +22,7 @@ struct Codec {
     bool evenSize;               // takes only even sizes: a frame with an odd side gets its last column or
                                  // row once more, and the movie is that one pixel larger
     bool copiesJpegFiles;        // the stream takes the recorded JPEG files as its samples, not DIB rows
+    int codecId;                 // FFmpeg's AVCodecID of what the stream holds
 };
 
 constexpr std::uint32_t makeFourcc(const char (&code)[5]) {

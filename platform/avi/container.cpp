@@ -6,6 +6,7 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
+#include <libavutil/avstring.h>
 }
 
 namespace skorva::avi {
@@ -21,14 +22,6 @@ std::string lowerExtension(const std::string& path) {
     std::transform(extension.begin(), extension.end(), extension.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return extension;
-}
-
-AVCodecID codecIdOf(const Codec& codec) {
-    if (codec.copiesJpegFiles) {
-        return AV_CODEC_ID_MJPEG;
-    }
-    const AVCodec* encoder = avcodec_find_encoder_by_name(codec.encoder);
-    return encoder != nullptr ? encoder->id : AV_CODEC_ID_NONE;
 }
 
 }  // namespace
@@ -75,6 +68,19 @@ const char* muxerName(Container container) {
     return "avi";
 }
 
+const AVOutputFormat* muxerOf(Container container) {
+    // The first muxer of the name, as a look-up by name finds it, without scoring every muxer there is
+    // for a file name and type that are not given: that visits all of them, which costs a first write
+    // a fraction of a millisecond.
+    void* at = nullptr;
+    while (const AVOutputFormat* muxer = av_muxer_iterate(&at)) {
+        if (av_match_name(muxerName(container), muxer->name) != 0) {
+            return muxer;
+        }
+    }
+    return nullptr;
+}
+
 bool containerHolds(Container container, const Codec& codec) {
     if (container == Container::Avi) {
         return true;
@@ -82,10 +88,9 @@ bool containerHolds(Container container, const Codec& codec) {
     if (codec.fourcc == 0) {
         return false;
     }
-    const AVOutputFormat* muxer = av_guess_format(muxerName(container), nullptr, nullptr);
-    const AVCodecID id = codecIdOf(codec);
-    return muxer != nullptr && id != AV_CODEC_ID_NONE &&
-           avformat_query_codec(muxer, id, FF_COMPLIANCE_NORMAL) == 1;
+    const AVOutputFormat* muxer = muxerOf(container);
+    return muxer != nullptr &&
+           avformat_query_codec(muxer, static_cast<AVCodecID>(codec.codecId), FF_COMPLIANCE_NORMAL) == 1;
 }
 
 std::vector<Codec> codecsFor(Container container) {

@@ -8,6 +8,8 @@
 
 #include "platform/avi/codecs.h"
 
+struct AVOutputFormat;
+
 namespace skorva::avi {
 
 enum class Container { Avi, Mp4, Matroska };
@@ -21,6 +23,8 @@ Container containerOfName(const std::string& path);
 const char* containerName(Container container);
 // FFmpeg's muxer.
 const char* muxerName(Container container);
+// That muxer, or null when the installed FFmpeg lacks it.
+const AVOutputFormat* muxerOf(Container container);
 
 // Whether a movie in `container` can hold streams of `codec`. Full frames are bottom-up rows that only an
 // AVI header can describe; the rest is as FFmpeg's muxer says.

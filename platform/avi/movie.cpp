@@ -13,7 +13,7 @@ std::unique_ptr<Movie> Movie::create(const std::string& path, Container containe
     std::unique_ptr<Movie> movie(new Movie);
     AVFormatContext* raw = nullptr;
     movie->container_ = container;
-    if (avformat_alloc_output_context2(&raw, nullptr, muxerName(movie->container_), nullptr) < 0 ||
+    if (avformat_alloc_output_context2(&raw, muxerOf(movie->container_), nullptr, nullptr) < 0 ||
         raw == nullptr) {
         failure = Status::failure(std::strerror(ENOMEM));
         return nullptr;

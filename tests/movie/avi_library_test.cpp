@@ -14,6 +14,10 @@
 #include "platform/avi/codecs.h"
 #include "tests/movie/movie_test_support.h"
 
+extern "C" {
+#include <libavcodec/avcodec.h>
+}
+
 namespace skorva::avi {
 namespace {
 
@@ -172,6 +176,12 @@ TEST(AviLibrary, OffersFullFramesFirstAndOnlyInstalledEncoders) {
                   &*std::find_if(knownCodecs().begin(), knownCodecs().end(),
                                  [&](const Codec& c) { return c.fourcc == codec.fourcc; }));
         EXPECT_NE(std::string(codec.goodFor), "");
+    }
+    // Offered exactly when FFmpeg finds the encoder by its name.
+    for (const Codec& codec : knownCodecs()) {
+        const bool installed =
+            codec.encoder[0] == '\0' || avcodec_find_encoder_by_name(codec.encoder) != nullptr;
+        EXPECT_EQ(findCodec(codec.fourcc) != nullptr, installed) << codec.displayName;
     }
     EXPECT_EQ(findCodec(makeFourcc("DIB ")), findCodec(0));
     EXPECT_EQ(findCodec(makeFourcc("XVID")), findCodec(makeFourcc("FMP4")));

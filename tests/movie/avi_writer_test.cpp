@@ -438,7 +438,12 @@ TEST(AviWriter, TheCopyingEntryPutsTheRecordedJpegsInAsTheyAreAndEncodesOnlyTheF
         const std::string output = folder.file("movie.avi");
         ScriptedUser user(output, copying);
         FakeWriterView view(folder.path().string());
+        // The first frame is on show once the movie has its format, and is not decoded again for it.
+        const std::vector<std::uint8_t> first = expectedFrame(frames[0]);
+        int firstShown = 0;
+        view.onShow = [&](int, Picture& preview) { firstShown += testing::bgrRows(preview) == first; };
         aviwrite_Click(view, user.messages);
+        EXPECT_EQ(firstShown, 1);
         if (damage == "no header") {
             // As with every codec, a frame that cannot be decoded ends the write; the frames before it stay.
             ASSERT_FALSE(user.messages.messages.empty());

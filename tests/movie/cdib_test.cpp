@@ -87,6 +87,8 @@ TEST(cDib, Reads24BitAnd8BitFilesWithTheirBlocksAsTheyStand) {
     ASSERT_EQ(bytes[0], 'B');
     ASSERT_EQ(bytes[1], 'M');
     writeFile(folder.file("rgb.bmp"), bytes);
+    // Memory handed over to read into, larger than the image: the blocks are still the file's own.
+    dib.ReusePixelMemory(std::vector<std::uint8_t>(100, 0xEE));
     ASSERT_TRUE(dib.CreateFromFile(folder.file("rgb.bmp")).ok());
     EXPECT_EQ(dib.FileType(), 19778);
     EXPECT_EQ(dib.SizeFileHeader(), static_cast<std::int32_t>(bytes.size()));
