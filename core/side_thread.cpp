@@ -6,9 +6,6 @@
 namespace skorva {
 namespace {
 
-// How long the caller looks for the job's end before it sleeps: about what a wake-up costs.
-constexpr std::chrono::microseconds kWatchBeforeSleep{100};
-
 void relax() {
 #if defined(__x86_64__) || defined(__i386__)
     __builtin_ia32_pause();
@@ -28,7 +25,8 @@ SideThread::~SideThread() {
     thread_.join();
 }
 
-void SideThread::runAlongside(const std::function<void()>& job, const std::function<void()>& meanwhile) {
+void SideThread::runAlongside(const std::function<void()>& job, const std::function<void()>& meanwhile,
+                              std::chrono::microseconds watch) {
     {
         std::lock_guard lock(mutex_);
         job_ = &job;
@@ -43,7 +41,7 @@ void SideThread::runAlongside(const std::function<void()>& job, const std::funct
     } catch (...) {
         failure = std::current_exception();
     }
-    const auto watchUntil = std::chrono::steady_clock::now() + kWatchBeforeSleep;
+    const auto watchUntil = std::chrono::steady_clock::now() + watch;
     while (!jobOver_.load(std::memory_order_acquire) && std::chrono::steady_clock::now() < watchUntil) {
         relax();
     }

@@ -4,6 +4,7 @@
 // job keeps per thread (an encoder and its buffers) would be made anew each time.
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <functional>
 #include <mutex>
@@ -20,9 +21,11 @@ class SideThread {
 
     // Runs `job` on the thread and `meanwhile` here; returns when both are done. What `meanwhile` throws
     // is thrown again once the job is done; the job reports through its own results, and what it throws
-    // is swallowed so that nothing ends the thread. A job that ends soon after `meanwhile` is waited for
-    // without going to sleep: waking from a sleep can take longer than the rest of the job.
-    void runAlongside(const std::function<void()>& job, const std::function<void()>& meanwhile);
+    // is swallowed so that nothing ends the thread. A job expected to end soon after `meanwhile` may be
+    // watched for `watch` before this thread sleeps: waking from a sleep can take longer than the rest of
+    // such a job, but watching costs the processor time it lasts.
+    void runAlongside(const std::function<void()>& job, const std::function<void()>& meanwhile,
+                      std::chrono::microseconds watch = std::chrono::microseconds{0});
 
   private:
     void serve();

@@ -12,6 +12,12 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// A cut picture's strips end about together: the side thread's is watched for a moment rather than slept
+// on. A whole picture's encoding outlasts the caller's work by far, and is slept on at once.
+constexpr std::chrono::microseconds kWatchCutStrip{50};
+// A second hand-over and the join of the strips, as measured on a small machine.
+constexpr double kHandOverAndJoinMs = 0.1;
+
 double millisecondsBetween(Clock::time_point start, Clock::time_point end) {
     return std::chrono::duration<double, std::milli>(end - start).count();
 }
@@ -29,7 +35,8 @@ struct SideTimes {
     double jobMs = 0;
 };
 
-SideTimes runAside(SideThread& side, const std::function<void()>& job, const std::function<void()>& here) {
+SideTimes runAside(SideThread& side, const std::function<void()>& job, const std::function<void()>& here,
+                   std::chrono::microseconds watch) {
     SideTimes times;
     const Clock::time_point handedOver = Clock::now();
     side.runAlongside(
@@ -39,7 +46,7 @@ SideTimes runAside(SideThread& side, const std::function<void()>& job, const std
             job();
             times.jobMs = millisecondsBetween(start, Clock::now());
         },
-        here);
+        here, watch);
     return times;
 }
 
@@ -64,10 +71,10 @@ std::int32_t StripedJpegEncoder::topRowsFor(std::int32_t width, std::int32_t hei
         return 0;
     }
     const double msPerRow = encodeMsPerPixel_ * width;
-    // Cut, the picture costs half of the caller's work, the wake-up and the encoding, and a second
-    // hand-over; whole, the wake-up and the encoding. Cutting pays when the encoding is long against the
-    // rest.
-    if (msPerRow * height < 2 * (meanwhileMs_ + wakeMs_)) {
+    // Cut, the picture costs half of the caller's work, the wake-up and the encoding, then a second
+    // hand-over and the join; whole, the wake-up and the encoding. Cutting pays when the encoding outlasts
+    // the caller's work and the wake-up by more than those.
+    if (msPerRow * height < meanwhileMs_ + wakeMs_ + kHandOverAndJoinMs) {
         return 0;
     }
     // There: the wake-up, then the top strip; here: the caller's work, then the bottom strip.
@@ -109,7 +116,8 @@ Status StripedJpegEncoder::encode(const JpegInput& input, JpegSubsampling subsam
         [&] {
             meanwhileMs = timed(meanwhile);
             bottomMs = timed([&] { bottomStatus = bottom_.encode(bottom, subsampling, quality); });
-        });
+        },
+        kWatchCutStrip);
     if (!topStatus) {
         return topStatus;
     }
@@ -135,7 +143,7 @@ Status StripedJpegEncoder::encodeWhole(const JpegInput& input, JpegSubsampling s
     double meanwhileMs = 0;
     const SideTimes side = runAside(
         side_, [&] { status = top_.encode(input, subsampling, quality); },
-        [&] { meanwhileMs = timed(meanwhile); });
+        [&] { meanwhileMs = timed(meanwhile); }, std::chrono::microseconds{0});
     if (!status) {
         return status;
     }

@@ -165,7 +165,7 @@ TEST(StripedJpegEncoder, CutsWhereBothCoresEndTogetherAndDecodesAsOneEncode) {
     EXPECT_EQ(encoder.topRowsFor(1280, 16, JpegSubsampling::Quarter420), 0);
     EXPECT_EQ(encoder.topRowsFor(16384, 4000, JpegSubsampling::Quarter420), 0);
     StripedJpegEncoder busyCaller;
-    busyCaller.learn(1.5, 0.1, 2.0, 1280 * 720);
+    busyCaller.learn(1.9, 0.1, 2.0, 1280 * 720);
     EXPECT_EQ(busyCaller.topRowsFor(1280, 720, JpegSubsampling::Quarter420), 0);
 
     int calls = 0;
