@@ -10,6 +10,7 @@
 #include "app/command_line.h"
 #include "app/form1.h"
 #include "app/session_check.h"
+#include "app/window_system.h"
 #include "core/log.h"
 #include "platform/qt/codec_dialog.h"
 #include "platform/qt/qt_clipboard.h"
@@ -25,6 +26,7 @@ int main(int argc, char** argv) {
     if (const std::optional<int> exitCode = skorva::runCommandLine(argc, argv)) {
         return *exitCode;
     }
+    skorva::prepareWindowSystem();
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Skorva webcam capture"));
     QApplication::setDesktopFileName(QStringLiteral("skorva"));

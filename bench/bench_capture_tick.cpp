@@ -30,6 +30,7 @@
 #include <vector>
 
 #include "app/form1.h"
+#include "app/window_system.h"
 #include "imaging/dib_section.h"
 #include "imaging/save_jpg.h"
 #include "platform/jpeg/turbojpeg_handle.h"
@@ -357,6 +358,8 @@ int printGrabRects() {
 int main(int argc, char** argv) {
     // Pixel sizes are device pixels.
     qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
+    // As the program starts its window system.
+    prepareWindowSystem();
     QApplication application(argc, argv);
     Environment& env = environment();
     env.desktop = makeX11Desktop();

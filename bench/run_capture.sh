@@ -47,16 +47,19 @@ for size in 320x240 640x480 1920x1080; do
   grep -q "^$size " "$work/rects" || { echo "no viewer window with a $size video area" >&2; exit 1; }
 done
 
-# Ours, with the main window beside the viewers, and the tick's parts one by one. Each run reports its
-# median frame; of three runs the tables take the fastest, the one least disturbed by other work on a
-# shared machine.
-SKORVA_BENCH_FORM_AT=2400,1100 "$bench" --benchmark_filter="${SKORVA_BENCH_FILTER:-.}" \
-  --benchmark_repetitions=3 --benchmark_out="$work/ours.json" --benchmark_out_format=json >&2
-echo '{"benchmarks": []}' >"$work/before.json"
-if [ -n "${SKORVA_BENCH_BEFORE:-}" ]; then
-  SKORVA_BENCH_FORM_AT=2400,1100 "$SKORVA_BENCH_BEFORE" --benchmark_filter='BM_(CaptureTick|BareEncode)/' \
-    --benchmark_repetitions=3 --benchmark_out="$work/before.json" --benchmark_out_format=json >&2
-fi
+# Ours, with the main window beside the viewers, and the tick's parts one by one; the other build's tick
+# takes turns with ours, so that both meet the same load. Each run reports its median frame; of five runs
+# the tables take the fastest, the one least disturbed by other work on a shared machine.
+runs=${SKORVA_BENCH_RUNS:-5}
+for run in $(seq "$runs"); do
+  SKORVA_BENCH_FORM_AT=2400,1100 "$bench" --benchmark_filter="${SKORVA_BENCH_FILTER:-.}" \
+    --benchmark_out="$work/ours$run.json" --benchmark_out_format=json >&2
+  echo '{"benchmarks": []}' >"$work/before$run.json"
+  if [ -n "${SKORVA_BENCH_BEFORE:-}" ]; then
+    SKORVA_BENCH_FORM_AT=2400,1100 "$SKORVA_BENCH_BEFORE" --benchmark_filter='BM_(CaptureTick|BareEncode)/' \
+      --benchmark_out="$work/before$run.json" --benchmark_out_format=json >&2
+  fi
+done
 
 # ffmpeg's CPU seconds (user + system) for a number of frames of one rectangle. Quantiser 6 gives
 # frames a little larger than ours at quality 70 (the table shows both sizes); the cursor is left out,
@@ -80,11 +83,14 @@ for size in 320x240 640x480 1920x1080; do
   echo "$size $(echo "($long - $short) * 1000 / 200" | bc -l) $bytes" >>"$work/ffmpeg"
 done
 
-python3 - "$work/ours.json" "$work/ffmpeg" "$work/before.json" <<'EOF'
+python3 - "$work" "$runs" <<'EOF'
 import json, sys
 
-runs = json.load(open(sys.argv[1]))["benchmarks"]
-before_runs = json.load(open(sys.argv[3]))["benchmarks"]
+work, count = sys.argv[1], int(sys.argv[2])
+def load(side):
+    return [b for run in range(1, count + 1) for b in json.load(open(f"{work}/{side}{run}.json"))["benchmarks"]]
+runs = load("ours")
+before_runs = load("before")
 def best(name, size, runs=runs):
     width, height = size.split("x")
     times = [(b["wall_median_ms"], b["cpu_median_ms"], b.get("bytes", 0)) for b in runs
@@ -92,11 +98,11 @@ def best(name, size, runs=runs):
     return min(times) if times else (float("nan"),) * 3
 
 ffmpeg = {}
-for line in open(sys.argv[2]):
+for line in open(f"{work}/ffmpeg"):
     size, cpu, size_bytes = line.split()
     ffmpeg[size] = (float(cpu), int(size_bytes))
 
-print("milliseconds per frame (median frame, fastest of three runs); CPU = the process's own, the X server's")
+print(f"milliseconds per frame (median frame, fastest of {count} runs); CPU = the process's own, the X server's")
 print("copy of the pixels is not in it")
 print(f"{'grab':>10} {'tick wall':>10} {'tick CPU':>9} {'bare wall':>10} {'bare CPU':>9} {'ffmpeg CPU':>11}"
       f" {'tick/bare wall':>15} {'tick/ffmpeg CPU':>16} {'tick KiB':>9} {'ffmpeg KiB':>11}")
