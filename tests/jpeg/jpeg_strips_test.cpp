@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -53,17 +54,16 @@ std::vector<std::uint8_t> decoded(std::span<const std::uint8_t> jpeg, std::int32
 
 // What ffmpeg says decoding the JPEG: nothing for a sound file.
 std::string ffmpegComplaints(std::span<const std::uint8_t> jpeg) {
-    char name[] = "/tmp/skorva-strips-XXXXXX.jpg";
-    const int fd = ::mkstemps(name, 4);
+    std::string name = (std::filesystem::temp_directory_path() / "skorva-strips-XXXXXX.jpg").string();
+    const int fd = ::mkstemps(name.data(), 4);
     if (fd < 0) {
         return "no scratch file";
     }
     ::close(fd);
     std::ofstream(name, std::ios::binary)
         .write(reinterpret_cast<const char*>(jpeg.data()), static_cast<std::streamsize>(jpeg.size()));
-    const std::string said =
-        testing::runCommand(std::string("ffmpeg -v error -i ") + name + " -f null - 2>&1");
-    std::remove(name);
+    const std::string said = testing::runCommand("ffmpeg -v error -i '" + name + "' -f null - 2>&1");
+    std::remove(name.c_str());
     return said;
 }
 
