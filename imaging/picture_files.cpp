@@ -50,16 +50,12 @@ Picture LoadPicture(const std::string& fileName, std::string* failure, PixelBuff
         }
         return Picture();
     };
-    // Never waits on a FIFO, and reads nothing but a regular file.
-    const UniqueFd file(::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-    struct stat status {};
-    if (!file || ::fstat(file.get(), &status) != 0) {
-        return fail(std::strerror(errno));
+    const OpenedFile opened = openRegularFile(fileName);
+    if (!opened.failure.empty()) {
+        return fail(opened.failure);
     }
-    if (!S_ISREG(status.st_mode)) {
-        return fail("Not a regular file");
-    }
-    const std::int64_t length = status.st_size;
+    const UniqueFd& file = opened.fd;
+    const std::int64_t length = opened.size;
     // The header first: the size it declares decides whether the rest is worth reading.
     std::vector<unsigned char> jpeg;
     int width = 0;

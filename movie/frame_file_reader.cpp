@@ -1,8 +1,5 @@
 #include "movie/frame_file_reader.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <cstring>
 #include <new>
@@ -14,24 +11,19 @@
 namespace skorva {
 
 Status readFrameFile(const std::string& path, std::int64_t limit, std::vector<std::uint8_t>& bytes) {
-    // Never waits on a FIFO, and reads nothing but a regular file.
-    const UniqueFd file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-    struct stat status {};
-    if (!file || ::fstat(file.get(), &status) != 0) {
-        return Status::failure(std::strerror(errno));
+    const OpenedFile file = openRegularFile(path);
+    if (!file.failure.empty()) {
+        return Status::failure(file.failure);
     }
-    if (!S_ISREG(status.st_mode)) {
-        return Status::failure("Not a regular file");
-    }
-    if (status.st_size > limit) {
+    if (file.size > limit) {
         return Status::failure("The file is far larger than a JPEG of the movie's size can be");
     }
     try {
-        bytes.resize(static_cast<std::size_t>(status.st_size));
+        bytes.resize(static_cast<std::size_t>(file.size));
     } catch (const std::bad_alloc&) {
         return Status::failure(std::strerror(ENOMEM));
     }
-    const std::int64_t got = readAt(file.get(), 0, bytes);
+    const std::int64_t got = readAt(file.fd.get(), 0, bytes);
     if (got < 0) {
         return Status::failure(std::strerror(errno));
     }

@@ -9,6 +9,7 @@
 #include "core/types.h"
 #include "movie/frame_file_reader.h"
 #include "movie/frame_resample.h"
+#include "platform/jpeg/jpeg_markers.h"
 
 namespace skorva {
 namespace {
@@ -53,10 +54,8 @@ Status JpegFrameCopy::read(const std::string& path) {
 }
 
 bool JpegFrameCopy::passes() {
-    const std::size_t size = file_.size();
     // Start-of-image followed by a marker, and end-of-image last: a truncated file lacks the latter.
-    if (size < 6 || file_[0] != 0xFF || file_[1] != 0xD8 || file_[2] != 0xFF || file_[3] < 0xC0 ||
-        file_[size - 2] != 0xFF || file_[size - 1] != 0xD9) {
+    if (file_.size() < 6 || !isWholeJpeg(file_) || file_[2] != kJpegMarker || file_[3] < 0xC0) {
         return false;
     }
     const std::optional<JpegSize> declared = headers_.read(file_);

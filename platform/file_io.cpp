@@ -1,8 +1,12 @@
 #include "platform/file_io.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
+#include <utility>
 
 namespace skorva {
 
@@ -74,6 +78,21 @@ std::int64_t readAt(int fd, std::int64_t offset, std::span<std::uint8_t> into) {
         done += static_cast<std::size_t>(got);
     }
     return static_cast<std::int64_t>(done);
+}
+
+OpenedFile openRegularFile(const std::string& path) {
+    OpenedFile opened{UniqueFd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)), 0, {}};
+    struct stat status {};
+    if (!opened.fd || ::fstat(opened.fd.get(), &status) != 0) {
+        opened.failure = std::strerror(errno);
+        return opened;
+    }
+    if (!S_ISREG(status.st_mode)) {
+        opened.failure = "Not a regular file";
+        return opened;
+    }
+    opened.size = status.st_size;
+    return opened;
 }
 
 }  // namespace skorva

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 
 namespace skorva {
 
@@ -31,6 +32,16 @@ bool writeAll(int fd, std::span<const std::uint8_t> bytes);
 
 // Writes every byte at `offset`, as writeAll does.
 bool writeAt(int fd, std::int64_t offset, std::span<const std::uint8_t> bytes);
+
+// A file opened for reading, or why not: the system's words, or "Not a regular file".
+struct OpenedFile {
+    UniqueFd fd;
+    std::int64_t size = 0;  // of the file that is open, not of whatever the name pointed at before
+    std::string failure;    // empty when `fd` is open
+};
+
+// Opens `path` for reading when it names a regular file. Never waits on a FIFO or a device.
+OpenedFile openRegularFile(const std::string& path);
 
 // Reads up to `into.size()` bytes from `offset`: the number read, fewer only where the file ends, or -1
 // with errno.

@@ -3,6 +3,7 @@
 #include "platform/avi/codecs.h"
 #include "platform/avi/jpeg_stream_encoder.h"
 #include "platform/avi/movie.h"
+#include "platform/jpeg/jpeg_markers.h"
 
 namespace skorva::avi {
 
@@ -23,9 +24,7 @@ Status JpegCopyStream::encode(const std::uint8_t*, std::int64_t, bool, Movie&) {
 Status JpegCopyStream::writeSample(std::span<const std::uint8_t> sample, std::int64_t position,
                                    Movie& movie) {
     // The writer checked the file; what is plainly no whole JPEG still never reaches the movie.
-    const std::size_t size = sample.size();
-    if (size < 4 || sample[0] != 0xFF || sample[1] != 0xD8 || sample[size - 2] != 0xFF ||
-        sample[size - 1] != 0xD9) {
+    if (!isWholeJpeg(sample)) {
         return Status::failure("The sample is not a whole JPEG file");
     }
     return movie.writeSample(sample, position, frameRate_, true);

@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/jpeg/jpeg_markers.h"
+
 namespace skorva {
 namespace {
 
-constexpr std::uint8_t kMarker = 0xFF;
-constexpr std::uint8_t kStartOfImage = 0xD8;
-constexpr std::uint8_t kEndOfImage = 0xD9;
+constexpr std::uint8_t kMarker = kJpegMarker;
 constexpr std::uint8_t kStartOfScan = 0xDA;
 constexpr std::uint8_t kRestartInterval = 0xDD;
 constexpr std::uint8_t kFirstRestart = 0xD0;
@@ -68,11 +68,10 @@ bool readFrameHeader(std::span<const std::uint8_t> jpeg, std::size_t at, std::si
 
 // Walks the marker segments up to the scan; fails on anything the encoder does not write.
 std::optional<StripLayout> layoutOf(std::span<const std::uint8_t> jpeg) {
-    const std::size_t size = jpeg.size();
-    if (size < 4 || jpeg[0] != kMarker || jpeg[1] != kStartOfImage || jpeg[size - 2] != kMarker ||
-        jpeg[size - 1] != kEndOfImage) {
+    if (!isWholeJpeg(jpeg)) {
         return std::nullopt;
     }
+    const std::size_t size = jpeg.size();
     StripLayout layout;
     bool frameSeen = false;
     std::size_t at = 2;
@@ -164,7 +163,7 @@ Status joinJpegStrips(std::span<const std::uint8_t> top, std::span<const std::ui
                                            static_cast<std::uint8_t>(*restartInterval >> 8),
                                            static_cast<std::uint8_t>(*restartInterval & 0xFF)};
     const std::uint8_t restart[] = {kMarker, kFirstRestart};
-    const std::uint8_t end[] = {kMarker, kEndOfImage};
+    const std::uint8_t end[] = {kMarker, kJpegEndOfImage};
     joined.reserve(upper->dataEnd + sizeof restartSegment + sizeof restart +
                    (lower->dataEnd - lower->dataAt) + sizeof end);
     const auto append = [&joined](const std::uint8_t* from, std::size_t count) {
