@@ -105,8 +105,8 @@ void WriteProgress::writingFrame(std::int32_t index, std::int32_t count) {
 }
 
 void WriteProgress::sampleWritten() {
-    if (dialog_ && turnDue()) {
-        turn();
+    if (dialog_) {
+        stepDone();
     }
 }
 

@@ -19,10 +19,10 @@ constexpr std::chrono::milliseconds kCallbackEvery{5};
 
 Status EncodeAside::encode(FrameEncoder& encoder, const std::uint8_t* rows, std::int64_t position,
                            bool keyFrame, Movie& movie, std::int64_t pixels) {
-    std::function<void()> callback = movie.afterSample();
-    if (!callback || pixels < kAsidePixels) {
+    if (pixels < kAsidePixels || !movie.afterSample()) {
         return encoder.encode(rows, position, keyFrame, movie);
     }
+    std::function<void()> callback = movie.afterSample();
     if (!side_) {
         side_ = std::make_unique<SideThread>();
     }
