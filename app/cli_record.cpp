@@ -40,8 +40,7 @@ class CommandLineRecordingView final : public RecordingView {
     bool saveAsJpg() override { return options_.jpg; }
     bool saveAsBmp() override { return options_.bmp; }
     bool keepWindowOnTop() override { return options_.keepOnTop; }
-    void showFrame(const Picture& picture) override { shown_ = picture; }
-    Picture shownPicture() override { return shown_; }
+    void showFrame(const Picture&) override {}
     void paintPreview() override {}
     void setFrameCountText(const std::string& text) override {
         ++stored_;
@@ -61,7 +60,6 @@ class CommandLineRecordingView final : public RecordingView {
   private:
     ViewerEntry entry_;
     const RecordOptions& options_;
-    Picture shown_;
     bool timerEnabled_ = false;
     std::int64_t stored_ = 0;
 };

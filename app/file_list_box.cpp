@@ -32,14 +32,22 @@ void FileListBox::rebuild() {
     update();
 }
 
+void FileListBox::showListing(const std::string& folder, const std::string& pattern,
+                              std::vector<std::string> names) {
+    path_ = folder;
+    pattern_ = pattern;
+    names_ = std::move(names);
+    index_ = -1;
+    update();
+}
+
 std::int32_t FileListBox::listCount() const {
     return static_cast<std::int32_t>(names_.size());
 }
 
 void FileListBox::setListIndex(std::int32_t index) {
     index_ = (index >= 0 && index < listCount()) ? index : -1;
-    // Painted at the event loop's next turn: a write moving through a folder selects many entries between
-    // two turns, and only the last one is seen.
+    // Painted at the event loop's next turn: only the last of several selections is seen.
     update();
 }
 

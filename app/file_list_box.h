@@ -20,6 +20,9 @@ class FileListBox : public QFrame, public FrameListControl {
     std::int32_t listCount() const override;
     void setListIndex(std::int32_t index) override;
     std::string fileName() const override;
+    // The list as another thread built it from `folder` with `pattern`: shown without listing the folder
+    // again.
+    void showListing(const std::string& folder, const std::string& pattern, std::vector<std::string> names);
 
     const std::string& Pattern() const { return pattern_; }
     const std::string& Path() const { return path_; }

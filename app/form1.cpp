@@ -8,7 +8,6 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
-#include <QScopeGuard>
 
 #include "app/app_icons.h"
 #include "app/locale_names.h"
@@ -16,7 +15,6 @@
 #include "movie/avi_writer.h"
 #include "platform/avi/avifile.h"
 #include "platform/message_box.h"
-#include "platform/termination.h"
 #include "recording/discovery.h"
 
 namespace skorva {
@@ -69,6 +67,9 @@ Form1::Form1(MessageSink& messages, QWidget* parent)
 }
 
 Form1::~Form1() {
+    // A movie being written is finished with the frames so far; its messages go to the log.
+    writeJob_.reset();
+    writeProgress_.reset();
     Form_Unload();
 }
 
@@ -221,7 +222,7 @@ void Form1::wireEvents() {
     // accessibility tool, say) is refused then too. The capture timer goes on ticking.
     const auto unlessWriting = [this](void (Form1::*procedure)()) {
         return [this, procedure] {
-            if (!writeProgress_) {
+            if (!writeJob_) {
                 (this->*procedure)();
             }
         };
@@ -264,7 +265,7 @@ void Form1::Form_Unload() {
 }
 
 void Form1::closeEvent(QCloseEvent* event) {
-    if (writeProgress_) {
+    if (writeJob_) {
         // The movie is finished first, with the frames written so far; the window closes after it.
         writeProgress_->requestClose();
         event->ignore();
@@ -299,13 +300,13 @@ bool Form1::keepWindowOnTop() {
 void Form1::showFrame(const Picture& picture) {
     Picture1->setPicture(picture);
     // While a movie is written the preview shows its frames, not the recording's.
-    if (!writeProgress_) {
+    if (!writeJob_) {
         Image1->setPicture(picture);
     }
 }
 
 void Form1::paintPreview() {
-    if (!writeProgress_) {
+    if (!writeJob_) {
         Image1->repaint();
     }
 }
@@ -342,41 +343,9 @@ LocaleNames Form1::localeNames() {
 std::string Form1::outputFolder() {
     return txtPath->text().toStdString();
 }
-std::string Form1::frameRateText() {
-    return txtFPS->text().toStdString();
-}
-FrameListControl& Form1::frameList() {
-    return *File1;
-}
 
-void Form1::showPicture(const Picture& picture) {
-    Image1->setPicture(picture);
-    Image1->Refresh();
-}
-
-Picture Form1::shownPicture() {
-    return Image1->picture();
-}
 WindowHandle Form1::ownerHandle() {
     return hWnd();
-}
-void Form1::writingFrame(std::int32_t index, std::int32_t count) {
-    if (writeProgress_) {
-        writeProgress_->writingFrame(index, count);
-    }
-}
-void Form1::stepDone() {
-    if (writeProgress_) {
-        writeProgress_->stepDone();
-    }
-}
-void Form1::sampleWritten() {
-    if (writeProgress_) {
-        writeProgress_->sampleWritten();
-    }
-}
-bool Form1::stopRequested() {
-    return terminationRequested() || (writeProgress_ && writeProgress_->stopRequested());
 }
 
 void Form1::setOutputFolder(const std::string& path) {
@@ -420,18 +389,47 @@ void Form1::opendir_Click() {
 }
 
 void Form1::aviwrite_Click() {
-    if (writeProgress_) {
+    if (writeJob_) {
         return;
     }
-    bool closeNow = false;
-    {
-        writeProgress_ = std::make_unique<WriteProgress>(*this, messages_, writeTurnEvery);
-        // However the write ends, the window takes its input again.
-        const auto over = qScopeGuard([this] { writeProgress_.reset(); });
-        skorva::aviwrite_Click(static_cast<AviWriterView&>(*this), writeProgress_->messages());
-        writeProgress_->finish();
-        closeNow = writeProgress_->closeRequested();
+    writeProgress_ = std::make_unique<WriteProgress>(*this, messages_);
+    writeJob_ = std::make_unique<MovieWriteJob>(
+        MovieWriteJob::Window{txtPath->text().toStdString(), txtFPS->text().toStdString(), hWnd()},
+        writeProgress_->messages());
+    writeJob_->beforeFrame = beforeWritingFrame;
+    connect(writeProgress_.get(), &WriteProgress::stopAsked, writeJob_.get(), &MovieWriteJob::stop);
+    connect(writeJob_.get(), &MovieWriteJob::progressed, this, &Form1::showWriteProgress);
+    connect(writeJob_.get(), &MovieWriteJob::finished, this, &Form1::endWrite);
+    writeJob_->start();
+}
+
+void Form1::showWriteProgress() {
+    if (!writeJob_) {
+        return;
     }
+    MovieWriteJob::Progress progress = writeJob_->takeProgress();
+    if (progress.listing) {
+        File1->showListing(progress.folder, progress.pattern, std::move(*progress.listing));
+    }
+    if (progress.listIndex) {
+        File1->setListIndex(*progress.listIndex);
+    }
+    if (progress.picture) {
+        Image1->setPicture(*progress.picture);
+    }
+    if (progress.frame) {
+        writeProgress_->writingFrame(progress.frame->first, progress.frame->second);
+    }
+}
+
+void Form1::endWrite() {
+    // What the write showed last stays: the last frame in the preview, its name in the list.
+    showWriteProgress();
+    writeJob_.reset();
+    writeProgress_->finish();
+    const bool closeNow = writeProgress_->closeRequested();
+    writeProgress_.reset();
+    emit writeEnded();
     if (closeNow) {
         close();
     }

@@ -4,8 +4,8 @@
 // they belong to.
 
 #include <QWidget>
-#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -13,12 +13,12 @@
 
 #include "app/file_list_box.h"
 #include "app/image_box.h"
+#include "app/movie_write_job.h"
 #include "app/vb_timer.h"
 #include "app/write_progress.h"
 #include "core/message_sink.h"
 #include "core/types.h"
 #include "dialogs/folder_chooser.h"
-#include "movie/avi_writer_view.h"
 #include "recording/recording.h"
 #include "recording/recording_view.h"
 
@@ -32,7 +32,7 @@ class QPushButton;
 
 namespace skorva {
 
-class Form1 : public QWidget, private RecordingView, private AviWriterView, private FolderChooserView {
+class Form1 : public QWidget, private RecordingView, private FolderChooserView {
     Q_OBJECT
   public:
     // The recording's messages are shown as message boxes.
@@ -97,9 +97,8 @@ class Form1 : public QWidget, private RecordingView, private AviWriterView, priv
 
     // Start, Stop, Pause, Reset and the capture tick; the frame counter and the recording's folder.
     Recording recording;
-    // How long "Write Avi" goes on at most between two turns of the event loop (0: a turn after every
-    // frame).
-    std::chrono::milliseconds writeTurnEvery = WriteProgress::kTurnEvery;
+    // Runs on the writing thread before each frame of a "Write Avi": a test holds the write there.
+    std::function<void(std::int32_t index)> beforeWritingFrame;
 
     // Event procedures.
     void Form_Load();
@@ -116,6 +115,12 @@ class Form1 : public QWidget, private RecordingView, private AviWriterView, priv
 
     // The window's handle as the owner of dialogs.
     WindowHandle hWnd();
+    // True while "Write Avi" runs.
+    bool writing() const { return writeJob_ != nullptr; }
+
+  signals:
+    // A "Write Avi" is over: its movie is finished and its messages were shown.
+    void writeEnded();
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -144,26 +149,20 @@ class Form1 : public QWidget, private RecordingView, private AviWriterView, priv
     void setResetEnabled(bool enabled) override;
     LocaleNames localeNames() override;
 
-    // What the AVI writer uses of the window; the output folder and Image1's picture the recording too.
+    // txtPath: the recording's and the folder chooser's.
     std::string outputFolder() override;
-    std::string frameRateText() override;
-    FrameListControl& frameList() override;
-    void showPicture(const Picture& picture) override;
-    Picture shownPicture() override;
-    // Owner of the writer's and the chooser's dialogs.
+    // Owner of the chooser's dialogs.
     WindowHandle ownerHandle() override;
-    void writingFrame(std::int32_t index, std::int32_t count) override;
-    void sampleWritten() override;
-    void stepDone() override;
-    // Cancel, a close of the window, or SIGINT or SIGTERM: a movie being written is finished with the
-    // frames so far.
-    bool stopRequested() override;
+    // What the write shows: the frame list, the preview, the progress.
+    void showWriteProgress();
+    void endWrite();
     // What the folder chooser sets.
     void setOutputFolder(const std::string& path) override;
 
     bool unloaded_ = false;
     // Set while "Write Avi" runs: the window takes no input then, and no other write may start.
     std::unique_ptr<WriteProgress> writeProgress_;
+    std::unique_ptr<MovieWriteJob> writeJob_;
 };
 
 }  // namespace skorva

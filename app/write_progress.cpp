@@ -73,8 +73,7 @@ QString progressText(std::int32_t index, std::int32_t count, qint64 elapsedMs) {
 
 }  // namespace
 
-WriteProgress::WriteProgress(QWidget& window, MessageSink& messages, std::chrono::milliseconds turnEvery)
-    : window_(window), messages_(messages), turnEvery_(turnEvery) {
+WriteProgress::WriteProgress(QWidget& window, MessageSink& messages) : window_(window), messages_(messages) {
     qApp->installEventFilter(this);
 }
 
@@ -87,44 +86,19 @@ void WriteProgress::writingFrame(std::int32_t index, std::int32_t count) {
         dialog_ = std::make_unique<QProgressDialog>(&window_);
         dialog_->setWindowTitle(
             QString::fromUtf8(kAppTitle.data(), static_cast<qsizetype>(kAppTitle.size())));
-        dialog_->setWindowModality(Qt::WindowModal);
+        dialog_->setWindowModality(Qt::NonModal);
         // The write ends the dialog itself: neither the last frame nor Cancel is to reset it.
         dialog_->setAutoReset(false);
         dialog_->setAutoClose(false);
         dialog_->setCancelButtonText(QStringLiteral("Cancel"));
         dialog_->setMinimumDuration(kShowAfterMs);
         dialog_->setRange(0, count);
+        connect(dialog_.get(), &QProgressDialog::canceled, this, &WriteProgress::stopAsked);
         sinceFirstFrame_.start();
         updateDialog(index, count);
-    } else if (!turnDue()) {
-        return;
     } else if (sinceDialogUpdate_.elapsed() >= kDialogUpdateMs) {
         updateDialog(index, count);
     }
-    turn();
-}
-
-void WriteProgress::sampleWritten() {
-    if (dialog_) {
-        stepDone();
-    }
-}
-
-void WriteProgress::stepDone() {
-    if (turnDue()) {
-        turn();
-    }
-}
-
-bool WriteProgress::turnDue() const {
-    return !sinceTurn_.isValid() || sinceTurn_.elapsed() >= turnEvery_.count();
-}
-
-void WriteProgress::turn() {
-    // The window paints, Cancel is heard, and input aimed at the window meets the filter now rather than
-    // acting once the write is over.
-    QCoreApplication::processEvents();
-    sinceTurn_.start();
 }
 
 void WriteProgress::updateDialog(std::int32_t index, std::int32_t count) {
@@ -133,24 +107,17 @@ void WriteProgress::updateDialog(std::int32_t index, std::int32_t count) {
     sinceDialogUpdate_.start();
 }
 
-bool WriteProgress::stopRequested() const {
-    return closeRequested_ || cancelled_ || (dialog_ && dialog_->wasCanceled());
+void WriteProgress::requestClose() {
+    closeRequested_ = true;
+    emit stopAsked();
 }
 
 void WriteProgress::finish() {
-    closeDialog();
-    QCoreApplication::processEvents();
-}
-
-void WriteProgress::closeDialog() {
-    if (dialog_) {
-        cancelled_ = cancelled_ || dialog_->wasCanceled();
-        dialog_.reset();
-    }
+    dialog_.reset();
 }
 
 void WriteProgress::show(const Message& message) {
-    closeDialog();
+    dialog_.reset();
     // A program asked to end does not wait on a box nobody may be there to close.
     if (terminationRequested()) {
         QString text = QString::fromStdString(message.text);

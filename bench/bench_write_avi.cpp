@@ -1,7 +1,7 @@
 // "Write Avi" as the user meets it, on a folder of JPEG frames: the program's own main window on Qt's
-// offscreen platform (preview painted and file list moved per frame), scripted dialogs, then decode,
-// "tmp.bmp", cDib, encode, mux; for mjpeg-copy the JPEG files' own bytes, checked and muxed.
-// bench/run_write_avi.sh runs it beside ffmpeg.
+// offscreen platform (the write on its own thread, the preview and the file list following it), scripted
+// dialogs, then decode, "tmp.bmp", cDib, encode, mux; for mjpeg-copy the JPEG files' own bytes, checked and
+// muxed. bench/run_write_avi.sh runs it beside whole processes of the command line and of ffmpeg.
 //
 //   bench_write_avi --make-frames DIR WIDTH HEIGHT COUNT   writes COUNT JPEG frames (quality 70)
 //   CODEC is uncompressed, mjpeg, h264 or mjpeg-copy.
@@ -11,16 +11,12 @@
 //                                                          the CPU milliseconds a frame (all threads), the
 //                                                          longest the event loop waited (ms), and the CPU
 //                                                          milliseconds a frame of the user-interface
-//                                                          thread alone. --no-progress: the writer on the
-//                                                          same window's controls without the progress
-//                                                          dialog and the event loop's turns, as it ran
-//                                                          before
-//   bench_write_avi --weigh-progress DIR CODEC TURNS [MS]  TURNS movies with the window's progress and
-//                                                          TURNS without, in turn in one process: the
-//                                                          median frames a second of each, then the median
-//                                                          CPU ms a frame of the user-interface thread.
-//                                                          MS: the event loop's turns at most this often
-//                                                          (the window's own setting when not given)
+//                                                          thread alone. --no-progress: the writer alone on
+//                                                          this thread, as the command line runs it
+//   bench_write_avi --weigh-progress DIR CODEC TURNS       TURNS movies of the window and TURNS of the
+//                                                          writer alone, in turn in one process: the median
+//                                                          frames a second of each, then the median CPU ms
+//                                                          a frame of the user-interface thread
 //   bench_write_avi [benchmark flags]                      SKORVA_BENCH_FRAMES names the frame folder
 
 #include <benchmark/benchmark.h>
@@ -28,6 +24,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEvent>
+#include <QEventLoop>
 #include <QLineEdit>
 #include <QTimer>
 
@@ -42,6 +39,7 @@
 
 #include "app/form1.h"
 #include "movie/avi_writer.h"
+#include "movie/folder_frame_list.h"
 #include "platform/avi/codecs.h"
 #include "platform/file_list.h"
 #include "platform/jpeg/jpeg_encoder.h"
@@ -150,25 +148,24 @@ class StandardErrorMessages final : public MessageSink {
     }
 };
 
-// The writer on the window's own controls, without the progress dialog and without letting the event
-// loop run between frames: the write as it was before, to weigh what the progress costs.
-class BareWindowView final : public AviWriterView {
+// The writer on the calling thread with no window, as the command line runs it: what the window's part
+// (the writing thread, the preview, the list and the progress dialog) costs is the difference.
+class BareView final : public AviWriterView {
   public:
-    explicit BareWindowView(Form1& form) : form_(form) {}
-    std::string outputFolder() override { return form_.txtPath->text().toStdString(); }
-    std::string frameRateText() override { return form_.txtFPS->text().toStdString(); }
-    FrameListControl& frameList() override { return *form_.File1; }
-    void showPicture(const Picture& picture) override {
-        form_.Image1->setPicture(picture);
-        form_.Image1->Refresh();
-    }
-    Picture shownPicture() override { return form_.Image1->picture(); }
-    WindowHandle ownerHandle() override { return form_.hWnd(); }
+    explicit BareView(std::string folder) : folder_(std::move(folder)) {}
+    std::string outputFolder() override { return folder_; }
+    std::string frameRateText() override { return "3"; }
+    FrameListControl& frameList() override { return list_; }
+    void showPicture(const Picture& picture) override { shown_ = picture; }
+    Picture shownPicture() override { return shown_; }
+    WindowHandle ownerHandle() override { return 0; }
     void writingFrame(std::int32_t, std::int32_t) override {}
     bool stopRequested() override { return false; }
 
   private:
-    Form1& form_;
+    std::string folder_;
+    FolderFrameList list_;
+    Picture shown_;
 };
 
 // The main window of the run, shown on the offscreen platform so that its repaints really paint.
@@ -196,7 +193,7 @@ double threadCpuSeconds() {
 }
 
 // One movie from `folder` into a file beside it (not inside: it would not be a frame, but keep it apart).
-// With `progress` false, the writer on the window's controls alone.
+// With `progress` false, the writer alone on this thread.
 void writeMovie(const std::string& folder, std::uint32_t fourcc, bool progress = true) {
     const std::string output = folder + ".avi";
     SaveTo dialogs(output);
@@ -207,10 +204,15 @@ void writeMovie(const std::string& folder, std::uint32_t fourcc, bool progress =
     window->txtPath->setText(QString::fromStdString(folder));
     window->txtFPS->setText(QStringLiteral("3"));
     if (progress) {
+        QEventLoop loop;
+        QObject::connect(window, &Form1::writeEnded, &loop, &QEventLoop::quit);
         window->aviwrite_Click();
+        if (window->writing()) {
+            loop.exec();
+        }
         return;
     }
-    BareWindowView bare(*window);
+    BareView bare(folder);
     StandardErrorMessages said;
     skorva::aviwrite_Click(bare, said);
 }
@@ -228,7 +230,7 @@ void BM_WriteAvi(benchmark::State& state, const char* codec) {
     }
     state.counters["fps"] =
         benchmark::Counter(frames * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
-    // At least one per frame (the first frame is shown twice).
+    // Paints of the preview a write.
     state.counters["previews"] =
         static_cast<double>(previewPaints->paints - paintsBefore) / static_cast<double>(state.iterations());
 }
@@ -269,10 +271,7 @@ int main(int argc, char** argv) {
         std::printf("%ld\n", usage.ru_maxrss);
         return 0;
     }
-    if ((argc == 5 || argc == 6) && std::string(argv[1]) == "--weigh-progress") {
-        if (argc == 6) {
-            form.writeTurnEvery = std::chrono::milliseconds(std::atoi(argv[5]));
-        }
+    if (argc == 5 && std::string(argv[1]) == "--weigh-progress") {
         // Turns of the window's own write and of the writer on its controls alone, taken in turn in this
         // one process, so that both meet the same machine; the medians of the turns count.
         const auto frames = static_cast<double>(listMatchingFiles(argv[2], "*.jpg").size());
@@ -323,11 +322,9 @@ int main(int argc, char** argv) {
         const double cpu = cpuSeconds() - cpuBefore;
         const double threadCpu = threadCpuSeconds() - threadCpuBefore;
         longestWaitNs = std::max(longestWaitNs, sinceBeat.nsecsElapsed());
-        // The copying entry shows at most ten frames a second, and always the last one.
-        const std::int64_t fewestPaints =
-            avi::copiesJpegFiles(codecOf(argv[3])) ? 1 : static_cast<std::int64_t>(frames);
-        if (paints.paints - paintsBefore < fewestPaints) {
-            std::fprintf(stderr, "the preview was not painted for every frame\n");
+        // The preview follows the write as fast as the window paints, and always ends on the last frame.
+        if (argc == 4 && paints.paints == paintsBefore) {
+            std::fprintf(stderr, "the preview was not painted\n");
             return 1;
         }
         std::printf("%.2f %.3f %.1f %.3f", frames / taken.count(), cpu * 1000 / frames,

@@ -164,38 +164,4 @@ Status BitmapFileBytes(const Picture& picture, std::vector<std::uint8_t>& file) 
     return {};
 }
 
-Status WriteFileInPlace(const std::string& fileName, std::span<const std::uint8_t> bytes) {
-    const auto replaced = [&] { return replaceFile(fileName, bytes); };
-    // Only a regular file with no other name is written where it stands. A link, a FIFO, a device or a
-    // second name of another file in its place is replaced by a new file of our own, never written
-    // through: the folder may come from someone else.
-    struct stat status {};
-    if (::lstat(fileName.c_str(), &status) == 0 && (!S_ISREG(status.st_mode) || status.st_nlink != 1)) {
-        return replaced();
-    }
-    UniqueFd file(::open(fileName.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666));
-    if (!file) {
-        return errno == ELOOP || errno == ENXIO ? replaced() : systemFailure(errno);
-    }
-    // Something else may have taken the name since it was looked at.
-    if (::fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode) || status.st_nlink != 1) {
-        file.close();
-        return replaced();
-    }
-    // A longer file from a larger frame is cut to this one's length, so that readers see one frame.
-    if (!writeAll(file.get(), bytes) || ::ftruncate(file.get(), static_cast<off_t>(bytes.size())) != 0 ||
-        !file.close()) {
-        return systemFailure(errno);
-    }
-    return {};
-}
-
-Status SavePictureInPlace(const Picture& picture, const std::string& fileName) {
-    std::vector<std::uint8_t> file;
-    if (Status laidOut = BitmapFileBytes(picture, file); !laidOut) {
-        return laidOut;
-    }
-    return WriteFileInPlace(fileName, file);
-}
-
 }  // namespace skorva

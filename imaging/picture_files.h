@@ -26,19 +26,8 @@ Picture LoadPicture(const std::string& fileName, std::string* failure = nullptr,
 // null or empty picture or when the file cannot be written.
 Status SavePicture(const Picture& picture, const std::string& fileName);
 
-// The same bitmap file, written over `fileName` where it stands: for a scratch file that only the program
-// reads back (the AVI writer's "tmp.bmp", rewritten for every frame), where a temporary file and a rename
-// per frame would buy nothing. Longer old contents are cut off. Anything but a regular file of one name
-// (a link, a FIFO) is replaced by a new file instead of being written through. On a failure (null or
-// empty picture, the file cannot be opened or written), told in the system's words, the file may hold a
-// partial frame.
-Status SavePictureInPlace(const Picture& picture, const std::string& fileName);
-
-// The two halves of SavePictureInPlace, so that a frame's file can be prepared on another thread. The
-// bytes SavePicture writes for `picture` go into `file`, whose capacity is reused; a failure for a null,
-// empty or too large picture.
+// The bytes SavePicture writes for `picture` go into `file`, whose capacity is reused: a frame's file can
+// be laid out on another thread. A failure for a null, empty or too large picture.
 Status BitmapFileBytes(const Picture& picture, std::vector<std::uint8_t>& file);
-// Writes `bytes` over `fileName` where it stands, as SavePictureInPlace does.
-Status WriteFileInPlace(const std::string& fileName, std::span<const std::uint8_t> bytes);
 
 }  // namespace skorva

@@ -2,29 +2,26 @@
 
 #include <sys/stat.h>
 
-#include <algorithm>
-#include <charconv>
-#include <cmath>
 #include <cstdint>
-#include <cstring>
-#include <deque>
 #include <exception>
-#include <filesystem>
-#include <future>
 #include <memory>
 #include <new>
 #include <optional>
 #include <span>
-#include <system_error>
 #include <utility>
 #include <vector>
 
+#include "core/pixel_buffer_pool.h"
 #include "dialogs/cfile_dlg.h"
 #include "imaging/picture_files.h"
 #include "movie/cdib.h"
+#include "movie/frame_file.h"
+#include "movie/frame_rate.h"
+#include "movie/frame_read_ahead.h"
 #include "movie/frame_resample.h"
 #include "movie/jpeg_frame_copy.h"
 #include "movie/movie_name.h"
+#include "movie/temporary_bitmap.h"
 #include "platform/avi/avifile.h"
 #include "platform/avi/codecs.h"
 #include "platform/avi/container.h"
@@ -37,146 +34,28 @@ namespace {
 using namespace avi;
 
 constexpr const char* kPattern = "*.jpg";
-constexpr const char* kTemporaryName = "tmp.bmp";
 constexpr const char* kLineBreak = "\r\n";
 
-// A decoded frame and, made beside it, the bytes of its temporary bitmap.
-struct PreparedFrame {
-    Picture picture;
-    std::string failure;  // why the picture is null
-    std::vector<std::uint8_t> bitmap;
-    bool bitmapReady = false;
-};
-
-// Never throws: a frame that cannot be had, for want of memory too, comes back without a picture.
-PreparedFrame prepareFrame(const std::string& path, std::vector<std::uint8_t> buffer,
-                           PixelBufferPool& pixels) noexcept {
-    PreparedFrame frame;
-    frame.bitmap = std::move(buffer);
+// Decodes a frame and lays out the bytes of its temporary bitmap beside it. A frame that cannot be had,
+// for want of memory too, comes back without a picture and with the reason.
+void decodeFrame(PreparedFrame& frame, PixelBufferPool& pixels) {
+    std::string failure;
     try {
-        frame.picture = LoadPicture(path, &frame.failure, &pixels);
-        frame.bitmapReady = !frame.picture.isEmpty() && BitmapFileBytes(frame.picture, frame.bitmap).ok();
+        frame.picture = LoadPicture(frame.path, &failure, &pixels);
     } catch (const std::bad_alloc&) {
         frame.picture = Picture();
-        frame.failure = "Not enough memory";
+        failure = "Not enough memory";
     }
-    return frame;
+    if (frame.picture.isEmpty()) {
+        frame.status = Status::failure(failure);
+        frame.bytes.clear();
+        return;
+    }
+    // Laid out when it is written instead, should this fail.
+    if (!BitmapFileBytes(frame.picture, frame.bytes)) {
+        frame.bytes.clear();
+    }
 }
-
-// Decodes the next frames and lays out their bitmap files on the other cores while the current one is
-// shown, saved, read back and written. Decoding is the larger part of a frame's work, so two frames are
-// under way at once. The names are a snapshot of the folder taken with the list; a frame whose name the
-// list does not confirm is prepared on the spot instead. Three frames at most are held, and their buffers
-// are handed round, whatever the number of frames.
-class FrameDecoder {
-  public:
-    static constexpr std::size_t kAhead = 2;
-
-    FrameDecoder(std::string folder, std::vector<std::string> names)
-        : folder_(std::move(folder)), names_(std::move(names)) {}
-    FrameDecoder(const FrameDecoder&) = delete;
-    FrameDecoder& operator=(const FrameDecoder&) = delete;
-    ~FrameDecoder() {
-        for (Pending& each : pending_) {
-            if (each.frame.valid()) {
-                each.frame.wait();
-            }
-        }
-    }
-
-    // Valid until the next call.
-    const PreparedFrame& take(std::int32_t index, const std::string& framePath) {
-        if (index == lastIndex_ && framePath == lastPath_) {
-            return last_;
-        }
-        PreparedFrame frame;
-        if (!pending_.empty() && pending_.front().index == index && pending_.front().path == framePath) {
-            frame = pending_.front().frame.get();
-            pending_.pop_front();
-        } else {
-            // Off the expected road: what was decoded ahead is of no use.
-            for (Pending& each : pending_) {
-                spares_.push_back(each.frame.get().bitmap);
-            }
-            pending_.clear();
-            frame = prepareFrame(framePath, takeSpare(), pixels_);
-        }
-        spares_.push_back(std::move(last_.bitmap));
-        last_ = std::move(frame);
-        lastIndex_ = index;
-        lastPath_ = framePath;
-        // The first frame is taken for the movie's format before the codec is known: frames are decoded
-        // ahead only once the loop runs, since the copying entry decodes none.
-        const std::int32_t next = pending_.empty() ? index + 1 : pending_.back().index + 1;
-        for (std::int32_t ahead = next; index > 0 && pending_.size() < kAhead; ++ahead) {
-            if (!start(ahead)) {
-                break;
-            }
-        }
-        return last_;
-    }
-
-    // The bytes of the frame at hand's bitmap file, given up: taken again, the frame is laid out anew.
-    std::vector<std::uint8_t> releaseBitmap() {
-        last_.bitmapReady = false;
-        return std::exchange(last_.bitmap, {});
-    }
-
-    std::string pathOf(const std::string& name) const { return folder_ + "/" + name; }
-    // Every frame's path, as the folder was listed.
-    std::vector<std::string> paths() const {
-        std::vector<std::string> all;
-        all.reserve(names_.size());
-        for (const std::string& name : names_) {
-            all.push_back(pathOf(name));
-        }
-        return all;
-    }
-
-  private:
-    struct Pending {
-        std::int32_t index;
-        std::string path;
-        std::future<PreparedFrame> frame;
-    };
-
-    std::vector<std::uint8_t> takeSpare() {
-        if (spares_.empty()) {
-            return {};
-        }
-        std::vector<std::uint8_t> spare = std::move(spares_.back());
-        spares_.pop_back();
-        return spare;
-    }
-
-    bool start(std::int32_t index) {
-        if (index < 0 || static_cast<std::size_t>(index) >= names_.size()) {
-            return false;
-        }
-        std::string path = pathOf(names_[static_cast<std::size_t>(index)]);
-        std::future<PreparedFrame> frame;
-        try {
-            frame = std::async(std::launch::async, [this, path, buffer = takeSpare()]() mutable {
-                return prepareFrame(path, std::move(buffer), pixels_);
-            });
-        } catch (const std::system_error&) {
-            // No thread to be had: the frame is prepared when it is needed instead.
-            return false;
-        }
-        pending_.push_back(Pending{index, std::move(path), std::move(frame)});
-        return true;
-    }
-
-    std::string folder_;
-    std::vector<std::string> names_;
-    // The decoded pictures' memory: those under way, the one at hand and the preview's.
-    PixelBufferPool pixels_{kAhead + 2};
-    std::deque<Pending> pending_;
-    std::vector<std::vector<std::uint8_t>> spares_;
-    std::int32_t lastIndex_ = -1;
-    std::string lastPath_;
-    PreparedFrame last_;
-};
 
 // One write, from the save dialog's answer to the closing sequence.
 class AviWrite {
@@ -188,14 +67,16 @@ class AviWrite {
           messages_(messages),
           list_(view.frameList()),
           folder_(view.outputFolder()),
-          temporaryPath_(folder_ + "/" + kTemporaryName),
+          temporary_(folder_),
           outputPath_(std::move(outputPath)),
           container_(container),
-          decoder_(folder_, std::move(frames)) {}
+          frames_(std::move(frames)) {}
 
     void run() {
-        // Nothing may leave the click; the movie is still closed after a failed write.
-        guarded([this] { writeMovie(); });
+        // Nothing may leave the write; the movie is still closed after a failed one, with what it holds.
+        if (!guarded([this] { writeMovie(); }) && lastResult_ == AVIERR_OK) {
+            lastResult_ = AVIERR_ERROR;
+        }
         guarded([this] { close(); });
     }
 
@@ -208,14 +89,14 @@ class AviWrite {
             say("Can't open File to write, try to use different name to save.");
             return;
         }
-        // A compressor that holds frames back hands them all over at the close, which can take a while.
-        AVIFileSetSampleCallback(file_, [this] { view_.sampleWritten(); });
         if (!convertFrame(0, true)) {
-            say("Could not load first bitmap file in list!", MessageIcon::Exclamation);
+            // A folder held by another write has been said; nothing of this one was read.
+            if (!temporary_.inUse()) {
+                say("Could not load first bitmap file in list!", MessageIcon::Exclamation);
+            }
             return;
         }
         firstSizeImage_ = dib_.SizeImage();
-        view_.stepDone();
 
         AVISTREAMINFO header;
         header.fccType = mmioStringToFOURCC("vids", 0);
@@ -244,17 +125,12 @@ class AviWrite {
             say("Error in making Compressed Avi, Try with uncompressed avi");
             return;
         }
-        view_.stepDone();
         lastResult_ = AVIStreamSetFormat(compressed_, 0, dib_.PointerToBitmapInfo(), dib_.SizeBitmapInfo());
         if (lastResult_ != AVIERR_OK) {
             say("Error setting Avi stream format");
             return;
         }
-        if (copiesJpegFiles(options.fccHandler)) {
-            copy_ = std::make_unique<JpegFrameCopy>(width_, height_, decoder_.paths());
-            // The first frame is on show since the movie took its format from it: not decoded again.
-            copy_->previewShown();
-        }
+        startReadAhead(copiesJpegFiles(options.fccHandler));
 
         const std::int32_t count = list_.listCount();
         frameCount_ = count;
@@ -273,25 +149,54 @@ class AviWrite {
             lastResult_ = AVIStreamWrite(compressed_, i, 1, sample->bytes, sample->size, AVIIF_KEYFRAME,
                                          nullptr, nullptr);
             if (lastResult_ != AVIERR_OK) {
-                say("Error writing Avi stream");
+                const std::string reason = AVIStreamErrorText(compressed_);
+                say("Error writing Avi stream" + (reason.empty() ? std::string() : kLineBreak + reason));
                 return;
             }
+            written_ = i + 1;
         }
     }
+
+    // The frames after the first are made ready ahead: decoded for the codecs that encode them, read as
+    // they are for the copying entry, which takes the first one again as a file.
+    void startReadAhead(bool copying) {
+        std::vector<std::string> expected;
+        for (std::size_t i = copying ? 0 : 1; i < frames_.size(); ++i) {
+            expected.push_back(pathOf(frames_[i]));
+        }
+        if (copying) {
+            first_.reset();
+            copy_ = std::make_unique<JpegFrameCopy>(width_, height_);
+            // The first frame is on show since the movie took its format from it: not decoded again.
+            copy_->previewShown();
+            readAhead_ = std::make_unique<FrameReadAhead>(
+                std::move(expected), [limit = copy_->largestFile()](PreparedFrame& frame) {
+                    frame.status = readFrameFile(frame.path, limit, frame.bytes);
+                });
+        } else {
+            readAhead_ = std::make_unique<FrameReadAhead>(
+                std::move(expected), [this](PreparedFrame& frame) { decodeFrame(frame, pixels_); });
+        }
+    }
+
+    std::string pathOf(const std::string& name) const { return folder_ + "/" + name; }
 
     void say(std::string text, MessageIcon icon = MessageIcon::None) {
         messages_.show({std::move(text), icon});
     }
 
+    // False when the step threw, which is said.
     template <typename Step>
-    void guarded(Step step) {
+    bool guarded(Step step) {
         try {
             step();
+            return true;
         } catch (const std::bad_alloc&) {
             say("Not enough memory to go on writing the movie.", MessageIcon::Critical);
         } catch (const std::exception& error) {
             say(error.what(), MessageIcon::Critical);
         }
+        return false;
     }
 
     struct Sample {
@@ -309,8 +214,11 @@ class AviWrite {
             return Sample{dib_.PointerToBits(), dib_.SizeImage()};
         }
         list_.setListIndex(index);
-        const std::string framePath = decoder_.pathOf(list_.fileName());
-        if (const Status taken = copy_->take(framePath); !taken) {
+        PreparedFrame file = readAhead_->take(pathOf(list_.fileName()));
+        const Status taken = copy_->take(file.status, file.bytes);
+        const std::string framePath = file.path;
+        readAhead_->giveBack(std::move(file));
+        if (!taken) {
             say("Could not decode frame:" + std::string(kLineBreak) + framePath + kLineBreak + taken.text(),
                 MessageIcon::Exclamation);
             return std::nullopt;
@@ -324,17 +232,34 @@ class AviWrite {
         return Sample{sample.data(), static_cast<std::int32_t>(sample.size())};
     }
 
+    // The decoded frame at `framePath`: the first one is decoded here, before the codec is chosen, and
+    // serves the loop's first frame too; the others come from the read-ahead.
+    PreparedFrame decodedFrame(std::int32_t index, const std::string& framePath) {
+        if (index == 0 && first_ && first_->path == framePath) {
+            PreparedFrame frame = std::move(*first_);
+            first_.reset();
+            return frame;
+        }
+        if (readAhead_) {
+            return readAhead_->take(framePath);
+        }
+        PreparedFrame frame;
+        frame.path = framePath;
+        decodeFrame(frame, pixels_);
+        return frame;
+    }
+
     // Selects entry `index`, decodes it into the preview, saves the preview as the temporary bitmap and
     // reads that back into the frame model.
     bool convertFrame(std::int32_t index, bool first) {
         list_.setListIndex(index);
-        const std::string framePath = decoder_.pathOf(list_.fileName());
-        const PreparedFrame& frame = decoder_.take(index, framePath);
-        view_.stepDone();
+        const std::string framePath = pathOf(list_.fileName());
+        PreparedFrame frame = decodedFrame(index, framePath);
         Picture picture = frame.picture;
         if (picture.isEmpty()) {
             say("Could not decode frame:" + std::string(kLineBreak) + framePath +
-                    (frame.failure.empty() ? std::string() : kLineBreak + frame.failure),
+                    (frame.status.ok() || frame.status.text().empty() ? std::string()
+                                                                      : kLineBreak + frame.status.text()),
                 MessageIcon::Exclamation);
             return false;
         }
@@ -350,27 +275,30 @@ class AviWrite {
             }
         }
         view_.showPicture(picture);
-        // The prepared bytes are the preview's own picture when it holds the decoded frame unchanged.
+        // The bytes laid out beside the decoding are the preview's own picture when it holds the decoded
+        // frame unchanged.
         const Picture shown = view_.shownPicture();
-        const Status saved = shown == frame.picture && frame.bitmapReady
-                                 ? WriteFileInPlace(temporaryPath_, frame.bitmap)
-                                 : SavePictureInPlace(shown, temporaryPath_);
-        if (!saved) {
-            say("Could not save the temporary bitmap:" + std::string(kLineBreak) + temporaryPath_ +
-                    std::string(kLineBreak) + saved.text(),
-                MessageIcon::Exclamation);
-            return false;
+        if (!(shown == frame.picture && !frame.bytes.empty())) {
+            if (const Status laidOut = BitmapFileBytes(shown, frame.bytes); !laidOut) {
+                return temporaryNotSaved(laidOut);
+            }
         }
-        view_.stepDone();
+        if (const Status saved = temporary_.write(frame.bytes); !saved) {
+            return temporaryNotSaved(saved);
+        }
         if (first) {
-            // No earlier frame left memory to read the first one back into: its own written bytes serve.
-            dib_.ReusePixelMemory(decoder_.releaseBitmap());
+            // The loop's first frame is this one: kept, but for the bytes, which the frame model takes to
+            // read the file back into, no earlier frame having left memory for it.
+            dib_.ReusePixelMemory(std::exchange(frame.bytes, {}));
+            first_ = std::move(frame);
+        } else if (readAhead_) {
+            readAhead_->giveBack(std::move(frame));
         }
-        if (const Status read = dib_.CreateFromFile(temporaryPath_); !read) {
+        if (const Status read = dib_.CreateFromFile(temporary_.path()); !read) {
             messages_.show(read.message());
             // What was wrong with the temporary file is told; for the first frame the caller says more.
             if (!first) {
-                say("Could not read back the temporary bitmap:" + std::string(kLineBreak) + temporaryPath_,
+                say("Could not read back the temporary bitmap:" + std::string(kLineBreak) + temporary_.path(),
                     MessageIcon::Exclamation);
             }
             return false;
@@ -383,7 +311,22 @@ class AviWrite {
         return true;
     }
 
+    bool temporaryNotSaved(const Status& why) {
+        if (temporary_.inUse()) {
+            say("This folder is in use by another movie write:" + std::string(kLineBreak) + folder_ +
+                    kLineBreak + "Try again once that movie is finished.",
+                MessageIcon::Exclamation);
+            return false;
+        }
+        say("Could not save the temporary bitmap:" + std::string(kLineBreak) + temporary_.path() +
+                std::string(kLineBreak) + why.text(),
+            MessageIcon::Exclamation);
+        return false;
+    }
+
     void close() {
+        // No frame is made ready for a movie that is over.
+        readAhead_.reset();
         if (source_ != 0) {
             AVIStreamRelease(source_);
         }
@@ -403,6 +346,9 @@ class AviWrite {
             std::string text = "There was an error writing the file.";
             if (!end.reason.empty()) {
                 text += kLineBreak + end.reason + kLineBreak + whatIsLeft(end);
+            } else if (written_ > 0 && !end.savedAs.empty()) {
+                // A frame failed on its way into the movie: the frames before it make a playable movie.
+                text += kLineBreak + whatIsLeft(end);
             }
             say(text, MessageIcon::Information);
         } else if (stoppedAfter_ > 0) {
@@ -437,10 +383,14 @@ class AviWrite {
     MessageSink& messages_;
     FrameListControl& list_;
     const std::string folder_;
-    const std::string temporaryPath_;
+    TemporaryBitmap temporary_;
     const std::string outputPath_;
     const Container container_;
-    FrameDecoder decoder_;
+    const std::vector<std::string> frames_;
+    // The decoded pictures' memory: those ahead, the one at hand and the preview's.
+    PixelBufferPool pixels_{FrameReadAhead::kAhead + 3};
+    std::optional<PreparedFrame> first_;  // the first frame, decoded for the movie's format
+    std::unique_ptr<FrameReadAhead> readAhead_;
     cDib dib_;
     std::unique_ptr<JpegFrameCopy> copy_;  // set for the copying entry
     PAVIFILE file_ = 0;
@@ -451,93 +401,11 @@ class AviWrite {
     std::int32_t height_ = 0;
     std::int32_t firstSizeImage_ = 0;
     std::int32_t frameCount_ = 0;
+    std::int32_t written_ = 0;       // frames the movie took
     std::int32_t stoppedAfter_ = 0;  // frames written when a stop was asked for; 0: not stopped
 };
 
-// True when `output` names the temporary bitmap or one of the frames of `folder`: the movie would take
-// its place.
-bool namesAnInput(const std::string& output, const std::string& folder,
-                  const std::vector<std::string>& frames) {
-    namespace fs = std::filesystem;
-    const fs::path path(output);
-    std::error_code outputError;
-    std::error_code folderError;
-    const fs::path parent =
-        fs::weakly_canonical(path.has_parent_path() ? path.parent_path() : fs::path("."), outputError);
-    const fs::path frameFolder =
-        fs::weakly_canonical(folder.empty() ? fs::path(".") : fs::path(folder), folderError);
-    if (outputError || folderError || parent != frameFolder) {
-        return false;
-    }
-    const std::string name = path.filename().string();
-    return name == kTemporaryName || std::find(frames.begin(), frames.end(), name) != frames.end();
-}
-
 }  // namespace
-
-int frameRateFromText(const std::string& text) {
-    // Blanks, tabs and line feeds count for nothing, wherever they stand.
-    std::string number;
-    for (const char c : text) {
-        if (c != ' ' && c != '\t' && c != '\n') {
-            number += c;
-        }
-    }
-    // A sign, digits with at most one decimal point, then an exponent ("E" or "D") only where digits follow.
-    std::string accepted;
-    std::size_t i = 0;
-    const auto digitAt = [&number](std::size_t at) {
-        return at < number.size() && number[at] >= '0' && number[at] <= '9';
-    };
-    if (i < number.size() && (number[i] == '-' || number[i] == '+')) {
-        if (number[i] == '-') {
-            accepted += '-';
-        }
-        ++i;
-    }
-    bool digits = false;
-    while (digitAt(i)) {
-        accepted += number[i++];
-        digits = true;
-    }
-    if (i < number.size() && number[i] == '.') {
-        accepted += number[i++];
-        while (digitAt(i)) {
-            accepted += number[i++];
-            digits = true;
-        }
-    }
-    if (digits && i < number.size() && std::strchr("eEdD", number[i]) != nullptr) {
-        std::size_t j = i + 1;
-        std::string exponent = "e";
-        if (j < number.size() && (number[j] == '-' || number[j] == '+')) {
-            exponent += number[j++];
-        }
-        if (digitAt(j)) {
-            while (digitAt(j)) {
-                exponent += number[j++];
-            }
-            accepted += exponent;
-        }
-    }
-    double value = 0;
-    if (digits) {
-        // from_chars, unlike strtod, ignores the locale the toolkit may have set.
-        const auto [end, error] = std::from_chars(accepted.data(), accepted.data() + accepted.size(), value);
-        if (error == std::errc::result_out_of_range) {
-            // Too small a magnitude is 0; too large is beyond either bound.
-            const bool tiny = accepted.find("e-") != std::string::npos;
-            value = tiny ? 0.0 : (accepted[0] == '-' ? -1.0 : 1e9);
-        } else if (error != std::errc{}) {
-            value = 0;
-        }
-    }
-    const double rounded = std::nearbyint(value);  // the default rounding mode takes a half to even
-    if (!(rounded >= 1)) {
-        return 1;
-    }
-    return rounded > 30 ? 30 : static_cast<int>(rounded);
-}
 
 void aviwrite_Click(AviWriterView& view, MessageSink& messages) {
     const auto say = [&messages](std::string text, MessageIcon icon = MessageIcon::None) {
@@ -568,9 +436,7 @@ void aviwrite_Click(AviWriterView& view, MessageSink& messages) {
     }
 
     std::vector<std::string> frames = listMatchingFiles(view.outputFolder(), kPattern);
-    // A day's recording is 86,400 names: listing them takes a tenth of a second.
-    view.stepDone();
-    if (namesAnInput(outputPath, view.outputFolder(), frames)) {
+    if (namesAnInput(outputPath, view.outputFolder(), TemporaryBitmap::kName, frames)) {
         say("The movie cannot be saved over a file it is made from:" + std::string(kLineBreak) + outputPath +
                 kLineBreak + "Choose another name.",
             MessageIcon::Exclamation);

@@ -19,7 +19,7 @@ class FrameListControl {
     virtual void setPath(const std::string& folder) = 0;
     // 32-bit: a folder may hold any number of frames.
     virtual std::int32_t listCount() const = 0;
-    // Selects the entry and scrolls it into view (painted at the next turn of the event loop).
+    // Selects the entry and scrolls it into view.
     virtual void setListIndex(std::int32_t index) = 0;
     virtual std::string fileName() const = 0;
 };
@@ -30,20 +30,14 @@ class AviWriterView {
     virtual std::string outputFolder() = 0;     // txtPath
     virtual std::string frameRateText() = 0;    // txtFPS
     virtual FrameListControl& frameList() = 0;  // File1
-    // Image1: shows the picture and repaints at once.
+    // Image1: shows the picture.
     virtual void showPicture(const Picture& picture) = 0;
     // Image1's picture, read back.
     virtual Picture shownPicture() = 0;
     virtual WindowHandle ownerHandle() = 0;
-    // The frame loop is about to convert frame `index` (0-based) of `count`: the place to show progress
-    // and to let the window breathe. A stop asked for here is seen before that frame.
+    // The frame loop is about to convert frame `index` (0-based) of `count`: the place to show progress. A
+    // stop asked for here is seen before that frame.
     virtual void writingFrame(std::int32_t index, std::int32_t count) = 0;
-    // The movie took a sample, the encoder's last frames at the close included: a window may paint. Shows
-    // no progress; a frame loop's writingFrame() does that.
-    virtual void sampleWritten() {}
-    // A long step of the write is done (reading a frame, the temporary bitmap, setting up the encoder): the
-    // window may paint. Shows no progress.
-    virtual void stepDone() {}
     // True once the user cancelled the write or the program has been asked to end: the write stops after
     // the frame at hand, finishes the movie with the frames so far and says so.
     virtual bool stopRequested() = 0;

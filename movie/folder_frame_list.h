@@ -21,6 +21,7 @@ class FolderFrameList : public FrameListControl {
 
   protected:
     const std::vector<std::string>& names() const { return names_; }
+    const std::string& pattern() const { return pattern_; }
 
   private:
     std::string pattern_;

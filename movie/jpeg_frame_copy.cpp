@@ -7,7 +7,6 @@
 
 #include "core/frame_memory.h"
 #include "core/types.h"
-#include "movie/frame_file_reader.h"
 #include "movie/frame_resample.h"
 #include "platform/jpeg/jpeg_markers.h"
 
@@ -24,22 +23,20 @@ constexpr std::int32_t kPreviewWidth = 320;
 
 }  // namespace
 
-JpegFrameCopy::JpegFrameCopy(std::int32_t width, std::int32_t height, std::vector<std::string> expected)
+JpegFrameCopy::JpegFrameCopy(std::int32_t width, std::int32_t height)
     : width_(width),
       height_(height),
       largestFile_(
           static_cast<std::int64_t>(jpegWorstCaseSize(width, height, JpegSubsampling::Full444).value_or(0)) +
-          kMetadataAllowance) {
-    if (!expected.empty()) {
-        reader_ = std::make_unique<FrameFileReader>(std::move(expected), largestFile_);
-    }
-}
+          kMetadataAllowance) {}
 
-Status JpegFrameCopy::take(const std::string& path) {
+Status JpegFrameCopy::take(const Status& read, std::vector<std::uint8_t>& file) {
     decoded_ = Picture();
     copied_ = false;
-    if (Status readable = read(path); !readable) {
-        return readable;
+    file_.swap(file);
+    if (!read) {
+        file_.clear();
+        return read;
     }
     copied_ = passes();
     return copied_ ? Status() : encodeAnew();
@@ -47,10 +44,6 @@ Status JpegFrameCopy::take(const std::string& path) {
 
 std::span<const std::uint8_t> JpegFrameCopy::sample() const {
     return copied_ ? std::span<const std::uint8_t>(file_) : encoder_.output();
-}
-
-Status JpegFrameCopy::read(const std::string& path) {
-    return reader_ ? reader_->take(path, file_) : readFrameFile(path, largestFile_, file_);
 }
 
 bool JpegFrameCopy::passes() {

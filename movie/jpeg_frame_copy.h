@@ -7,14 +7,12 @@
 
 #include <chrono>
 #include <cstdint>
-#include <memory>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "core/picture.h"
 #include "core/status.h"
-#include "movie/frame_file_reader.h"
 #include "platform/jpeg/jpeg_decoder.h"
 #include "platform/jpeg/jpeg_encoder.h"
 
@@ -22,13 +20,17 @@ namespace skorva {
 
 class JpegFrameCopy {
   public:
-    // Frames for a movie of `width` x `height`. `expected`: the frame files in the order they will be
-    // taken, read ahead on another thread; empty, each file is read when it is taken.
-    JpegFrameCopy(std::int32_t width, std::int32_t height, std::vector<std::string> expected = {});
+    // Frames for a movie of `width` x `height`.
+    JpegFrameCopy(std::int32_t width, std::int32_t height);
 
-    // Makes the sample of the frame file at `path`. A failure, with the reason, when the file can be
+    // The longest file that may be copied: the largest JPEG of the movie's size and some metadata. A
+    // longer one is refused unread.
+    std::int64_t largestFile() const { return largestFile_; }
+
+    // Makes the sample of a frame file whose reading gave `read` and, when it succeeded, `file` (which
+    // gets back the previous frame's buffer to reuse). A failure, with the reason, when the file can be
     // neither copied nor decoded.
-    Status take(const std::string& path);
+    Status take(const Status& read, std::vector<std::uint8_t>& file);
     // The sample made by the last take(): the file's own bytes, or the frame encoded anew.
     std::span<const std::uint8_t> sample() const;
     // Whether the last sample is the file as it is.
@@ -47,9 +49,6 @@ class JpegFrameCopy {
     static constexpr int kPreviewsPerSecond = 10;
 
   private:
-    // Reads the file into `file_`, bounded by the largest JPEG of the movie's size; the reason when it
-    // cannot be read.
-    Status read(const std::string& path);
     // The cheap check: both markers in place and the header declares the movie's size.
     bool passes();
     // Decodes `file_`, damaged or not, at the movie's size and encodes it anew.
@@ -60,7 +59,6 @@ class JpegFrameCopy {
     std::int64_t largestFile_;
     JpegHeaderReader headers_;
     JpegEncoder encoder_;
-    std::unique_ptr<FrameFileReader> reader_;
     std::vector<std::uint8_t> file_;
     bool copied_ = false;
     Picture decoded_;  // the frame at hand when it was decoded anyway

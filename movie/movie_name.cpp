@@ -1,5 +1,9 @@
 #include "movie/movie_name.h"
 
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
+
 namespace skorva {
 
 avi::Container movieContainer(const std::string& chosen, std::int32_t filterIndex) {
@@ -14,6 +18,23 @@ avi::Container movieContainer(const std::string& chosen, std::int32_t filterInde
         default:
             return avi::Container::Avi;
     }
+}
+
+bool namesAnInput(const std::string& output, const std::string& folder, const std::string& temporaryName,
+                  const std::vector<std::string>& frames) {
+    namespace fs = std::filesystem;
+    const fs::path path(output);
+    std::error_code outputError;
+    std::error_code folderError;
+    const fs::path parent =
+        fs::weakly_canonical(path.has_parent_path() ? path.parent_path() : fs::path("."), outputError);
+    const fs::path frameFolder =
+        fs::weakly_canonical(folder.empty() ? fs::path(".") : fs::path(folder), folderError);
+    if (outputError || folderError || parent != frameFolder) {
+        return false;
+    }
+    const std::string name = path.filename().string();
+    return name == temporaryName || std::find(frames.begin(), frames.end(), name) != frames.end();
 }
 
 }  // namespace skorva

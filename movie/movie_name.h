@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/avi/container.h"
 
@@ -14,5 +15,10 @@ inline constexpr const char* kMovieFilter = "AVI Files|*.avi|MP4 Files|*.mp4|Mat
 
 // The container of a movie saved as `chosen`; `filterIndex` is the dialog's answer, counted from 1.
 avi::Container movieContainer(const std::string& chosen, std::int32_t filterIndex);
+
+// True when `output` names the temporary bitmap `temporaryName` or one of the `frames` of `folder`: the
+// movie would take its place.
+bool namesAnInput(const std::string& output, const std::string& folder, const std::string& temporaryName,
+                  const std::vector<std::string>& frames);
 
 }  // namespace skorva

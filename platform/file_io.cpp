@@ -18,6 +18,15 @@ UniqueFd::~UniqueFd() {
     }
 }
 
+UniqueFd& UniqueFd::operator=(UniqueFd&& other) noexcept {
+    if (this != &other) {
+        UniqueFd old(fd_);
+        fd_ = other.fd_;
+        other.fd_ = -1;
+    }
+    return *this;
+}
+
 bool UniqueFd::close() {
     const int fd = fd_;
     fd_ = -1;

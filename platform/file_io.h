@@ -16,7 +16,8 @@ class UniqueFd {
     UniqueFd(UniqueFd&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
     UniqueFd(const UniqueFd&) = delete;
     UniqueFd& operator=(const UniqueFd&) = delete;
-    UniqueFd& operator=(UniqueFd&&) = delete;
+    // Closes what it held, without a word, and takes the other's.
+    UniqueFd& operator=(UniqueFd&& other) noexcept;
     int get() const { return fd_; }
     explicit operator bool() const { return fd_ >= 0; }
     // Closes now and reports the result: a delayed write error (a network file system, a quota) shows

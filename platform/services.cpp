@@ -58,6 +58,9 @@ Services& current() {
     return installed;
 }
 
+// The calling thread's own services, where a ScopedThreadServices installed them.
+thread_local const Services* threadServices = nullptr;
+
 template <typename T>
 void replaceIfSet(T*& slot, T* replacement) {
     if (replacement != nullptr) {
@@ -65,14 +68,7 @@ void replaceIfSet(T*& slot, T* replacement) {
     }
 }
 
-}  // namespace
-
-const Services& services() {
-    return current();
-}
-
-ScopedServices::ScopedServices(const Services& replacement) : previous_(current()) {
-    Services& now = current();
+void replaceSetMembers(Services& now, const Services& replacement) {
     replaceIfSet(now.desktop, replacement.desktop);
     replaceIfSet(now.messages, replacement.messages);
     replaceIfSet(now.fileDialogs, replacement.fileDialogs);
@@ -81,8 +77,28 @@ ScopedServices::ScopedServices(const Services& replacement) : previous_(current(
     replaceIfSet(now.clipboard, replacement.clipboard);
 }
 
+}  // namespace
+
+const Services& services() {
+    return threadServices != nullptr ? *threadServices : current();
+}
+
+ScopedServices::ScopedServices(const Services& replacement) : previous_(current()) {
+    replaceSetMembers(current(), replacement);
+}
+
 ScopedServices::~ScopedServices() {
     current() = previous_;
+}
+
+ScopedThreadServices::ScopedThreadServices(const Services& replacement)
+    : replacement_(services()), previous_(threadServices) {
+    replaceSetMembers(replacement_, replacement);
+    threadServices = &replacement_;
+}
+
+ScopedThreadServices::~ScopedThreadServices() {
+    threadServices = previous_;
 }
 
 void MsgBox(std::string_view text, MessageIcon icon) {

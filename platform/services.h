@@ -19,7 +19,7 @@ struct Services {
     Clipboard* clipboard = nullptr;
 };
 
-// The services in force; never null members.
+// The services in force for the calling thread; never null members.
 const Services& services();
 
 // Installs the non-null members of `replacement` and puts back what was there before on destruction.
@@ -32,6 +32,21 @@ class ScopedServices {
 
   private:
     Services previous_;
+};
+
+// Installs the non-null members of `replacement` for the calling thread alone, over what is in force for
+// every thread: a worker whose dialogs and boxes must run on the window's thread routes them there. Made
+// and destroyed on the same thread.
+class ScopedThreadServices {
+  public:
+    explicit ScopedThreadServices(const Services& replacement);
+    ~ScopedThreadServices();
+    ScopedThreadServices(const ScopedThreadServices&) = delete;
+    ScopedThreadServices& operator=(const ScopedThreadServices&) = delete;
+
+  private:
+    Services replacement_;
+    const Services* previous_;
 };
 
 }  // namespace skorva

@@ -165,8 +165,9 @@ void Recording::storeFrame(const ViewerEntry& entry, const Rect& outer, const Gr
     view_.showFrame(picture);
 
     if (view_.saveAsJpg()) {
+        // The picture grabbed, not the preview's: during a movie's write the preview shows the movie.
         cDIBSection section;
-        section.CreateFromPicture(view_.shownPicture());
+        section.CreateFromPicture(picture);
         // The writer replaces an existing frame of this name only with a complete new file.
         // The preview is painted on this core while the frame is encoded on the other.
         const Status saved =

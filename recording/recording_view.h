@@ -26,10 +26,9 @@ class RecordingView {
     virtual bool saveAsBmp() = 0;
     virtual bool keepWindowOnTop() = 0;
 
-    // Picture1 and Image1 take the frame; Image1 paints it with the event loop.
+    // Picture1 and Image1 take the frame; Image1 paints it with the event loop. What the window shows is
+    // its own business: the frame stored is the picture grabbed.
     virtual void showFrame(const Picture& picture) = 0;
-    // Image1's picture, read back.
-    virtual Picture shownPicture() = 0;
     // Paints Image1 at once.
     virtual void paintPreview() = 0;
     // Text1: the number of the frame last stored.

@@ -213,10 +213,20 @@ xdotool windowactivate --sync "$dialog" >/dev/null 2>&1 || true
 xdotool key Return
 wait_until_gone '^Video Compression$' 'The codec dialog'
 
-# The write runs inside the click: the folder dialog opens only once it is over, and not at all while
-# a message box of the writer waits for its OK.
-click "${folder_button[@]}"
-dialog=$(wait_for_window '^Browse$' 'The program after "Write Avi"' 120)
+# The write runs on a thread of its own, and the window drops every click until it is over: the movie
+# takes its name once it is finished, and the folder dialog opens at the first click after the write.
+for _ in $(seq 600); do
+    [ -s "$movie" ] && break
+    sleep 0.2
+done
+[ -s "$movie" ] || fail_with_screen "no movie at $movie"
+dialog=
+for _ in $(seq 60); do
+    click "${folder_button[@]}"
+    dialog=$(timeout 2 xdotool search --sync --onlyvisible --name '^Browse$' 2>/dev/null | head -n 1) || true
+    [ -n "$dialog" ] && break
+done
+[ -n "$dialog" ] || fail_with_screen 'The program after "Write Avi" did not open the folder dialog'
 xdotool windowactivate --sync "$dialog" >/dev/null 2>&1 || true
 xdotool key Escape
 wait_until_gone '^Browse$' 'The folder dialog "Browse"'

@@ -4,12 +4,12 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <optional>
 #include <vector>
 
 #include "platform/avi/codecs.h"
 #include "platform/avi/container.h"
-#include "platform/avi/encode_aside.h"
 #include "platform/avi/frame_encoder.h"
 #include "platform/avi/frame_format.h"
 #include "platform/avi/movie.h"
@@ -27,8 +27,10 @@ namespace {
 
 constexpr std::uint32_t kVids = makeFourcc("vids");
 
-// One open movie file.
+// One open movie file. Its mutex keeps the calls on it one at a time; the registry's is held only to find
+// a handle, so that a long encode of one movie holds up no other.
 struct FileState {
+    std::mutex mutex;
     std::unique_ptr<Movie> movie;
     bool hasStream = false;
     bool finished = false;
@@ -50,13 +52,23 @@ struct StreamState {
     std::shared_ptr<StreamState> source;  // set for a compressed stream
     AVISTREAMINFO info;
     std::unique_ptr<FrameEncoder> encoder;
-    EncodeAside aside;
     FrameFormat format;
     bool formatSet = false;
     bool flushed = false;
     std::int64_t nextPosition = 0;
+    std::string lastError;  // why the last write failed
 
-    ~StreamState() { finishEncoding(); }
+    // Never made or destroyed while its file's mutex is held.
+    ~StreamState() {
+        if (file) {
+            const std::lock_guard lock(file->mutex);
+            try {
+                finishEncoding();
+            } catch (const std::exception&) {
+                // A release cannot report: the movie keeps the frames it has.
+            }
+        }
+    }
 
     AVRational frameRate() const {
         return AVRational{static_cast<int>(info.dwScale), static_cast<int>(info.dwRate)};
@@ -93,6 +105,31 @@ struct Registry {
 Registry& registry() {
     static Registry instance;
     return instance;
+}
+
+std::shared_ptr<StreamState> findStream(PAVISTREAM handle) {
+    Registry& all = registry();
+    const std::lock_guard lock(all.mutex);
+    return all.stream(handle);
+}
+
+// What a library call that ran out of memory, or met a failure it did not expect, returns instead of
+// throwing into its caller; `why` gets the reason.
+template <typename Call>
+std::int32_t resultOfCall(Call call, std::string* why = nullptr) {
+    try {
+        return call();
+    } catch (const std::bad_alloc&) {
+        if (why != nullptr) {
+            *why = "Not enough memory";
+        }
+        return AVIERR_MEMORY;
+    } catch (const std::exception& error) {
+        if (why != nullptr) {
+            *why = error.what();
+        }
+        return AVIERR_ERROR;
+    }
 }
 
 std::int32_t resultOf(EncoderTrouble trouble) {
@@ -244,9 +281,7 @@ std::int32_t AVIMakeCompressedStream(PAVISTREAM* ppsCompressed, PAVISTREAM ppsSo
     if (pclsidHandler != nullptr) {
         return AVIERR_NOCOMPRESSOR;
     }
-    Registry& all = registry();
-    const std::lock_guard lock(all.mutex);
-    const std::shared_ptr<StreamState> source = all.stream(ppsSource);
+    const std::shared_ptr<StreamState> source = findStream(ppsSource);
     if (!source || source->source) {
         return AVIERR_BADHANDLE;
     }
@@ -254,36 +289,41 @@ std::int32_t AVIMakeCompressedStream(PAVISTREAM* ppsCompressed, PAVISTREAM ppsSo
     if (codec == nullptr) {
         return AVIERR_NOCOMPRESSOR;
     }
-    if (!containerHolds(source->file->movie->container(), *codec)) {
-        return AVIERR_UNSUPPORTED;
-    }
-    auto stream = std::make_shared<StreamState>();
-    stream->file = source->file;
-    stream->source = source;
-    stream->info = source->info;
-    // The stream carries the code the user chose (an alias too), full frames none; copied JPEG files are
-    // Motion JPEG to every player.
-    const std::uint32_t tag =
-        codec->fourcc == 0 ? 0 : (codec->copiesJpegFiles ? kMotionJpegTag : lpOptions->fccHandler);
-    const Rect& frame = stream->info.rcFrame;
-    MadeEncoder made =
-        makeFrameEncoder(codec, *lpOptions, tag, frame.right - frame.left, frame.bottom - frame.top,
-                         stream->frameRate(), stream->file->movie->wantsGlobalHeader());
-    if (!made.encoder) {
-        return resultOf(made.trouble);
-    }
-    stream->encoder = std::move(made.encoder);
-    const PAVISTREAM handle = all.newHandle();
-    all.streams.emplace(handle, std::move(stream));
-    *ppsCompressed = handle;
-    return AVIERR_OK;
+    return resultOfCall([&] {
+        auto stream = std::make_shared<StreamState>();
+        {
+            const std::lock_guard fileLock(source->file->mutex);
+            if (!containerHolds(source->file->movie->container(), *codec)) {
+                return AVIERR_UNSUPPORTED;
+            }
+            stream->info = source->info;
+            // The stream carries the code the user chose (an alias too), full frames none; copied JPEG
+            // files are Motion JPEG to every player.
+            const std::uint32_t tag =
+                codec->fourcc == 0 ? 0 : (codec->copiesJpegFiles ? kMotionJpegTag : lpOptions->fccHandler);
+            const Rect& frame = stream->info.rcFrame;
+            MadeEncoder made =
+                makeFrameEncoder(codec, *lpOptions, tag, frame.right - frame.left, frame.bottom - frame.top,
+                                 stream->frameRate(), source->file->movie->wantsGlobalHeader());
+            if (!made.encoder) {
+                return resultOf(made.trouble);
+            }
+            stream->encoder = std::move(made.encoder);
+        }
+        stream->file = source->file;
+        stream->source = source;
+        Registry& all = registry();
+        const std::lock_guard lock(all.mutex);
+        const PAVISTREAM handle = all.newHandle();
+        all.streams.emplace(handle, std::move(stream));
+        *ppsCompressed = handle;
+        return AVIERR_OK;
+    });
 }
 
 std::int32_t AVIStreamSetFormat(PAVISTREAM pavi, std::int32_t lPos, const void* lpFormat,
                                 std::int32_t cbFormat) {
-    Registry& all = registry();
-    const std::lock_guard lock(all.mutex);
-    const std::shared_ptr<StreamState> stream = all.stream(pavi);
+    const std::shared_ptr<StreamState> stream = findStream(pavi);
     if (!stream) {
         return AVIERR_BADHANDLE;
     }
@@ -291,33 +331,36 @@ std::int32_t AVIStreamSetFormat(PAVISTREAM pavi, std::int32_t lPos, const void* 
     if (!format) {
         return AVIERR_BADFORMAT;
     }
+    const std::lock_guard fileLock(stream->file->mutex);
     Movie& movie = *stream->file->movie;
     // One format per movie, set before the first frame.
-    if (lPos != 0 || stream->formatSet || movie.started()) {
+    if (lPos != 0 || stream->formatSet || movie.started() || stream->file->finished) {
         return AVIERR_UNSUPPORTED;
     }
     const Rect& frame = stream->info.rcFrame;
     if (format->width != frame.right - frame.left || format->rows() != frame.bottom - frame.top) {
         return AVIERR_BADFORMAT;
     }
-    if (!stream->encoder) {
-        // A source stream written to directly: its frames go in as they are.
-        stream->encoder =
-            makeFrameEncoder(nullptr, {}, 0, format->width, format->rows(), stream->frameRate()).encoder;
-    }
-    FrameEncoder& encoder = *stream->encoder;
-    if (!encoder.prepare(*format)) {
-        return AVIERR_COMPRESSOR;
-    }
-    if (!movie.start(
-            stream->frameRate(),
-            [&encoder](AVCodecParameters& parameters) { return encoder.describe(parameters); },
-            encoder.muxerOptions())) {
-        return AVIERR_FILEWRITE;
-    }
-    stream->format = *format;
-    stream->formatSet = true;
-    return AVIERR_OK;
+    return resultOfCall([&] {
+        if (!stream->encoder) {
+            // A source stream written to directly: its frames go in as they are.
+            stream->encoder =
+                makeFrameEncoder(nullptr, {}, 0, format->width, format->rows(), stream->frameRate()).encoder;
+        }
+        FrameEncoder& encoder = *stream->encoder;
+        if (!encoder.prepare(*format)) {
+            return AVIERR_COMPRESSOR;
+        }
+        if (!movie.start(
+                stream->frameRate(),
+                [&encoder](AVCodecParameters& parameters) { return encoder.describe(parameters); },
+                encoder.muxerOptions())) {
+            return AVIERR_FILEWRITE;
+        }
+        stream->format = *format;
+        stream->formatSet = true;
+        return AVIERR_OK;
+    });
 }
 
 std::int32_t AVIStreamWrite(PAVISTREAM pavi, std::int32_t lStart, std::int32_t lSamples, const void* lpBuffer,
@@ -329,12 +372,11 @@ std::int32_t AVIStreamWrite(PAVISTREAM pavi, std::int32_t lStart, std::int32_t l
     if (plBytesWritten != nullptr) {
         *plBytesWritten = 0;
     }
-    Registry& all = registry();
-    const std::lock_guard lock(all.mutex);
-    const std::shared_ptr<StreamState> stream = all.stream(pavi);
+    const std::shared_ptr<StreamState> stream = findStream(pavi);
     if (!stream) {
         return AVIERR_BADHANDLE;
     }
+    const std::lock_guard fileLock(stream->file->mutex);
     if (!stream->formatSet || stream->file->finished) {
         return AVIERR_BADFORMAT;
     }
@@ -344,23 +386,36 @@ std::int32_t AVIStreamWrite(PAVISTREAM pavi, std::int32_t lStart, std::int32_t l
     Movie& movie = *stream->file->movie;
     FrameEncoder& encoder = *stream->encoder;
     const auto* bytes = static_cast<const std::uint8_t*>(lpBuffer);
-    if (encoder.takesSamples()) {
-        // A finished sample (a recorded JPEG file) of its own length.
-        if (cbBuffer <= 0) {
-            return AVIERR_BADSIZE;
-        }
-        if (!encoder.writeSample(std::span(bytes, static_cast<std::size_t>(cbBuffer)), lStart, movie)) {
-            return movie.writeFailed() ? AVIERR_FILEWRITE : AVIERR_BADFORMAT;
-        }
-    } else {
-        // A sample shorter than one frame of the format would be read past its end.
-        if (cbBuffer < stream->format.frameBytes) {
-            return AVIERR_BADSIZE;
-        }
-        if (!stream->aside.encode(encoder, bytes, lStart, (dwFlags & AVIIF_KEYFRAME) != 0, movie,
-                                  std::int64_t{stream->format.width} * stream->format.rows())) {
-            return movie.writeFailed() ? AVIERR_FILEWRITE : AVIERR_COMPRESSOR;
-        }
+    stream->lastError.clear();
+    const std::int32_t result = resultOfCall(
+        [&] {
+            if (encoder.takesSamples()) {
+                // A finished sample (a recorded JPEG file) of its own length.
+                if (cbBuffer <= 0) {
+                    return AVIERR_BADSIZE;
+                }
+                if (const Status written = encoder.writeSample(
+                        std::span(bytes, static_cast<std::size_t>(cbBuffer)), lStart, movie);
+                    !written) {
+                    stream->lastError = written.text();
+                    return movie.writeFailed() ? AVIERR_FILEWRITE : AVIERR_BADFORMAT;
+                }
+                return AVIERR_OK;
+            }
+            // A sample shorter than one frame of the format would be read past its end.
+            if (cbBuffer < stream->format.frameBytes) {
+                return AVIERR_BADSIZE;
+            }
+            if (const Status encoded = encoder.encode(bytes, lStart, (dwFlags & AVIIF_KEYFRAME) != 0, movie);
+                !encoded) {
+                stream->lastError = encoded.text();
+                return movie.writeFailed() ? AVIERR_FILEWRITE : AVIERR_COMPRESSOR;
+            }
+            return AVIERR_OK;
+        },
+        &stream->lastError);
+    if (result != AVIERR_OK) {
+        return result;
     }
     stream->nextPosition = lStart + 1;
     if (plSampWritten != nullptr) {
@@ -372,66 +427,84 @@ std::int32_t AVIStreamWrite(PAVISTREAM pavi, std::int32_t lStart, std::int32_t l
     return AVIERR_OK;
 }
 
-std::uint32_t AVIStreamRelease(PAVISTREAM pavi) {
-    std::shared_ptr<StreamState> stream;
-    Registry& all = registry();
-    const std::lock_guard lock(all.mutex);
-    const auto found = all.streams.find(pavi);
-    if (found == all.streams.end()) {
-        return 0;
+std::string AVIStreamErrorText(PAVISTREAM pavi) {
+    const std::shared_ptr<StreamState> stream = findStream(pavi);
+    if (!stream) {
+        return {};
     }
-    stream = std::move(found->second);
-    all.streams.erase(found);
-    const auto left = static_cast<std::uint32_t>(stream.use_count() - 1);
-    stream->finishEncoding();  // a compressed stream hands its last frames to the movie here
-    stream.reset();
-    return left;
+    const std::lock_guard fileLock(stream->file->mutex);
+    return stream->lastError;
+}
+
+namespace {
+
+// Takes a handle out of the registry: the references left to what it named, 0 when it named nothing. The
+// last reference goes outside the registry's lock: it may finish a movie.
+template <typename Handles>
+std::uint32_t release(Handles Registry::*handles, std::uint32_t handle) {
+    typename Handles::mapped_type held;
+    {
+        Registry& all = registry();
+        const std::lock_guard lock(all.mutex);
+        const auto found = (all.*handles).find(handle);
+        if (found == (all.*handles).end()) {
+            return 0;
+        }
+        held = std::move(found->second);
+        (all.*handles).erase(found);
+    }
+    return static_cast<std::uint32_t>(held.use_count() - 1);
+}
+
+}  // namespace
+
+std::uint32_t AVIStreamRelease(PAVISTREAM pavi) {
+    // The last reference hands a compressed stream's last frames to the movie.
+    return release(&Registry::streams, pavi);
 }
 
 std::uint32_t AVIFileRelease(PAVIFILE pfile) {
-    std::shared_ptr<FileState> file;
-    Registry& all = registry();
-    const std::lock_guard lock(all.mutex);
-    const auto found = all.files.find(pfile);
-    if (found == all.files.end()) {
-        return 0;
-    }
-    file = std::move(found->second);
-    all.files.erase(found);
-    const auto left = static_cast<std::uint32_t>(file.use_count() - 1);
-    file.reset();  // the last reference finishes a movie that AVIFileFinish did not
-    return left;
-}
-
-std::int32_t AVIFileSetSampleCallback(PAVIFILE pfile, std::function<void()> turn) {
-    Registry& all = registry();
-    const std::lock_guard lock(all.mutex);
-    const auto found = all.files.find(pfile);
-    if (found == all.files.end() || found->second->finished) {
-        return AVIERR_BADHANDLE;
-    }
-    found->second->movie->setAfterSample(std::move(turn));
-    return AVIERR_OK;
+    // The last reference finishes a movie that AVIFileFinish did not.
+    return release(&Registry::files, pfile);
 }
 
 MovieFileEnd AVIFileFinish(PAVIFILE pfile) {
-    Registry& all = registry();
-    const std::lock_guard lock(all.mutex);
-    const auto found = all.files.find(pfile);
-    if (found == all.files.end() || found->second->finished) {
-        return MovieFileEnd{AVIERR_BADHANDLE, {}, 0, {}};
-    }
+    std::shared_ptr<FileState> file;
     // Streams still open hand over their last frames first.
-    for (auto& [handle, stream] : all.streams) {
-        if (stream->file == found->second) {
-            stream->finishEncoding();
+    std::vector<std::shared_ptr<StreamState>> open;
+    {
+        Registry& all = registry();
+        const std::lock_guard lock(all.mutex);
+        const auto found = all.files.find(pfile);
+        if (found == all.files.end()) {
+            return MovieFileEnd{AVIERR_BADHANDLE, {}, 0, {}};
+        }
+        file = found->second;
+        for (auto& [handle, stream] : all.streams) {
+            if (stream->file == file) {
+                open.push_back(stream);
+            }
         }
     }
-    FileState& file = *found->second;
-    file.finished = true;
-    const MovieEnd end = file.movie->finish();
-    return MovieFileEnd{end.status ? AVIERR_OK : AVIERR_FILEWRITE,
-                        end.status ? std::string() : end.status.text(), end.frames, end.savedAs};
+    const std::lock_guard fileLock(file->mutex);
+    if (file->finished) {
+        return MovieFileEnd{AVIERR_BADHANDLE, {}, 0, {}};
+    }
+    MovieFileEnd ended;
+    ended.result = resultOfCall(
+        [&] {
+            for (const std::shared_ptr<StreamState>& stream : open) {
+                stream->finishEncoding();
+            }
+            file->finished = true;
+            const MovieEnd end = file->movie->finish();
+            ended.reason = end.status ? std::string() : end.status.text();
+            ended.frames = end.frames;
+            ended.savedAs = end.savedAs;
+            return end.status ? AVIERR_OK : AVIERR_FILEWRITE;
+        },
+        &ended.reason);
+    return ended;
 }
 
 }  // namespace skorva::avi

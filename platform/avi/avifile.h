@@ -1,10 +1,10 @@
 #pragma once
 // The AVI file library the movie writer talks to: the AVIFile operations it needs, in their own terms
 // (handles, stream header, compression options, BITMAPINFOHEADER format, samples), over FFmpeg. Results
-// are 0 on success and an AVIERR_* code otherwise. Handles are 32-bit, 0 = none.
+// are 0 on success and an AVIERR_* code otherwise. Handles are 32-bit, 0 = none. Any thread may call; the
+// calls on one file run one at a time, and nothing a call does reaches back into the caller.
 
 #include <cstdint>
-#include <functional>
 #include <string>
 
 #include "core/types.h"
@@ -92,11 +92,8 @@ std::int32_t AVIStreamWrite(PAVISTREAM pavi, std::int32_t lStart, std::int32_t l
 std::uint32_t AVIStreamRelease(PAVISTREAM pavi);
 std::uint32_t AVIFileRelease(PAVIFILE pfile);
 
-// Calls `turn` after every sample the file's movie takes, the compressor's last frames at the close
-// included, and every few milliseconds while a frame of 1280x720 or more is encoded, so that a caller with
-// a window can let it paint during a long write. `turn` runs on the thread that called the library, and
-// must not call it.
-std::int32_t AVIFileSetSampleCallback(PAVIFILE pfile, std::function<void()> turn);
+// Why the last write to the stream failed, in the library's or the system's words; empty when it did not.
+std::string AVIStreamErrorText(PAVISTREAM pavi);
 
 // What became of a movie.
 struct MovieFileEnd {

@@ -97,9 +97,6 @@ Status Movie::write(AVPacket& packet) {
         return Status::failure(output_->failure());
     }
     ++samples_;
-    if (afterSample_) {
-        afterSample_();
-    }
     return {};
 }
 

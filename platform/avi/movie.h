@@ -52,11 +52,6 @@ class Movie {
     // True once a write failed: the disk, not the encoder, is what went wrong.
     bool writeFailed() const { return !output_->failure().empty(); }
 
-    // Called after every sample the muxer takes, the encoder's last ones at the end included, so that a
-    // caller with a window can let it paint while a long encode or the encoder's flush goes on.
-    void setAfterSample(std::function<void()> afterSample) { afterSample_ = std::move(afterSample); }
-    const std::function<void()>& afterSample() const { return afterSample_; }
-
     // Muxes one packet already stamped in timeBase().
     Status write(AVPacket& packet);
     // Muxes `bytes` as the sample of frame `position` (counted in `frameRate` units), without a copy.
@@ -78,7 +73,6 @@ class Movie {
     bool finished_ = false;
     std::int64_t samples_ = 0;     // handed to the muxer and taken
     std::vector<bool> keyFrames_;  // of every sample handed to the muxer, in order
-    std::function<void()> afterSample_;
 };
 
 }  // namespace skorva::avi

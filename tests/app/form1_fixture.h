@@ -29,6 +29,10 @@ class Form1Test : public ::testing::Test {
     std::string buttons() const;
     std::vector<std::filesystem::path> foldersBelowOutput() const;
 
+    // Expects the JPEG at `path` to be a grab of `width` x `height` at `left`, `top` of the fake screen.
+    static void expectGrabOfScreen(const std::filesystem::path& path, int width, int height, int left,
+                                   int top);
+
     FakeDesktop desktop;
     MessageRecorder messages;
     MessageSink* sink = &messages;

@@ -1,8 +1,10 @@
-// "Write Avi" in the main window: the window paints during the write, drops what the user types or clicks
-// into it, and Cancel or a close of the window ends the write with a playable movie of the frames so far.
+// "Write Avi" in the main window: the movie is written on a thread of its own while the window paints,
+// drops what the user types or clicks into it and goes on recording the pictures it grabs; Cancel, a close
+// of the window or a failure on the writing thread ends the write with a playable movie of the frames so far.
 
 #include <gmock/gmock.h>
 #include <QApplication>
+#include <QEventLoop>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -11,8 +13,8 @@
 #include <QPushButton>
 #include <QWindow>
 #include <functional>
+#include <new>
 #include <string>
-#include <vector>
 
 #include "tests/app/form1_fixture.h"
 #include "tests/fakes/shell.h"
@@ -26,40 +28,16 @@ using ::testing::MatchesRegex;
 
 constexpr int kFrames = 12;
 
-// Calls `onFrame` with each frame's index as the writer shows that frame in the preview, and counts the
-// paints of a caption of the window, with the frame shown when each came.
-class FrameWatcher final : public QObject {
+// Counts the paints a widget receives.
+class PaintCount final : public QObject {
   public:
-    FrameWatcher(Form1& form, std::function<void(int index)> onFrame)
-        : form_(form), onFrame_(std::move(onFrame)) {
-        form.Image1->installEventFilter(this);
-        form.Label2->installEventFilter(this);
-    }
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() != QEvent::Paint) {
-            return false;
-        }
-        const int index = form_.File1->ListIndex();
-        if (watched == form_.Label2) {
-            labelPaintedAt.push_back(index);
-        } else if (index != lastIndex_) {
-            lastIndex_ = index;
-            onFrame_(index);
-        }
+    explicit PaintCount(QWidget* widget) { widget->installEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* event) override {
+        paints += event->type() == QEvent::Paint ? 1 : 0;
         return false;
     }
-    std::vector<int> labelPaintedAt;
-
-  private:
-    Form1& form_;
-    std::function<void(int)> onFrame_;
-    int lastIndex_ = -1;
+    int paints = 0;
 };
-
-// Runs `action` where the write next lets the event loop run, as the user's own actions would.
-void betweenFrames(QObject* context, std::function<void()> action) {
-    QMetaObject::invokeMethod(context, std::move(action), Qt::QueuedConnection);
-}
 
 void sendClick(QWidget* button) {
     const QPointF centre = QRectF(button->rect()).center();
@@ -70,7 +48,7 @@ void sendClick(QWidget* button) {
     }
 }
 
-// Input as the window system queues it while the program is busy.
+// Input as the window system queues it.
 void postKey(QWidget* target, Qt::Key key, const QString& text) {
     QCoreApplication::postEvent(target, new QKeyEvent(QEvent::KeyPress, key, Qt::NoModifier, text));
     QCoreApplication::postEvent(target, new QKeyEvent(QEvent::KeyRelease, key, Qt::NoModifier, text));
@@ -104,9 +82,6 @@ class WriteAviTest : public Form1Test {
         }
         movie = (output / "movie.avi").string();
         load();
-        // The event loop turns after every frame, so that what the test does between two frames happens
-        // there and nowhere else.
-        form->writeTurnEvery = std::chrono::milliseconds(0);
         form->show();
         // The window's first paint is behind it before the write begins.
         while (!form->windowHandle()->isExposed()) {
@@ -114,46 +89,68 @@ class WriteAviTest : public Form1Test {
         }
         QCoreApplication::processEvents();
     }
+
+    // Holds the write before frame `index` while `onWindow` runs on the window's thread.
+    void holdBefore(std::int32_t index, std::function<void()> onWindow) {
+        form->beforeWritingFrame = [this, index, onWindow = std::move(onWindow)](std::int32_t at) {
+            if (at == index) {
+                QMetaObject::invokeMethod(form.get(), onWindow, Qt::BlockingQueuedConnection);
+            }
+        };
+    }
+
+    // Clicks "Write Avi" and runs the event loop until the write is over.
+    void writeAvi() {
+        QEventLoop loop;
+        QObject::connect(form.get(), &Form1::writeEnded, &loop, &QEventLoop::quit);
+        form->aviwrite->click();
+        if (form->writing()) {
+            loop.exec();
+        }
+    }
+
     std::string movie;
 };
 
 TEST_F(WriteAviTest, TheWindowPaintsDropsItsInputAndCancelLeavesAPlayableMovieOfTheFramesSoFar) {
     ScriptedUser user(movie, 0);
-    QString label;
-    Qt::WindowModality modality = Qt::NonModal;
-    FrameWatcher watcher(*form, [&](int index) {
-        if (index == 1) {
-            // The caption needs painting now, and "77" is typed into the frame rate and "Write Avi" clicked
-            // while the write runs.
-            form->Label2->update();
-            postKey(form->txtFPS, Qt::Key_7, QStringLiteral("7"));
-            postKey(form->txtFPS, Qt::Key_7, QStringLiteral("7"));
-            postClick(form->aviwrite);
-        } else if (index == 4) {
-            // A second has passed, say: the dialog is up, and the user presses its Cancel.
-            betweenFrames(form.get(), [&] {
-                auto* dialog = form->findChild<QProgressDialog*>();
-                ASSERT_NE(dialog, nullptr);
-                dialog->show();
-                label = dialog->labelText();
-                modality = dialog->windowModality();
-                sendClick(dialog->findChild<QPushButton*>());
-            });
+    PaintCount label(form->Label2);
+    bool paintedWhileHeld = false;
+    QString progress;
+    holdBefore(2, [&] {
+        // The write is held before frame 2: the window paints meanwhile...
+        const int before = label.paints;
+        form->Label2->update();
+        while (label.paints == before) {
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         }
+        paintedWhileHeld = form->writing();
+        // ...drops "77" typed into the frame rate and a click on "Write Avi"...
+        postKey(form->txtFPS, Qt::Key_7, QStringLiteral("7"));
+        postKey(form->txtFPS, Qt::Key_7, QStringLiteral("7"));
+        postClick(form->aviwrite);
+        QCoreApplication::processEvents();
+        // ...and a second has passed, say: the dialog is up, and the user presses its Cancel.
+        auto* dialog = form->findChild<QProgressDialog*>();
+        ASSERT_NE(dialog, nullptr);
+        dialog->show();
+        progress = dialog->labelText();
+        sendClick(dialog->findChild<QPushButton*>());
     });
-    form->aviwrite->click();
+    writeAvi();
 
-    // Painted before the next frame was taken, not with it or after the write.
-    EXPECT_THAT(watcher.labelPaintedAt, ElementsAre(1));
-    EXPECT_THAT(label.toStdString(), MatchesRegex("Writing frame [0-9]+ of 12.*"));
-    EXPECT_EQ(modality, Qt::WindowModal);
-    // Frame 4 was being written when Cancel came: the movie ends after it.
+    EXPECT_TRUE(paintedWhileHeld);
+    EXPECT_THAT(progress.toStdString(), MatchesRegex("Writing frame [12] of 12.*"));
+    // Cancel came before frame 2: the movie ends after frame 1.
     EXPECT_THAT(messages.texts(),
-                ElementsAre("Writing was cancelled: the movie holds the first 5 of 12 frames.\r\n" + movie));
-    EXPECT_EQ(framesCounted(movie), "5\n");
+                ElementsAre("Writing was cancelled: the movie holds the first 2 of 12 frames.\r\n" + movie));
+    EXPECT_EQ(framesCounted(movie), "2\n");
     EXPECT_EQ(decodingErrors(movie), "");
     EXPECT_EQ(user.dialogs.calls.size(), 1u) << "a click during the write started another";
     EXPECT_EQ(form->findChild<QProgressDialog*>(), nullptr);
+    // The preview and the list end on the last frame written.
+    EXPECT_EQ(form->Image1->picture().width(), 64);
+    EXPECT_EQ(form->File1->fileName(), "f101.jpg");
 
     // What was typed during the write is gone; what is typed afterwards counts again.
     QCoreApplication::processEvents();
@@ -167,23 +164,64 @@ TEST_F(WriteAviTest, ClosingTheWindowDuringAWriteFinishesTheMovieFirstThenCloses
     ScriptedUser user(movie, 0);
     bool closedAtOnce = true;
     bool visibleAfterClose = false;
-    FrameWatcher watcher(*form, [&](int index) {
-        if (index == 3) {
-            betweenFrames(form.get(), [&] {
-                closedAtOnce = form->close();
-                visibleAfterClose = form->isVisible();
-            });
-        }
+    holdBefore(3, [&] {
+        closedAtOnce = form->close();
+        visibleAfterClose = form->isVisible();
     });
-    form->aviwrite->click();
+    writeAvi();
 
     EXPECT_FALSE(closedAtOnce);
     EXPECT_TRUE(visibleAfterClose);
     EXPECT_THAT(messages.texts(),
-                ElementsAre("Writing was cancelled: the movie holds the first 4 of 12 frames.\r\n" + movie));
-    EXPECT_EQ(framesCounted(movie), "4\n");
+                ElementsAre("Writing was cancelled: the movie holds the first 3 of 12 frames.\r\n" + movie));
+    EXPECT_EQ(framesCounted(movie), "3\n");
     EXPECT_EQ(decodingErrors(movie), "");
     EXPECT_FALSE(form->isVisible()) << "the window did not close once the movie was finished";
+}
+
+TEST_F(WriteAviTest, ARecordingDuringAWriteStoresThePicturesItGrabbedWhileThePreviewShowsTheMovie) {
+    desktop.add("Webcam for bob", Rect{100, 100, 500, 450});
+    form->Command1_Click();
+    select(0);
+    form->Start_Click();
+    const std::filesystem::path recorded = output / form->recording.recordingFolder;
+    ScriptedUser user(movie, fourcc("H264"));
+    int previewWidth = 0;
+    holdBefore(1, [&] {
+        // Two seconds of the recording pass between two frames of the movie.
+        form->Timer1_Timer();
+        form->Timer1_Timer();
+        previewWidth = form->Image1->picture().width();
+    });
+    writeAvi();
+
+    EXPECT_EQ(previewWidth, 64) << "the preview shows the movie's frames during the write";
+    EXPECT_TRUE(messages.messages.empty()) << messages.texts()[0];
+    EXPECT_EQ(framesCounted(movie), "12\n");
+    for (const char* name : {"bob0000000.jpg", "bob0000001.jpg"}) {
+        expectGrabOfScreen(recorded / name, 350, 180, 125, 150);
+    }
+    EXPECT_EQ(form->recording.frameCounter, 2);
+}
+
+TEST_F(WriteAviTest, AFailureOnTheWritingThreadIsToldAndTheMovieOfTheFramesSoFarIsFinished) {
+    ScriptedUser user(movie, fourcc("MJPG"));
+    form->beforeWritingFrame = [](std::int32_t index) {
+        if (index == 4) {
+            throw std::bad_alloc();
+        }
+    };
+    writeAvi();
+
+    EXPECT_THAT(
+        messages.texts(),
+        ElementsAre("Not enough memory to go on writing the movie.",
+                    "There was an error writing the file.\r\nThe movie holds the first 4 of 12 frames:"
+                    "\r\n" +
+                        movie));
+    EXPECT_EQ(framesCounted(movie), "4\n");
+    EXPECT_EQ(decodingErrors(movie), "");
+    EXPECT_FALSE(form->writing());
 }
 
 }  // namespace

@@ -63,32 +63,17 @@ class FakeWriterView final : public AviWriterView {
     WindowHandle ownerHandle() override { return 0x2A; }
     void writingFrame(std::int32_t index, std::int32_t count) override {
         progress.emplace_back(index, count);
-        samplesSinceFrame = 0;
         if (onFrame) {
             onFrame(index);
-        }
-    }
-    void sampleWritten() override {
-        ++samplesWritten;
-        ++samplesSinceFrame;
-    }
-    void stepDone() override {
-        if (progress.empty()) {
-            ++stepsBeforeFirstFrame;
         }
     }
     // As the main window does: Cancel (here `cancelled`), SIGINT or SIGTERM ends the write.
     bool stopRequested() override { return cancelled || terminationRequested(); }
 
     FakeFrameList list;
-    // Long steps announced before the first frame: the window may paint while the write sets up.
-    int stepsBeforeFirstFrame = 0;
     int shownCount = 0;
     // Every (index, count) the writer announced, in order.
     std::vector<std::pair<std::int32_t, std::int32_t>> progress;
-    // Samples the movie took, in all and since the last frame announced (those an encoder held back).
-    int samplesWritten = 0;
-    int samplesSinceFrame = 0;
     // Called as the writer announces each frame; may set `cancelled`, as the user's Cancel would.
     std::function<void(std::int32_t index)> onFrame;
     bool cancelled = false;

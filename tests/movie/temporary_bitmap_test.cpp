@@ -1,5 +1,6 @@
 // "tmp.bmp" is rewritten where it stands for every frame: it must always hold exactly the frame last
-// converted, and a frame whose bitmap cannot be written must end the movie with a word about that frame.
+// converted, one write holds it at a time, and a frame whose bitmap cannot be written must end the movie
+// with a word about that frame.
 
 #include <gtest/gtest.h>
 
@@ -12,6 +13,7 @@
 #include "imaging/picture_files.h"
 #include "movie/avi_writer.h"
 #include "movie/cdib.h"
+#include "movie/temporary_bitmap.h"
 #include "tests/fakes/message_recorder.h"
 #include "tests/fakes/scripted_dialogs.h"
 #include "tests/movie/movie_test_support.h"
@@ -33,21 +35,30 @@ Picture pattern(std::int32_t width, std::int32_t height) {
     return Picture::fromPixels(width, height, width * 4, PixelFormat::Bgrx32, std::move(pixels));
 }
 
-TEST(TemporaryBitmap, InPlaceGivesTheSameFileAsSavePictureAndCutsALongerOldOne) {
+// The bytes of `picture`'s bitmap file.
+std::vector<std::uint8_t> bitmapFile(const Picture& picture) {
+    std::vector<std::uint8_t> bytes;
+    EXPECT_TRUE(BitmapFileBytes(picture, bytes).ok());
+    return bytes;
+}
+
+TEST(TemporaryBitmap, HoldsExactlyTheFrameLastWrittenAndOneWriteAtATime) {
     ScratchFolder folder;
     const Picture picture = pattern(13, 7);  // 39 bytes a row, padded to 40
     ASSERT_TRUE(SavePicture(picture, folder.file("replaced.bmp")).ok());
-    const std::string inPlace = folder.file("tmp.bmp");
+    const std::string path = folder.file("tmp.bmp");
     {
-        std::ofstream old(inPlace, std::ios::binary);
+        std::ofstream old(path, std::ios::binary);
         old << std::string(100000, 'x');
     }
-    ASSERT_TRUE(SavePictureInPlace(picture, inPlace).ok());
-    EXPECT_EQ(testing::fileBytes(inPlace), testing::fileBytes(folder.file("replaced.bmp")));
-    EXPECT_EQ(std::filesystem::file_size(inPlace), 54u + 40u * 7u);
+    TemporaryBitmap temporary(folder.path().string());
+    EXPECT_EQ(temporary.path(), path);
+    ASSERT_TRUE(temporary.write(bitmapFile(picture)).ok());
+    EXPECT_EQ(testing::fileBytes(path), testing::fileBytes(folder.file("replaced.bmp")));
+    EXPECT_EQ(std::filesystem::file_size(path), 54u + 40u * 7u);
 
     cDib dib;
-    ASSERT_TRUE(dib.CreateFromFile(inPlace).ok());
+    ASSERT_TRUE(dib.CreateFromFile(path).ok());
     EXPECT_EQ(dib.Width(), 13);
     EXPECT_EQ(dib.Height(), 7);
     EXPECT_EQ(dib.SizeImage(), 40 * 7);
@@ -64,23 +75,39 @@ TEST(TemporaryBitmap, InPlaceGivesTheSameFileAsSavePictureAndCutsALongerOldOne) 
     }
 
     // A smaller frame over a larger one: the file is exactly the new frame.
-    ASSERT_TRUE(SavePictureInPlace(pattern(2, 2), inPlace).ok());
-    EXPECT_EQ(std::filesystem::file_size(inPlace), 54u + 8u * 2u);
-    ASSERT_TRUE(dib.CreateFromFile(inPlace).ok());
+    ASSERT_TRUE(temporary.write(bitmapFile(pattern(2, 2))).ok());
+    EXPECT_EQ(std::filesystem::file_size(path), 54u + 8u * 2u);
+    ASSERT_TRUE(dib.CreateFromFile(path).ok());
     EXPECT_EQ(dib.Width(), 2);
+
+    // A second write from the folder is refused while the first holds the file, and takes it after.
+    {
+        TemporaryBitmap second(folder.path().string());
+        EXPECT_FALSE(second.write(bitmapFile(pattern(3, 3))).ok());
+        EXPECT_TRUE(second.inUse());
+        EXPECT_EQ(std::filesystem::file_size(path), 54u + 8u * 2u);
+    }
+    {
+        const auto refused = testing::runInChild([&folder](const std::function<void()>&) {
+            TemporaryBitmap other(folder.path().string());
+            const Status written = other.write(bitmapFile(pattern(3, 3)));
+            return other.inUse() ? std::string("in use") : written.ok() ? "written" : written.text();
+        });
+        EXPECT_EQ(refused.report, "in use") << "another process";
+    }
+    ASSERT_TRUE(temporary.write(bitmapFile(pattern(2, 2))).ok());
 }
 
-TEST(TemporaryBitmap, InPlaceFailuresAreReportedWithTheirCause) {
+TEST(TemporaryBitmap, FailuresAreReportedWithTheirCause) {
     ScratchFolder folder;
-    EXPECT_EQ(SavePictureInPlace(Picture(), folder.file("none.bmp")).text(), std::strerror(EINVAL));
-    EXPECT_FALSE(SavePictureInPlace(Picture::black(0, 3), folder.file("empty.bmp")).ok());
-    EXPECT_FALSE(std::filesystem::exists(folder.file("none.bmp")));
-    EXPECT_FALSE(std::filesystem::exists(folder.file("empty.bmp")));
-
-    EXPECT_EQ(SavePictureInPlace(pattern(4, 4), folder.file("missing/tmp.bmp")).text(),
+    EXPECT_EQ(TemporaryBitmap(folder.file("missing")).write(bitmapFile(pattern(4, 4))).text(),
               std::strerror(ENOENT));
     std::filesystem::create_directory(folder.file("tmp.bmp"));
-    EXPECT_EQ(SavePictureInPlace(pattern(4, 4), folder.file("tmp.bmp")).text(), std::strerror(EISDIR));
+    EXPECT_EQ(TemporaryBitmap(folder.path().string()).write(bitmapFile(pattern(4, 4))).text(),
+              std::strerror(EISDIR));
+    std::vector<std::uint8_t> bytes;
+    EXPECT_EQ(BitmapFileBytes(Picture(), bytes).text(), std::strerror(EINVAL));
+    EXPECT_FALSE(BitmapFileBytes(Picture::black(0, 3), bytes).ok());
 }
 
 // A darkened copy of the picture: what a preview control that converts pictures would hold.

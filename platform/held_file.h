@@ -1,0 +1,38 @@
+#pragma once
+// A scratch file held by one job for its whole length: opened for writing (made when missing) and locked
+// exclusively, so that a second job that wants the same file, in this process or another, is refused at
+// once instead of mixing its bytes with the first one's. The system drops the lock when the file is
+// closed or the process ends, however it ends.
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "platform/file_io.h"
+
+namespace skorva {
+
+class HeldFile {
+  public:
+    enum class Result { Held, InUse, Failed };
+
+    // Opens and locks `path`. Never writes through a name that is not a plain file of its own: a link, a
+    // FIFO, a device or a second name of another file standing there is replaced by a new empty file
+    // first. On Failed, failure() says why in the system's words.
+    Result hold(const std::string& path);
+    bool held() const { return static_cast<bool>(fd_); }
+    const std::string& failure() const { return failure_; }
+
+    // Makes the file hold exactly `bytes`. Fails when the name no longer names the held file (another
+    // program replaced or removed it meanwhile): what is read back by name would not be what was written.
+    bool write(std::span<const std::uint8_t> bytes);
+
+  private:
+    bool stillNamed() const;
+
+    std::string path_;
+    UniqueFd fd_;
+    std::string failure_;
+};
+
+}  // namespace skorva
