@@ -86,7 +86,10 @@ class AviWrite {
         const bool named = containerOfExtension(outputPath_) == container_;
         lastResult_ = AVIFileOpen(&file_, outputPath_, OF_WRITE | OF_CREATE, named ? nullptr : &container_);
         if (lastResult_ != AVIERR_OK) {
-            say("Can't open File to write, try to use different name to save.");
+            // Found out before the first frame: why the name cannot be written to, in the system's words.
+            const std::string reason = AVIFileOpenErrorText();
+            say("Can't open File to write, try to use different name to save." +
+                (reason.empty() ? std::string() : kLineBreak + outputPath_ + kLineBreak + reason));
             return;
         }
         if (!convertFrame(0, true)) {

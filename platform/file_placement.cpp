@@ -13,6 +13,8 @@ namespace {
 
 constexpr int kCreateAttempts = 16;
 constexpr int kBesideAttempts = 1000;
+// The longest name a Linux file system takes, in bytes.
+constexpr std::size_t kLongestName = 255;
 
 std::string randomSuffix() {
     static constexpr char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
@@ -76,21 +78,39 @@ bool renameWithoutReplacing(const std::string& from, const std::string& to) {
 }
 
 std::string moveBeside(const std::string& from, const std::string& target, const std::string& label) {
+    return placeBeside(target, label, [&from](const std::string& candidate) {
+        return renameWithoutReplacing(from, candidate);
+    });
+}
+
+std::string placeBeside(const std::string& target, const std::string& label,
+                        const std::function<bool(const std::string& candidate)>& placeAt) {
     const auto start = nameStart(target);
     const auto dot = target.rfind('.');
     const bool hasExtension = dot != std::string::npos && dot > start;
-    const std::string stem = hasExtension ? target.substr(0, dot) : target;
+    std::string stem = hasExtension ? target.substr(0, dot) : target;
     const std::string extension = hasExtension ? target.substr(dot) : std::string();
     for (int number = 1; number <= kBesideAttempts; ++number) {
         // Appended piece by piece: GCC 12 at -O3 takes a chain of + here for an overlapping copy.
-        std::string candidate = stem;
-        candidate.append(" (").append(label);
+        std::string suffix = " (";
+        suffix.append(label);
         if (number > 1) {
-            candidate.append(" ").append(std::to_string(number));
+            suffix.append(" ").append(std::to_string(number));
         }
-        candidate.append(")").append(extension);
-        if (renameWithoutReplacing(from, candidate)) {
-            return candidate;
+        suffix.append(")").append(extension);
+        // A name the file system takes: the stem gives way, never inside a character of several bytes.
+        std::string shortStem = stem;
+        while (shortStem.size() > start && shortStem.size() - start + suffix.size() > kLongestName) {
+            while (shortStem.size() > start &&
+                   (static_cast<unsigned char>(shortStem.back()) & 0xC0) == 0x80) {
+                shortStem.pop_back();
+            }
+            if (shortStem.size() > start) {
+                shortStem.pop_back();
+            }
+        }
+        if (placeAt(shortStem + suffix)) {
+            return shortStem + suffix;
         }
         if (errno != EEXIST) {
             return {};

@@ -2,6 +2,7 @@
 // Putting a file the user keeps in its place without ever writing through a name that is not ours: the
 // bytes go to a new hidden file of our own beside the name, which is renamed to the name at the end.
 
+#include <functional>
 #include <string>
 
 #include "platform/file_io.h"
@@ -21,7 +22,13 @@ int createFileBeside(const std::string& path, std::string& created);
 bool renameWithoutReplacing(const std::string& from, const std::string& to);
 
 // Moves `from` to the first free name "<stem> (<label>)<extension>", "<stem> (<label> 2)<extension>", ...
-// beside `target`. The name it took, or empty with errno.
+// beside `target`, the stem cut short where the name would be too long for the file system. The name it
+// took, or empty with errno.
 std::string moveBeside(const std::string& from, const std::string& target, const std::string& label);
+
+// The same names in turn, each offered to `placeAt`, which puts the file there only when nothing stands
+// there (false with errno EEXIST when something does).
+std::string placeBeside(const std::string& target, const std::string& label,
+                        const std::function<bool(const std::string& candidate)>& placeAt);
 
 }  // namespace skorva

@@ -15,7 +15,12 @@ int pipeEnds[2] = {-1, -1};
 
 void onTerminationSignal(int signalNumber) {
     if (requested.exchange(true)) {
-        // Asked twice: the user means it.
+        // Asked twice: the user means it. What was under way is abandoned, and says so; a movie being
+        // written has no name yet, so nothing of it is left.
+        static constexpr char kAbandoned[] =
+            "skorva: asked again to end: ending at once; a movie being written is abandoned, and nothing "
+            "of it is kept\n";
+        [[maybe_unused]] const ssize_t said = ::write(2, kAbandoned, sizeof kAbandoned - 1);
         std::signal(signalNumber, SIG_DFL);
         std::raise(signalNumber);
         return;

@@ -1,7 +1,8 @@
 #pragma once
 // SIGINT and SIGTERM ask the program to end instead of ending it at once, so that a movie being written
-// is finished first; a second one ends it at once. SIGXFSZ is ignored: a file size limit then fails the
-// write that would pass it (EFBIG), which the program reports, instead of killing it.
+// is finished first; a second one ends it at once, abandoning the movie, and says so on standard error.
+// SIGXFSZ is ignored: a file size limit then fails the write that would pass it (EFBIG), which the program
+// reports, instead of killing it.
 
 namespace skorva {
 

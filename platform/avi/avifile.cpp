@@ -107,6 +107,9 @@ Registry& registry() {
     return instance;
 }
 
+// Why this thread's last AVIFileOpen failed.
+thread_local std::string openFailure;
+
 std::shared_ptr<StreamState> findStream(PAVISTREAM handle) {
     Registry& all = registry();
     const std::lock_guard lock(all.mutex);
@@ -168,6 +171,7 @@ void AVIFileExit() {
 
 std::int32_t AVIFileOpen(PAVIFILE* ppfile, const std::string& szFile, std::uint32_t uMode,
                          const void* lpHandler) {
+    openFailure.clear();
     if (ppfile == nullptr) {
         return AVIERR_BADPARAM;
     }
@@ -186,12 +190,17 @@ std::int32_t AVIFileOpen(PAVIFILE* ppfile, const std::string& szFile, std::uint3
     Status failure;
     file->movie = Movie::create(szFile, container, failure);
     if (!file->movie) {
+        openFailure = failure.ok() ? std::string() : failure.text();
         return AVIERR_FILEOPEN;
     }
     const PAVIFILE handle = all.newHandle();
     all.files.emplace(handle, std::move(file));
     *ppfile = handle;
     return AVIERR_OK;
+}
+
+std::string AVIFileOpenErrorText() {
+    return openFailure;
 }
 
 std::uint32_t mmioStringToFOURCC(const std::string& sz, std::uint32_t uFlags) {

@@ -68,6 +68,9 @@ void AVIFileExit();
 // extension (".avi", ".mp4", ".mkv"; AVI for any other), else it points to the Container to write.
 std::int32_t AVIFileOpen(PAVIFILE* ppfile, const std::string& szFile, std::uint32_t uMode,
                          const void* lpHandler);
+// Why the last AVIFileOpen of the calling thread failed, in the system's words (a missing folder, no
+// permission, a read-only file system, a folder of the name); empty when it did not.
+std::string AVIFileOpenErrorText();
 // The first four characters, blank-padded; MMIO_TOUPPER converts them to upper case.
 std::uint32_t mmioStringToFOURCC(const std::string& sz, std::uint32_t uFlags);
 // One video stream ("vids") per file.

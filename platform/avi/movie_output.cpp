@@ -1,10 +1,12 @@
 #include "platform/avi/movie_output.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <span>
 
@@ -16,6 +18,7 @@ extern "C" {
 
 #include "platform/avi/movie_salvage.h"
 #include "platform/file_placement.h"
+#include "platform/held_beside.h"
 
 namespace skorva::avi {
 namespace {
@@ -31,16 +34,35 @@ std::string libraryText(int error) {
 
 }  // namespace
 
-MovieOutput::MovieOutput(int fd, std::string temporary, std::string target)
-    : fd_(fd), temporary_(std::move(temporary)), target_(std::move(target)) {}
+MovieOutput::MovieOutput(int fd, bool unnamed, std::string temporary, std::string target)
+    : fd_(fd), unnamed_(unnamed), temporary_(std::move(temporary)), target_(std::move(target)) {}
 
 std::unique_ptr<MovieOutput> MovieOutput::create(const std::string& target) {
+    // A folder of that name could never be replaced by the movie: found out now, not after the last frame.
+    struct stat status {};
+    if (::stat(target.c_str(), &status) == 0 && S_ISDIR(status.st_mode)) {
+        errno = EISDIR;
+        return nullptr;
+    }
+    const auto slash = target.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : target.substr(0, slash);
     std::string temporary;
-    const int fd = createFileBeside(target, temporary);
+    bool unnamed = true;
+    int fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
+    if (fd >= 0) {
+        // The muxer that reads back what it wrote finds the file through its descriptor.
+        temporary = "/proc/self/fd/" + std::to_string(fd);
+        // Held like a named one, for the moment it has a hidden name on its way to the target's.
+        ::flock(fd, LOCK_EX | LOCK_NB);
+    } else if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL) {
+        // A file system without unnamed files (or an older kernel).
+        unnamed = false;
+        fd = createHeldFileBeside(target, temporary);
+    }
     if (fd < 0) {
         return nullptr;
     }
-    std::unique_ptr<MovieOutput> output(new MovieOutput(fd, std::move(temporary), target));
+    std::unique_ptr<MovieOutput> output(new MovieOutput(fd, unnamed, std::move(temporary), target));
     auto* buffer = static_cast<unsigned char*>(av_malloc(kBufferSize));
     if (buffer != nullptr) {
         output->io_ = avio_alloc_context(buffer, kBufferSize, 1, output.get(), nullptr, &writePacket, &seek);
@@ -59,11 +81,16 @@ MovieOutput::~MovieOutput() {
         av_freep(&io_->buffer);
         avio_context_free(&io_);
     }
+    if (!placed_ && !unnamed_) {
+        ::unlink(temporary_.c_str());
+    }
+    closeFile();
+}
+
+void MovieOutput::closeFile() {
     if (fd_ >= 0) {
         ::close(fd_);
-    }
-    if (!placed_) {
-        ::unlink(temporary_.c_str());
+        fd_ = -1;
     }
 }
 
@@ -101,39 +128,60 @@ std::int64_t MovieOutput::seek(void* opaque, std::int64_t offset, int whence) {
     return at;
 }
 
-bool MovieOutput::closeFile() {
+bool MovieOutput::flushFile() {
     avio_flush(io_);
     if (io_->error < 0) {
         fail(libraryText(io_->error));
     }
-    // A delayed write error (a network file system, a quota) shows only when the file is closed.
-    if (fd_ >= 0 && ::close(fd_) != 0) {
+    // A delayed write error (a network file system, a quota) shows only when a descriptor of the file is
+    // closed: a second one is, so that the file stays open and held.
+    const int probe = failure_.empty() ? ::dup(fd_) : -1;
+    if (probe >= 0 && ::close(probe) != 0) {
         fail(std::strerror(errno));
     }
-    fd_ = -1;
     return failure_.empty();
 }
 
+bool MovieOutput::placeOverTarget() {
+    if (unnamed_) {
+        if (linkUnnamed(fd_, target_)) {
+            return true;
+        }
+        if (errno != EEXIST) {
+            return false;
+        }
+        // A link cannot replace a name: the movie gets a hidden name, renamed over the old file at once.
+        std::string hidden;
+        if (!linkHeldBeside(fd_, target_, hidden)) {
+            return false;
+        }
+        if (std::rename(hidden.c_str(), target_.c_str()) != 0) {
+            const int saved = errno;
+            ::unlink(hidden.c_str());
+            errno = saved;
+            return false;
+        }
+        return true;
+    }
+    return std::rename(temporary_.c_str(), target_.c_str()) == 0;
+}
+
 MoviePlacement MovieOutput::finish(std::int64_t frames, const std::vector<bool>& keyFrames, bool mendable) {
-    if (failure_.empty() && closeFile()) {
-        if (::rename(temporary_.c_str(), target_.c_str()) == 0) {
+    if (failure_.empty() && flushFile()) {
+        if (placeOverTarget()) {
             placed_ = true;
+            closeFile();
             return MoviePlacement{frames, target_, {}};
         }
         fail(std::strerror(errno));
     }
     if (!mendable) {
-        // The destructor removes the file: no broken movie is left, and the target stays as it was.
+        // No broken movie is left, and the target stays as it was.
         return MoviePlacement{0, {}, failure_};
     }
     // Whatever the muxer had not written yet is lost: the movie ends with its last whole frame.
-    if (fd_ < 0) {
-        fd_ = ::open(temporary_.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
-    }
     const SalvagedMovie mended = fd_ >= 0 ? salvageMovie(fd_, keyFrames) : SalvagedMovie{};
-    const bool closed = fd_ < 0 || ::close(fd_) == 0;
-    fd_ = -1;
-    if (!mended.mended || !closed || mended.frames == 0) {
+    if (!mended.mended || mended.frames == 0) {
         return MoviePlacement{0, {}, failure_};
     }
     const std::string where = placeMended();
@@ -142,23 +190,25 @@ MoviePlacement MovieOutput::finish(std::int64_t frames, const std::vector<bool>&
 
 std::string MovieOutput::placeMended() {
     // An earlier file of the target's name stays: the part of the new movie goes beside it.
+    const auto placeAt = [this](const std::string& candidate) {
+        return unnamed_ ? linkUnnamed(fd_, candidate) : renameWithoutReplacing(temporary_, candidate);
+    };
     struct stat status {};
     std::string where;
-    if (::lstat(target_.c_str(), &status) != 0 && renameWithoutReplacing(temporary_, target_)) {
+    if (::lstat(target_.c_str(), &status) != 0 && placeAt(target_)) {
         where = target_;
     } else {
-        where = moveBeside(temporary_, target_, "incomplete");
+        where = placeBeside(target_, "incomplete", placeAt);
     }
     placed_ = !where.empty();
     return where;
 }
 
 void MovieOutput::discard() {
-    if (fd_ >= 0) {
-        ::close(fd_);
-        fd_ = -1;
+    if (!unnamed_) {
+        ::unlink(temporary_.c_str());
     }
-    ::unlink(temporary_.c_str());
+    closeFile();
     placed_ = true;
 }
 

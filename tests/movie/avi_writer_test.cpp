@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <future>
@@ -247,8 +248,10 @@ TEST(AviWriter, NothingToConvertAndCancelledDialogs) {
         FakeWriterView view(folder.path().string());
         aviwrite_Click(view, user.messages);
         EXPECT_EQ(user.messages.texts(),
-                  (std::vector<std::string>{"Can't open File to write, try to use different name to save.",
-                                            "There was an error writing the file."}));
+                  (std::vector<std::string>{
+                      "Can't open File to write, try to use different name to save.\r\n" +
+                          folder.file("no/such/folder/x.avi") + "\r\n" + std::strerror(ENOENT),
+                      "There was an error writing the file."}));
         EXPECT_EQ(user.messages.messages[1].icon, MessageIcon::Information);
         EXPECT_EQ(user.chooser.calls, 0);
     }
