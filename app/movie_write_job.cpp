@@ -7,6 +7,7 @@
 #include "movie/avi_writer.h"
 #include "platform/services.h"
 #include "platform/termination.h"
+#include "platform/thread_priority.h"
 
 namespace skorva {
 
@@ -26,6 +27,7 @@ void MovieWriteJob::start() {
 }
 
 void MovieWriteJob::write() {
+    lowerThisThreadsPriority();
     {
         const ScopedThreadServices routed(services_.forWorker());
         try {

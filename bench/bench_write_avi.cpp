@@ -3,7 +3,9 @@
 // dialogs, then decode, "tmp.bmp", cDib, encode, mux; for mjpeg-copy the JPEG files' own bytes, checked and
 // muxed. bench/run_write_avi.sh runs it beside whole processes of the command line and of ffmpeg.
 //
-//   bench_write_avi --make-frames DIR WIDTH HEIGHT COUNT   writes COUNT JPEG frames (quality 70)
+//   bench_write_avi --make-frames DIR WIDTH HEIGHT COUNT [SOURCE]
+//                                                          writes COUNT JPEG frames (quality 70); SOURCE
+//                                                          gets their pixels before encoding, raw RGB
 //   CODEC is uncompressed, mjpeg, h264 or mjpeg-copy.
 //   bench_write_avi --peak-memory DIR CODEC                writes one movie, prints the peak resident KiB
 //   bench_write_avi --fps DIR CODEC [--no-progress]        writes one movie, prints frames per second
@@ -49,9 +51,15 @@ namespace {
 
 using namespace skorva;
 
-// Moving gradients with noise and a few sharp edges: content that costs what a webcam frame costs.
-int makeFrames(const std::string& folder, int width, int height, int count) {
+// Moving gradients with noise and a few sharp edges: content that costs what a webcam frame costs. With
+// `source`, the pixels before they became JPEGs go there as raw RGB video: what a movie's PSNR is
+// measured against.
+int makeFrames(const std::string& folder, int width, int height, int count, const char* source) {
     std::filesystem::create_directories(folder);
+    std::FILE* sourceFile = source != nullptr ? std::fopen(source, "wb") : nullptr;
+    if (source != nullptr && sourceFile == nullptr) {
+        return 1;
+    }
     JpegEncoder encoder;
     std::vector<unsigned char> rgb(static_cast<std::size_t>(width) * height * 3);
     unsigned noise = 12345;
@@ -70,6 +78,9 @@ int makeFrames(const std::string& folder, int width, int height, int count) {
                             JpegSubsampling::Quarter420, 70)) {
             return 1;
         }
+        if (sourceFile != nullptr) {
+            std::fwrite(rgb.data(), 1, rgb.size(), sourceFile);
+        }
         char name[32];
         std::snprintf(name, sizeof name, "/frame%06d.jpg", n);
         std::FILE* out = std::fopen((folder + name).c_str(), "wb");
@@ -79,7 +90,7 @@ int makeFrames(const std::string& folder, int width, int height, int count) {
         std::fwrite(encoder.output().data(), 1, encoder.output().size(), out);
         std::fclose(out);
     }
-    return 0;
+    return sourceFile != nullptr && std::fclose(sourceFile) != 0 ? 1 : 0;
 }
 
 // Counts the paints the preview receives: proof that every frame was drawn, not only handed over.
@@ -249,8 +260,9 @@ BENCHMARK_CAPTURE(BM_WriteAvi, mjpeg_copy, "mjpeg-copy")
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc == 6 && std::string(argv[1]) == "--make-frames") {
-        return makeFrames(argv[2], std::atoi(argv[3]), std::atoi(argv[4]), std::atoi(argv[5]));
+    if ((argc == 6 || argc == 7) && std::string(argv[1]) == "--make-frames") {
+        return makeFrames(argv[2], std::atoi(argv[3]), std::atoi(argv[4]), std::atoi(argv[5]),
+                          argc == 7 ? argv[6] : nullptr);
     }
     // No display needed: the window paints into memory.
     qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building, running and testing need, when any is missing.
+# Installs the Debian packages that building, running and testing need, when any is missing; further
+# packages named on the command line (a benchmark's) too.
 set -euo pipefail
 
 packages=(
@@ -14,6 +15,7 @@ packages=(
   tigervnc-standalone-server x11-xserver-utils
   clang libclang-rt-14-dev
   dpkg-dev desktop-file-utils
+  "$@"
 )
 
 missing=()

@@ -12,7 +12,9 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QWindow>
+#include <atomic>
 #include <functional>
+#include <future>
 #include <new>
 #include <string>
 
@@ -177,6 +179,39 @@ TEST_F(WriteAviTest, ClosingTheWindowDuringAWriteFinishesTheMovieFirstThenCloses
     EXPECT_EQ(framesCounted(movie), "3\n");
     EXPECT_EQ(decodingErrors(movie), "");
     EXPECT_FALSE(form->isVisible()) << "the window did not close once the movie was finished";
+}
+
+TEST_F(WriteAviTest, AWindowThatGoesDuringAWriteFinishesTheMovieFirstAndLogsWhatItWouldHaveSaid) {
+    // As when the program is asked to end (SIGTERM): the window is closed, the event loop ends and the
+    // window goes while the movie is being written.
+    ScriptedUser user(movie, 0);
+    std::atomic<bool> reached{false};
+    std::promise<void> released;
+    form->beforeWritingFrame = [this, &reached, wait = released.get_future().share()](std::int32_t index) {
+        if (index == 3) {
+            reached = true;
+            // Wakes the window's event loop, which is waiting for this.
+            QMetaObject::invokeMethod(
+                form.get(), [] {}, Qt::QueuedConnection);
+            wait.wait();
+        }
+    };
+    form->aviwrite->click();
+    // The dialogs run on the window's thread, so its event loop turns until the write is held.
+    while (!reached) {
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    form->close();
+    ::testing::internal::CaptureStderr();
+    released.set_value();
+    form.reset();
+    const std::string logged = ::testing::internal::GetCapturedStderr();
+
+    EXPECT_TRUE(messages.messages.empty()) << "a box nobody may be there to close";
+    EXPECT_NE(logged.find("Writing was cancelled: the movie holds the first 3 of 12 frames. " + movie),
+              std::string::npos)
+        << logged;
+    EXPECT_EQ(framesCounted(movie), "3\n");
 }
 
 TEST_F(WriteAviTest, ARecordingDuringAWriteStoresThePicturesItGrabbedWhileThePreviewShowsTheMovie) {
