@@ -50,6 +50,12 @@ void StandardErrorSink::show(const Message& message) {
     said_ = true;
 }
 
+void StandardErrorSink::note(const Message& message) {
+    const bool said = said_;
+    show(message);
+    said_ = said;
+}
+
 std::unique_ptr<Desktop> connectDesktop() {
     std::unique_ptr<Desktop> desktop = makeX11Desktop();
     if (!desktop) {

@@ -13,7 +13,9 @@ namespace skorva {
 class StandardErrorSink final : public MessageSink {
   public:
     void show(const Message& message) override;
-    // Whether anything was said.
+    // Said as any message, but no failure.
+    void note(const Message& message) override;
+    // Whether anything but a note was said.
     bool said() const { return said_; }
 
   private:

@@ -61,4 +61,10 @@ void RoutedMessages::show(const Message& message) {
     }
 }
 
+void RoutedMessages::note(const Message& message) {
+    if (!calls_.run([&] { window_.note(message); })) {
+        logged(message.text);
+    }
+}
+
 }  // namespace skorva

@@ -61,6 +61,7 @@ class RoutedMessages final : public MessageSink {
   public:
     RoutedMessages(WindowCalls& calls, MessageSink& window) : calls_(calls), window_(window) {}
     void show(const Message& message) override;
+    void note(const Message& message) override;
 
   private:
     WindowCalls& calls_;

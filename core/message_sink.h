@@ -11,6 +11,9 @@ class MessageSink {
     virtual ~MessageSink() = default;
     // Returns once the user has read it (a message box is modal).
     virtual void show(const Message& message) = 0;
+    // What the user should know of a job that went well: shown like any message, but it tells of no
+    // failure.
+    virtual void note(const Message& message) { show(message); }
 };
 
 }  // namespace skorva

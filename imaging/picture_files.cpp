@@ -43,7 +43,8 @@ std::string sizeText(int width, int height) {
 
 }  // namespace
 
-Picture LoadPicture(const std::string& fileName, std::string* failure, PixelBufferPool* pixels) {
+Picture LoadPicture(const std::string& fileName, std::string* failure, PixelBufferPool* pixels,
+                    const std::optional<JpegSize>& cover) {
     const auto fail = [failure](std::string reason) {
         if (failure != nullptr) {
             *failure = std::move(reason);
@@ -89,6 +90,11 @@ Picture LoadPicture(const std::string& fileName, std::string* failure, PixelBuff
         static_cast<std::int64_t>(jpegWorstCaseSize(width, height, JpegSubsampling::Full444).value_or(0));
     if (length > largest + kMetadataAllowance) {
         return fail("The file is far larger than a JPEG of " + sizeText(width, height) + " can be");
+    }
+    if (cover) {
+        const JpegSize scaled = jpegScaleCovering({width, height}, *cover);
+        width = scaled.width;
+        height = scaled.height;
     }
     const std::int64_t stride = static_cast<std::int64_t>(width) * 4;
     const auto pixelBytes = static_cast<std::size_t>(stride * height);

@@ -3,6 +3,7 @@
 // Windows bitmap file (24 bits per pixel, bottom-up rows padded to 4 bytes).
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "core/picture.h"
 #include "core/pixel_buffer_pool.h"
 #include "core/status.h"
+#include "platform/jpeg/jpeg_decoder.h"
 
 namespace skorva {
 
@@ -17,9 +19,10 @@ namespace skorva {
 // and a frame no movie could hold give a null picture, with the reason in `failure` when asked. The header
 // is read first: a frame of more than kMovieFrameSideLimit pixels a side, or a file far larger than a JPEG
 // of its declared size can be, is refused before its body is read or its pixels allocated. With `pixels`,
-// the picture's memory comes from that pool.
+// the picture's memory comes from that pool. With `cover`, a larger frame is decoded at the smallest of
+// the decoder's reduced scales that still covers that width and height: the picture is then that size.
 Picture LoadPicture(const std::string& fileName, std::string* failure = nullptr,
-                    PixelBufferPool* pixels = nullptr);
+                    PixelBufferPool* pixels = nullptr, const std::optional<JpegSize>& cover = std::nullopt);
 
 // Saves the picture as a 24-bit bitmap file with its image-size field filled. An existing file of that
 // name is replaced only by a complete new one. Fails, with the system's text, and writes no file for a

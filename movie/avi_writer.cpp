@@ -36,12 +36,13 @@ using namespace avi;
 constexpr const char* kPattern = "*.jpg";
 constexpr const char* kLineBreak = "\r\n";
 
-// Decodes a frame and lays out the bytes of its temporary bitmap beside it. A frame that cannot be had,
-// for want of memory too, comes back without a picture and with the reason.
-void decodeFrame(PreparedFrame& frame, PixelBufferPool& pixels) {
+// Decodes a frame and lays out the bytes of its temporary bitmap beside it; with `cover`, a larger frame at
+// the smallest scale that still covers the movie. A frame that cannot be had, for want of memory too, comes
+// back without a picture and with the reason.
+void decodeFrame(PreparedFrame& frame, PixelBufferPool& pixels, const std::optional<JpegSize>& cover) {
     std::string failure;
     try {
-        frame.picture = LoadPicture(frame.path, &failure, &pixels);
+        frame.picture = LoadPicture(frame.path, &failure, &pixels, cover);
     } catch (const std::bad_alloc&) {
         frame.picture = Picture();
         failure = "Not enough memory";
@@ -177,8 +178,9 @@ class AviWrite {
                     frame.status = readFrameFile(frame.path, limit, frame.bytes);
                 });
         } else {
-            readAhead_ = std::make_unique<FrameReadAhead>(
-                std::move(expected), [this](PreparedFrame& frame) { decodeFrame(frame, pixels_); });
+            readAhead_ = std::make_unique<FrameReadAhead>(std::move(expected), [this](PreparedFrame& frame) {
+                decodeFrame(frame, pixels_, JpegSize{width_, height_});
+            });
         }
     }
 
@@ -246,9 +248,10 @@ class AviWrite {
         if (readAhead_) {
             return readAhead_->take(framePath);
         }
+        // The first frame decides the movie's size, at its own.
         PreparedFrame frame;
         frame.path = framePath;
-        decodeFrame(frame, pixels_);
+        decodeFrame(frame, pixels_, index == 0 ? std::nullopt : std::optional(JpegSize{width_, height_}));
         return frame;
     }
 
@@ -359,6 +362,27 @@ class AviWrite {
                     std::to_string(frameCount_) + " frames." + kLineBreak + end.savedAs,
                 MessageIcon::Information);
         }
+        if (copy_ && copy_->encodedAnew().total() > 0 && !end.savedAs.empty()) {
+            messages_.note({copiedAnewNote(copy_->encodedAnew()), MessageIcon::Information});
+        }
+    }
+
+    // Which of the movie's frames the copying entry encoded anew, and why.
+    std::string copiedAnewNote(const JpegFrameCopy::EncodedAnew& anew) const {
+        std::string why;
+        const auto add = [&why](int count, const char* reason) {
+            if (count > 0) {
+                why += (why.empty() ? "" : ", ") + std::to_string(count) + " " + reason;
+            }
+        };
+        add(anew.damaged, "damaged or cut short");
+        add(anew.otherSize, "of another size than the first frame");
+        add(anew.otherKind,
+            "of a kind not every player reads (progressive, arithmetic-coded, 12-bit, CMYK or RGB) or "
+            "sampled "
+            "otherwise than the first frame");
+        return std::to_string(anew.total()) + " of the movie's " + std::to_string(written_) +
+               " frames were encoded anew, not copied as they are: " + why + ".";
     }
 
     // After a failed write: which frames the movie kept and where it is.

@@ -38,24 +38,62 @@ Status JpegFrameCopy::take(const Status& read, std::vector<std::uint8_t>& file) 
         file_.clear();
         return read;
     }
-    copied_ = passes();
-    return copied_ ? Status() : encodeAnew();
+    const Verdict verdict = check();
+    if (verdict != Verdict::Copy) {
+        return encodeAnew(verdict);
+    }
+    copied_ = true;
+    if (!layout_) {
+        layout_ = readJpegFrameHeader(file_);
+    }
+    return {};
 }
 
 std::span<const std::uint8_t> JpegFrameCopy::sample() const {
     return copied_ ? std::span<const std::uint8_t>(file_) : encoder_.output();
 }
 
-bool JpegFrameCopy::passes() {
-    // Start-of-image followed by a marker, and end-of-image last: a truncated file lacks the latter.
-    if (file_.size() < 6 || !isWholeJpeg(file_) || file_[2] != kJpegMarker || file_[3] < 0xC0) {
-        return false;
-    }
-    const std::optional<JpegSize> declared = headers_.read(file_);
-    return declared && declared->width == width_ && declared->height == height_;
+namespace {
+
+// Grey, or luma and two chroma components sampled as the encoder can sample them again.
+bool encoderLayout(const JpegFrameHeader& header) {
+    const std::uint8_t luma = header.sampling[0];
+    return header.components == 1 ||
+           (header.components == 3 && header.sampling[1] == 0x11 && header.sampling[2] == 0x11 &&
+            (luma == 0x11 || luma == 0x21 || luma == 0x22));
 }
 
-Status JpegFrameCopy::encodeAnew() {
+JpegSubsampling subsamplingOf(const std::optional<JpegFrameHeader>& layout) {
+    if (!layout) {
+        return JpegSubsampling::Quarter420;
+    }
+    if (layout->components == 1) {
+        return JpegSubsampling::Grey;
+    }
+    return layout->sampling[0] == 0x11   ? JpegSubsampling::Full444
+           : layout->sampling[0] == 0x21 ? JpegSubsampling::Half422
+                                         : JpegSubsampling::Quarter420;
+}
+
+}  // namespace
+
+JpegFrameCopy::Verdict JpegFrameCopy::check() {
+    // A truncated file lacks its end-of-image marker; one the decoder cannot read the header of is damaged.
+    const std::optional<JpegFrameHeader> header = readJpegFrameHeader(file_);
+    if (!isWholeJpeg(file_) || !header || !headers_.read(file_)) {
+        return Verdict::Damaged;
+    }
+    if (header->width != width_ || header->height != height_) {
+        return Verdict::OtherSize;
+    }
+    if (!everyReaderDecodes(*header) || !encoderLayout(*header) ||
+        (layout_ && !header->sameLayout(*layout_))) {
+        return Verdict::OtherKind;
+    }
+    return Verdict::Copy;
+}
+
+Status JpegFrameCopy::encodeAnew(Verdict why) {
     const std::optional<JpegSize> declared = headers_.read(file_);
     if (!declared) {
         return Status::failure("Not a JPEG file, or a damaged one");
@@ -63,21 +101,24 @@ Status JpegFrameCopy::encodeAnew() {
     if (declared->width > kMovieFrameSideLimit || declared->height > kMovieFrameSideLimit) {
         return Status::failure("The frame is larger than a movie holds");
     }
-    const std::int32_t stride = declared->width * 4;
+    // A larger frame at the smallest reduced scale that still covers the movie: a small file that declares
+    // a huge frame costs a few of the movie's frames, not the frame it declares.
+    const JpegSize size = jpegScaleCovering(*declared, {width_, height_});
+    const std::int32_t stride = size.width * 4;
     std::vector<std::uint8_t> pixels;
     try {
-        pixels.resize(static_cast<std::size_t>(stride) * static_cast<std::size_t>(declared->height));
+        pixels.resize(static_cast<std::size_t>(stride) * static_cast<std::size_t>(size.height));
     } catch (const std::bad_alloc&) {
         return Status::failure(std::strerror(ENOMEM));
     }
     // A damaged frame keeps its place in the movie with what the decoder could make of it.
-    if (Status decoded =
-            decodeJpegBgrx(file_, pixels.data(), declared->width, stride, declared->height, true);
+    bool madeUp = false;
+    if (Status decoded = decodeJpegBgrx(file_, pixels.data(), size.width, stride, size.height, true, &madeUp);
         !decoded) {
         return decoded;
     }
-    Picture picture = Picture::fromPixels(declared->width, declared->height, stride, PixelFormat::Bgrx32,
-                                          std::move(pixels));
+    Picture picture =
+        Picture::fromPixels(size.width, size.height, stride, PixelFormat::Bgrx32, std::move(pixels));
     if (picture.width() != width_ || picture.height() != height_) {
         picture = resampled(picture, width_, height_);
         if (picture.isEmpty()) {
@@ -90,9 +131,16 @@ Status JpegFrameCopy::encodeAnew() {
                           .pitch = picture.stride(),
                           .format = JpegPixels::Bgrx,
                           .bottomUp = false};
-    if (Status encoded = encoder_.encode(input, JpegSubsampling::Quarter420, kRecordingQuality); !encoded) {
+    if (Status encoded = encoder_.encode(input, subsamplingOf(layout_), kRecordingQuality); !encoded) {
         return encoded;
     }
+    if (!layout_) {
+        layout_ = readJpegFrameHeader(encoder_.output());
+    }
+    const Verdict counted = madeUp ? Verdict::Damaged : why;
+    anew_.damaged += counted == Verdict::Damaged ? 1 : 0;
+    anew_.otherSize += counted == Verdict::OtherSize ? 1 : 0;
+    anew_.otherKind += counted == Verdict::OtherKind ? 1 : 0;
     decoded_ = std::move(picture);
     return {};
 }

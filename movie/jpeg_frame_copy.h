@@ -1,12 +1,16 @@
 #pragma once
 // The frames of the copying Motion JPEG entry. A recorded JPEG goes into the movie as it is, with no
-// decoding and no second loss of quality, when a cheap check passes: its header declares the movie's size
-// and its end-of-image marker is there. Any other file is decoded (a damaged one as far as the decoder
-// gets, the rest filled in), resized to the movie's size and encoded anew, so that the movie holds whole
-// JPEGs of one size and plays everywhere. Only a file that cannot be decoded at all has no sample.
+// decoding and no second loss of quality, when a check of its markers alone passes: it is whole (its
+// end-of-image marker is there), it declares the movie's size, it is of the kind every common reader
+// decodes (Huffman-coded baseline or extended, 8-bit, grey or YCbCr) and its components are sampled as the
+// movie's first frame's. Any other file is decoded (a damaged one as far as the decoder gets, the rest
+// filled in; a larger one at a reduced scale), resized to the movie's size and encoded anew in the first
+// frame's layout, so that the movie holds whole JPEGs of one kind and size and plays everywhere. Only a
+// file that cannot be decoded at all has no sample.
 
 #include <chrono>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -15,6 +19,7 @@
 #include "core/status.h"
 #include "platform/jpeg/jpeg_decoder.h"
 #include "platform/jpeg/jpeg_encoder.h"
+#include "platform/jpeg/jpeg_frame_header.h"
 
 namespace skorva {
 
@@ -36,6 +41,15 @@ class JpegFrameCopy {
     // Whether the last sample is the file as it is.
     bool copied() const { return copied_; }
 
+    // The frames encoded anew so far, by why.
+    struct EncodedAnew {
+        int damaged = 0;    // cut short or damaged: decoded as far as it goes
+        int otherSize = 0;  // of another size than the movie
+        int otherKind = 0;  // progressive, arithmetic-coded, 12-bit, CMYK or RGB, or sampled otherwise
+        int total() const { return damaged + otherSize + otherKind; }
+    };
+    const EncodedAnew& encodedAnew() const { return anew_; }
+
     // Whether the frame at hand should be shown: at most kPreviewsPerSecond times a second, and always
     // when `last`, so that the preview ends on the movie's last frame. Decoding every frame for it would
     // cost fifty times the copy.
@@ -49,15 +63,20 @@ class JpegFrameCopy {
     static constexpr int kPreviewsPerSecond = 10;
 
   private:
-    // The cheap check: both markers in place and the header declares the movie's size.
-    bool passes();
-    // Decodes `file_`, damaged or not, at the movie's size and encodes it anew.
-    Status encodeAnew();
+    enum class Verdict { Copy, Damaged, OtherSize, OtherKind };
+    // The check of the markers alone.
+    Verdict check();
+    // Decodes `file_`, damaged or not, at the movie's size and encodes it anew in the movie's layout;
+    // counts it under `why`, or as damaged when the decoder had to make up a part of it.
+    Status encodeAnew(Verdict why);
 
     std::int32_t width_;
     std::int32_t height_;
     std::int64_t largestFile_;
     JpegHeaderReader headers_;
+    // The movie's layout: the first frame's components and their sampling, as copied or encoded anew.
+    std::optional<JpegFrameHeader> layout_;
+    EncodedAnew anew_;
     JpegEncoder encoder_;
     std::vector<std::uint8_t> file_;
     bool copied_ = false;

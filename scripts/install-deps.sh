@@ -8,10 +8,11 @@ packages=(
   qt6-base-dev qt6-qpa-plugins
   libxcb1-dev libxcb-ewmh-dev libxcb-icccm4-dev libxcb-shm0-dev libxcb-res0-dev
   libxcb-composite0-dev libxcb-damage0-dev libxcb-xfixes0-dev
-  libturbojpeg0-dev
+  libturbojpeg0-dev libjpeg-turbo-progs
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   xvfb openbox x11-utils xdotool ffmpeg imagemagick xcompmgr
+  gstreamer1.0-tools gstreamer1.0-plugins-good
   tigervnc-standalone-server x11-xserver-utils
   clang libclang-rt-14-dev
   dpkg-dev desktop-file-utils

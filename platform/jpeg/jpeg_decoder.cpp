@@ -2,6 +2,10 @@
 
 #include "platform/jpeg/turbojpeg_handle.h"
 
+#include <cstddef>
+#include <new>
+#include <vector>
+
 namespace skorva {
 
 std::optional<JpegSize> readJpegSize(std::span<const std::uint8_t> jpeg) {
@@ -44,17 +48,73 @@ std::optional<JpegSize> JpegHeaderReader::read(std::span<const std::uint8_t> jpe
     return size;
 }
 
+JpegSize jpegScaleCovering(JpegSize declared, JpegSize cover) {
+    JpegSize best = declared;
+    int count = 0;
+    const tjscalingfactor* factors = tjGetScalingFactors(&count);
+    for (int i = 0; factors != nullptr && i < count; ++i) {
+        const tjscalingfactor factor = factors[i];
+        if (factor.num >= factor.denom) {
+            continue;
+        }
+        const JpegSize scaled{TJSCALED(declared.width, factor), TJSCALED(declared.height, factor)};
+        if (scaled.width >= cover.width && scaled.height >= cover.height &&
+            static_cast<long long>(scaled.width) * scaled.height <
+                static_cast<long long>(best.width) * best.height) {
+            best = scaled;
+        }
+    }
+    return best;
+}
+
 Status decodeJpegBgrx(std::span<const std::uint8_t> jpeg, std::uint8_t* pixels, int width, int pitch,
-                      int height, bool acceptDamage) {
+                      int height, bool acceptDamage, bool* damaged) {
     const TurboJpegHandle decoder(tjInitDecompress());
     if (!decoder) {
         return Status::failure("Not enough memory");
     }
+    const auto* bytes = jpeg.data();
+    const auto length = static_cast<unsigned long>(jpeg.size());
+    int declaredWidth = 0;
+    int declaredHeight = 0;
+    int subsampling = 0;
+    int colourspace = 0;
+    const bool inks = tjDecompressHeader3(decoder.get(), bytes, length, &declaredWidth, &declaredHeight,
+                                          &subsampling, &colourspace) == 0 &&
+                      (colourspace == TJCS_CMYK || colourspace == TJCS_YCCK);
+    // TurboJPEG turns inks into nothing but inks: those are decoded as they are and made colours here.
+    std::vector<std::uint8_t> cmyk;
+    if (inks) {
+        try {
+            cmyk.resize(static_cast<std::size_t>(width) * 4 * static_cast<std::size_t>(height));
+        } catch (const std::bad_alloc&) {
+            return Status::failure("Not enough memory");
+        }
+    }
     // TurboJPEG sets the unused fourth byte to 0xFF itself: the pixels are opaque as they come.
-    if (tjDecompress2(decoder.get(), jpeg.data(), static_cast<unsigned long>(jpeg.size()), pixels, width,
-                      pitch, height, TJPF_BGRX, 0) != 0 &&
-        !(acceptDamage && tjGetErrorCode(decoder.get()) == TJERR_WARNING)) {
+    const bool warned =
+        inks ? tjDecompress2(decoder.get(), bytes, length, cmyk.data(), width, width * 4, height, TJPF_CMYK,
+                             0) != 0
+             : tjDecompress2(decoder.get(), bytes, length, pixels, width, pitch, height, TJPF_BGRX, 0) != 0;
+    if (damaged != nullptr) {
+        *damaged = warned;
+    }
+    if (warned && !(acceptDamage && tjGetErrorCode(decoder.get()) == TJERR_WARNING)) {
         return Status::failure(tjGetErrorStr2(decoder.get()));
+    }
+    if (inks) {
+        // The files of the programs that write inks keep them inverted (255: no ink): each colour is its
+        // ink times the black.
+        for (int y = 0; y < height; ++y) {
+            const std::uint8_t* from = cmyk.data() + static_cast<std::size_t>(y) * width * 4;
+            std::uint8_t* to = pixels + static_cast<std::ptrdiff_t>(y) * pitch;
+            for (int x = 0; x < width; ++x, from += 4, to += 4) {
+                to[0] = static_cast<std::uint8_t>(from[2] * from[3] / 255);
+                to[1] = static_cast<std::uint8_t>(from[1] * from[3] / 255);
+                to[2] = static_cast<std::uint8_t>(from[0] * from[3] / 255);
+                to[3] = 0xFF;
+            }
+        }
     }
     return {};
 }

@@ -33,12 +33,18 @@ class JpegHeaderReader {
     std::unique_ptr<void, HandleDestroy> handle_;
 };
 
+// The smallest size an image of `declared` decodes to at one of the library's reduced scales (7/8 down to
+// 1/8) that still covers `cover` on both sides; the declared size itself where no reduced one does. A
+// frame far larger than the movie it goes into costs no more memory than a few of the movie's frames.
+JpegSize jpegScaleCovering(JpegSize declared, JpegSize cover);
+
 // Decodes the image at its own size into top-down rows `pitch` bytes apart, 4 bytes a pixel: blue, green,
 // red and 0xFF. Any warning counts as failure (a truncated or damaged file decodes with one, and grey
 // filler), so that no picture is made up, unless `acceptDamage`: then only a file that cannot be decoded
-// at all fails. The failure carries the library's text. A width and height of the image's own divided by
-// 2, 4 or 8 (rounded up) decode it at that reduced scale.
+// at all fails. The failure carries the library's text. A size that jpegScaleCovering gives decodes the
+// image at that reduced scale.
+// `damaged`, when given, learns whether the decoder had to make up a part of the picture.
 Status decodeJpegBgrx(std::span<const std::uint8_t> jpeg, std::uint8_t* pixels, int width, int pitch,
-                      int height, bool acceptDamage = false);
+                      int height, bool acceptDamage = false, bool* damaged = nullptr);
 
 }  // namespace skorva

@@ -15,6 +15,8 @@ int librarySubsampling(JpegSubsampling subsampling) {
             return TJSAMP_444;
         case JpegSubsampling::Half422:
             return TJSAMP_422;
+        case JpegSubsampling::Grey:
+            return TJSAMP_GRAY;
         case JpegSubsampling::Quarter420:
             break;
     }

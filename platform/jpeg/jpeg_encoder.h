@@ -16,8 +16,9 @@ namespace skorva {
 // The pixels the encoder reads, in memory order: 3 bytes, or 4 with the last one unused.
 enum class JpegPixels { Bgr, Bgrx, Rgb };
 
-// The colour resolution of the JPEG: full (4:4:4), half across (4:2:2), half across and down (4:2:0).
-enum class JpegSubsampling { Full444, Half422, Quarter420 };
+// The colour resolution of the JPEG: full (4:4:4), half across (4:2:2), half across and down (4:2:0), or
+// none at all (grey).
+enum class JpegSubsampling { Full444, Half422, Quarter420, Grey };
 
 // Rows of pixels, `pitch` bytes apart. bottomUp: the first row in memory is the picture's bottom row, as in
 // a bitmap with a positive height; the JPEG comes out upright either way.

@@ -324,6 +324,9 @@ TEST(MovieWriteFailures, HostileFrameFilesAreRefusedFromTheirHeaderWithinBounded
         std::string reason;
     };
     constexpr std::uintmax_t kGiB = 1ull << 30;
+    // The most a frame of any size costs decoded: an eighth of 16384 a side, 2048 x 2048 pixels of 4 bytes,
+    // and as much again on its way into the movie.
+    constexpr long kLargestScaledKiB = 2 * 2048 * 2048 * 4 / 1024;
     const Case cases[] = {
         {"ordinary", [](const std::string& path) { testing::writeJpeg(path, 320, 240, 9); }, ""},
         {"a 6 GB sparse file",
@@ -341,6 +344,10 @@ TEST(MovieWriteFailures, HostileFrameFilesAreRefusedFromTheirHeaderWithinBounded
         {"a header that claims 23000 x 23000",
          [](const std::string& path) { writeClaimingSize(path, 23000, 23000); },
          "The frame is 23000 x 23000 pixels; a movie holds at most 16384 a side"},
+        // Decoded at the smallest scale that covers the movie, it holds no picture data.
+        {"a small file whose header claims 16384 x 16384",
+         [](const std::string& path) { writeClaimingSize(path, 16384, 16384); },
+         "Corrupt JPEG data: premature end of data segment"},
     };
     long ordinaryPeak = 0;
     for (const Case& each : cases) {
@@ -367,8 +374,26 @@ TEST(MovieWriteFailures, HostileFrameFilesAreRefusedFromTheirHeaderWithinBounded
         EXPECT_EQ(messagesOf(child.report),
                   std::vector<std::string>{"Could not decode frame:\r\n" + second + "\r\n" + each.reason});
         expectPlayable(output, 1);
-        EXPECT_LE(child.peakKiB, ordinaryPeak * 3 / 2) << "ordinary " << ordinaryPeak << " KiB";
+        EXPECT_LE(child.peakKiB, ordinaryPeak + kLargestScaledKiB) << "ordinary " << ordinaryPeak << " KiB";
     }
+    // The copying entry encodes such a frame anew, within the same memory, and says so.
+    ScratchFolder folder;
+    testing::writeJpeg(folder.file("f0.jpg"), 320, 240, 1);
+    writeClaimingSize(folder.file("f1.jpg"), 16384, 16384);
+    testing::writeJpeg(folder.file("f2.jpg"), 320, 240, 2);
+    const std::string output = folder.file("copied.avi");
+    const auto child = runInChild([&](const auto&) {
+        ScriptedUser user(output, avi::makeFourcc("MJPC"));
+        FakeWriterView view(folder.path().string());
+        aviwrite_Click(view, user.messages);
+        return reportOf(user);
+    });
+    EXPECT_EQ(
+        messagesOf(child.report),
+        std::vector<std::string>{"1 of the movie's 3 frames were encoded anew, not copied as they are: 1 "
+                                 "damaged or cut short."});
+    EXPECT_EQ(decodeMovie(output, false).containerFrames, 3);
+    EXPECT_LE(child.peakKiB, ordinaryPeak + kLargestScaledKiB) << "ordinary " << ordinaryPeak << " KiB";
 }
 
 TEST(MovieWriteFailures, SigtermDuringAWriteFinishesTheMovieWithTheFramesSoFar) {
