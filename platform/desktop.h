@@ -26,7 +26,8 @@ class Desktop {
     virtual bool isIconic(WindowHandle window) = 0;
     // Restores a minimised window and lets it repaint before returning (bounded by a short wait).
     virtual bool restoreWindow(WindowHandle window) = 0;
-    // Places the window above all windows that are not kept on top; neither moves nor resizes it.
+    // Places the window above all windows that are not kept on top; neither moves nor resizes it. Where
+    // that lasts (a window manager's "always on top"), it lasts until endKeepOnTop().
     virtual bool keepOnTop(WindowHandle window) = 0;
     // The outer rectangle (frame and title bar included) in screen coordinates. False, and `rect` left
     // alone, when the handle names no window.
@@ -61,6 +62,9 @@ class Desktop {
     }
     // The windows grabbed are left as they were before the first grabWindow.
     virtual void endWindowGrabs() {}
+    // The windows that keepOnTop() put above the others are put back as they were before: one that was
+    // kept on top already stays so. The desktop does it too when it goes (the program ends).
+    virtual void endKeepOnTop() {}
 };
 
 }  // namespace skorva

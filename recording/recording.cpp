@@ -75,8 +75,7 @@ void Recording::start() {
 }
 
 void Recording::stop() {
-    // The viewer is left as it was before the recording.
-    services().desktop->endWindowGrabs();
+    releaseViewers();
     view_.setTimerEnabled(false);
     view_.setStopEnabled(false);
     view_.setStartEnabled(true);
@@ -91,9 +90,17 @@ std::optional<ViewerEntry> Recording::selectedEntryOrHalt(MessageSink& messages)
     if (!entry) {
         messages.show(noWebcamChosen());
         view_.setTimerEnabled(false);
-        services().desktop->endWindowGrabs();
+        releaseViewers();
     }
     return entry;
+}
+
+void Recording::releaseViewers() {
+    // The viewers are left as they were before the recording: their pixels no longer kept aside, and
+    // "always on top" only where it was so before.
+    Desktop& desktop = *services().desktop;
+    desktop.endWindowGrabs();
+    desktop.endKeepOnTop();
 }
 
 void Recording::stopWith(const Message& message, MessageSink& messages) {
