@@ -43,9 +43,15 @@ class Desktop {
     // off the screen is not in the picture. Otherwise (and by default) the screen at that place. The
     // picture always has the size asked for; a zero or negative size gives an empty picture, a window
     // that is gone a null one. Throws PlatformError when neither can be read. Reading a window's own
-    // pixels may set something up that lasts until endWindowGrabs().
+    // pixels may set something up that lasts until endWindowGrabs(); what the window had not shown before
+    // it must then paint anew. Until it has (the grab waits a little), the grab gives a null picture and
+    // sets `notRepainted` (when given): no picture shows a part the window has not painted. The next
+    // grab asks it again.
     virtual Picture grabWindow(WindowHandle window, std::int32_t left, std::int32_t top, std::int32_t width,
-                               std::int32_t height) {
+                               std::int32_t height, bool* notRepainted) {
+        if (notRepainted != nullptr) {
+            *notRepainted = false;
+        }
         if (width <= 0 || height <= 0) {
             return grabScreen(0, 0, 0, 0);
         }

@@ -148,12 +148,18 @@ void Recording::tick() {
 void Recording::storeFrame(const ViewerEntry& entry, const Rect& outer, const GrabRect& grab,
                            MessageSink& messages) {
     std::vector<Message> raised;
+    bool notRepainted = false;
     // From the viewer's own pixels where the desktop can read them: a window that covers it, or the edge
     // of the screen, is then not recorded.
     const Picture picture = CaptureWindow(entry.window, grab.left - outer.left, grab.top - outer.top,
-                                          grab.width, grab.height, raised);
+                                          grab.width, grab.height, raised, &notRepainted);
     for (const Message& message : raised) {
         messages.show(message);
+    }
+    if (notRepainted) {
+        // Left out rather than stored with parts the viewer has not painted; the desktop has said so in
+        // the log, and the next tick tries again. Nothing is stored or counted.
+        return;
     }
     if (picture.isEmpty()) {
         stopWith(noPicture(entry.text, entry.window), messages);

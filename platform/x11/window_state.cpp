@@ -237,7 +237,7 @@ OuterRectRequest requestOuterRect(const Connection& connection, xcb_window_t win
     return request;
 }
 
-bool outerRectReply(const Connection& connection, const OuterRectRequest& request, Rect& rect) {
+bool outerRectReply(const Connection& connection, const OuterRectRequest& request, Rect& rect, Rect* client) {
     if (!request.sent) {
         return false;
     }
@@ -267,6 +267,10 @@ bool outerRectReply(const Connection& connection, const OuterRectRequest& reques
     rect.top = origin->dst_y - border - extents[2];
     rect.right = origin->dst_x + geometry->width + border + extents[1];
     rect.bottom = origin->dst_y + geometry->height + border + extents[3];
+    if (client != nullptr) {
+        *client = {origin->dst_x, origin->dst_y, origin->dst_x + geometry->width,
+                   origin->dst_y + geometry->height};
+    }
     return true;
 }
 

@@ -66,7 +66,9 @@ struct OuterRectRequest {
     bool sent = false;
 };
 OuterRectRequest requestOuterRect(const Connection& connection, xcb_window_t window);
-bool outerRectReply(const Connection& connection, const OuterRectRequest& request, Rect& rect);
+// `client` (when given) gets the client's own rectangle in root coordinates, border and frame left out.
+bool outerRectReply(const Connection& connection, const OuterRectRequest& request, Rect& rect,
+                    Rect* client = nullptr);
 void discard(const Connection& connection, const OuterRectRequest& request);
 
 }  // namespace skorva::x11

@@ -102,9 +102,9 @@ class X11Desktop final : public Desktop {
     }
 
     Picture grabWindow(WindowHandle window, std::int32_t left, std::int32_t top, std::int32_t width,
-                       std::int32_t height) override {
+                       std::int32_t height, bool* notRepainted) override {
         dropAhead();
-        return windowGrabber_.grab(window, left, top, width, height);
+        return windowGrabber_.grab(window, left, top, width, height, notRepainted);
     }
 
     void endWindowGrabs() override {
