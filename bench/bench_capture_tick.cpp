@@ -282,8 +282,8 @@ void BM_Grab(benchmark::State& state) {
     FrameClock clock;
     for (auto _ : state) {
         clock.start();
-        const Picture picture = services().desktop->grabWindow(window, grab.left - outer.left,
-                                                               grab.top - outer.top, grab.width, grab.height);
+        const Picture picture = services().desktop->grabWindow(
+            window, grab.left - outer.left, grab.top - outer.top, grab.width, grab.height, nullptr);
         benchmark::DoNotOptimize(picture.bits());
         clock.stop();
     }

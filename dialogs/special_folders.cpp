@@ -181,15 +181,28 @@ std::string defaultOutputFolder(const std::string& programFolder, const XdgEnvir
     if (isWritableFolder(programFolder)) {
         return programFolder;
     }
-    const std::string videos = specialFolderPath(csidl::kMyVideo, env);
-    if (!videos.empty()) {
+    // The videos folder of the user-dirs file, else ~/Videos, made when missing. Not the shell's answer
+    // for a missing ~/Videos, the home folder itself, where the recordings would lie among the user's
+    // own files; the user-dirs file may still name it.
+    const std::string named = xdgUserDir("XDG_VIDEOS_DIR", env);
+    if (!named.empty()) {
         std::error_code ignored;
-        std::filesystem::create_directories(videos, ignored);
-        if (isWritableFolder(videos)) {
-            return videos;
+        std::filesystem::create_directories(named, ignored);
+        if (isWritableFolder(named)) {
+            return named;
         }
     }
     const std::string home = specialFolderPath(csidl::kProfile, env);
+    if (home.empty()) {
+        return programFolder;
+    }
+    const std::string videos = (home == "/" ? "" : home) + "/Videos";
+    std::error_code ignored;
+    // Only the last step: a home folder that is missing is not made here.
+    std::filesystem::create_directory(videos, ignored);
+    if (isWritableFolder(videos)) {
+        return videos;
+    }
     // Nowhere to write at all: the program's folder, where Start then says why it cannot record.
     return isWritableFolder(home) ? home : programFolder;
 }

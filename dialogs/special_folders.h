@@ -40,8 +40,9 @@ std::string specialFolderPath(std::int32_t id, const XdgEnvironment& env);
 std::string specialFolderPath(std::int32_t id);
 
 // Where recordings go until the user picks a folder: the program's own folder when the user may write
-// there (a build folder), else the user's videos folder (made if missing), else the home folder. An
-// installed program's folder (/usr/bin) is no place for frames.
+// there (a build folder), else the user's videos folder (XDG_VIDEOS_DIR of the user-dirs file, else
+// ~/Videos; made if missing), else the home folder. An installed program's folder (/usr/bin) is no place
+// for frames.
 std::string defaultOutputFolder(const std::string& programFolder, const XdgEnvironment& env);
 std::string defaultOutputFolder();
 

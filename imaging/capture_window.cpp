@@ -9,13 +9,17 @@
 namespace skorva {
 
 Picture CaptureWindow(WindowHandle hWndSrc, std::int32_t LeftSrc, std::int32_t TopSrc, std::int32_t WidthSrc,
-                      std::int32_t HeightSrc, std::vector<Message>& raised) {
+                      std::int32_t HeightSrc, std::vector<Message>& raised, bool* notRepainted) {
     Desktop& desktop = *services().desktop;
+    if (notRepainted != nullptr) {
+        *notRepainted = false;
+    }
     Picture bitmap;
     try {
         // The window's own pixels where the desktop can read them; the screen's otherwise.
-        bitmap = hWndSrc != 0 ? desktop.grabWindow(hWndSrc, LeftSrc, TopSrc, WidthSrc, HeightSrc)
-                              : desktop.grabScreen(LeftSrc, TopSrc, WidthSrc, HeightSrc);
+        bitmap = hWndSrc != 0
+                     ? desktop.grabWindow(hWndSrc, LeftSrc, TopSrc, WidthSrc, HeightSrc, notRepainted)
+                     : desktop.grabScreen(LeftSrc, TopSrc, WidthSrc, HeightSrc);
     } catch (...) {
         raised.push_back(RaisedErrorMessage("CaptureWindow"));
     }

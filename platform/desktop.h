@@ -26,7 +26,8 @@ class Desktop {
     virtual bool isIconic(WindowHandle window) = 0;
     // Restores a minimised window and lets it repaint before returning (bounded by a short wait).
     virtual bool restoreWindow(WindowHandle window) = 0;
-    // Places the window above all windows that are not kept on top; neither moves nor resizes it.
+    // Places the window above all windows that are not kept on top; neither moves nor resizes it. Where
+    // that lasts (a window manager's "always on top"), it lasts until endKeepOnTop().
     virtual bool keepOnTop(WindowHandle window) = 0;
     // The outer rectangle (frame and title bar included) in screen coordinates. False, and `rect` left
     // alone, when the handle names no window.
@@ -42,9 +43,15 @@ class Desktop {
     // off the screen is not in the picture. Otherwise (and by default) the screen at that place. The
     // picture always has the size asked for; a zero or negative size gives an empty picture, a window
     // that is gone a null one. Throws PlatformError when neither can be read. Reading a window's own
-    // pixels may set something up that lasts until endWindowGrabs().
+    // pixels may set something up that lasts until endWindowGrabs(); what the window had not shown before
+    // it must then paint anew. Until it has (the grab waits a little), the grab gives a null picture and
+    // sets `notRepainted` (when given): no picture shows a part the window has not painted. The next
+    // grab asks it again.
     virtual Picture grabWindow(WindowHandle window, std::int32_t left, std::int32_t top, std::int32_t width,
-                               std::int32_t height) {
+                               std::int32_t height, bool* notRepainted) {
+        if (notRepainted != nullptr) {
+            *notRepainted = false;
+        }
         if (width <= 0 || height <= 0) {
             return grabScreen(0, 0, 0, 0);
         }
@@ -61,6 +68,9 @@ class Desktop {
     }
     // The windows grabbed are left as they were before the first grabWindow.
     virtual void endWindowGrabs() {}
+    // The windows that keepOnTop() put above the others are put back as they were before: one that was
+    // kept on top already stays so. The desktop does it too when it goes (the program ends).
+    virtual void endKeepOnTop() {}
 };
 
 }  // namespace skorva

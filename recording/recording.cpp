@@ -75,8 +75,7 @@ void Recording::start() {
 }
 
 void Recording::stop() {
-    // The viewer is left as it was before the recording.
-    services().desktop->endWindowGrabs();
+    releaseViewers();
     view_.setTimerEnabled(false);
     view_.setStopEnabled(false);
     view_.setStartEnabled(true);
@@ -91,9 +90,17 @@ std::optional<ViewerEntry> Recording::selectedEntryOrHalt(MessageSink& messages)
     if (!entry) {
         messages.show(noWebcamChosen());
         view_.setTimerEnabled(false);
-        services().desktop->endWindowGrabs();
+        releaseViewers();
     }
     return entry;
+}
+
+void Recording::releaseViewers() {
+    // The viewers are left as they were before the recording: their pixels no longer kept aside, and
+    // "always on top" only where it was so before.
+    Desktop& desktop = *services().desktop;
+    desktop.endWindowGrabs();
+    desktop.endKeepOnTop();
 }
 
 void Recording::stopWith(const Message& message, MessageSink& messages) {
@@ -141,12 +148,18 @@ void Recording::tick() {
 void Recording::storeFrame(const ViewerEntry& entry, const Rect& outer, const GrabRect& grab,
                            MessageSink& messages) {
     std::vector<Message> raised;
+    bool notRepainted = false;
     // From the viewer's own pixels where the desktop can read them: a window that covers it, or the edge
     // of the screen, is then not recorded.
     const Picture picture = CaptureWindow(entry.window, grab.left - outer.left, grab.top - outer.top,
-                                          grab.width, grab.height, raised);
+                                          grab.width, grab.height, raised, &notRepainted);
     for (const Message& message : raised) {
         messages.show(message);
+    }
+    if (notRepainted) {
+        // Left out rather than stored with parts the viewer has not painted; the desktop has said so in
+        // the log, and the next tick tries again. Nothing is stored or counted.
+        return;
     }
     if (picture.isEmpty()) {
         stopWith(noPicture(entry.text, entry.window), messages);

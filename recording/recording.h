@@ -45,6 +45,8 @@ class Recording {
     // The tick's grab of `grab` inside the window's `outer` rectangle and what follows it: the previews,
     // the frame files, the counter.
     void storeFrame(const ViewerEntry& entry, const Rect& outer, const GrabRect& grab, MessageSink& messages);
+    // Whatever the recording did to the viewer windows is undone.
+    void releaseViewers();
     // Shows why the recording ends, and ends it.
     void stopWith(const Message& message, MessageSink& messages);
 

@@ -2,31 +2,67 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
-#include <system_error>
 #include <utility>
 
 namespace skorva {
 namespace {
 
 constexpr int kLastSuffix = 99;
+// A recording's folder is never writable by anyone but its user, whatever the umask says.
+constexpr mode_t kFolderMode = 0755;
+constexpr mode_t kWritableByOthers = S_IWGRP | S_IWOTH;
 
-// Makes sure a folder of that path exists. Returns an empty text on success, else the reason.
-std::string ensureFolder(const std::string& path) {
-    namespace fs = std::filesystem;
-    std::error_code error;
-    const fs::file_status status = fs::status(path, error);
-    if (fs::exists(status)) {
-        return fs::is_directory(status) ? std::string() : std::string("a file of that name is in the way");
+// What a candidate's path turned out to be.
+enum class Candidate { Ours, Foreign, FileInTheWay, Failed };
+
+// Makes the folder at `path` or finds it, and opens it when it is this user's own and nobody else may
+// write into it. Anything else there (another user's folder, one others may write into, a link) is
+// someone else's: in a shared output folder anyone may make the names of the seconds to come.
+Candidate openOwnFolder(const std::string& path, int& fd, std::string& reason) {
+    const bool made = ::mkdir(path.c_str(), kFolderMode) == 0;
+    if (!made && errno != EEXIST) {
+        reason = std::strerror(errno);
+        return Candidate::Failed;
     }
-    if (!fs::create_directory(path, error) && error) {
-        return error.message();
+    struct stat link {};
+    if (::lstat(path.c_str(), &link) != 0) {
+        // Gone again since: someone else is at work on this name.
+        return Candidate::Foreign;
     }
-    return {};
+    if (!S_ISDIR(link.st_mode) && !S_ISLNK(link.st_mode)) {
+        reason = "a file of that name is in the way";
+        return Candidate::FileInTheWay;
+    }
+    // Not through a link, and checked on what was opened: the name may be swapped meanwhile.
+    fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno == ELOOP || errno == ENOTDIR || errno == EACCES || errno == ENOENT) {
+            return Candidate::Foreign;
+        }
+        reason = std::strerror(errno);
+        return Candidate::Failed;
+    }
+    struct stat opened {};
+    if (::fstat(fd, &opened) != 0 || !S_ISDIR(opened.st_mode) || opened.st_uid != ::geteuid()) {
+        ::close(fd);
+        fd = -1;
+        return Candidate::Foreign;
+    }
+    if ((opened.st_mode & kWritableByOthers) != 0) {
+        // Made just now yet open to others (a default ACL of the output folder): closed again. One found
+        // open may hold what others have put there already.
+        if (!made || ::fchmod(fd, opened.st_mode & 07777 & ~kWritableByOthers) != 0) {
+            ::close(fd);
+            fd = -1;
+            return Candidate::Foreign;
+        }
+    }
+    return Candidate::Ours;
 }
 
 }  // namespace
@@ -64,14 +100,16 @@ std::string RecordingFolder::claim(const std::string& outputFolder, const std::s
             outputFolder_ = outputFolder;
             return candidate;
         }
-        reason = ensureFolder(path);
-        if (!reason.empty()) {
-            return {};
-        }
-        const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (fd < 0) {
-            reason = std::strerror(errno);
-            return {};
+        int fd = -1;
+        switch (openOwnFolder(path, fd, reason)) {
+            case Candidate::Ours:
+                break;
+            case Candidate::Foreign:
+                reason.clear();
+                continue;
+            case Candidate::FileInTheWay:
+            case Candidate::Failed:
+                return {};
         }
         if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
             ::close(fd);
@@ -85,7 +123,8 @@ std::string RecordingFolder::claim(const std::string& outputFolder, const std::s
         *this = std::move(claimed);
         return candidate;
     }
-    reason = "other recordings hold it and the next " + std::to_string(kLastSuffix - 1) + " names";
+    reason =
+        "other recordings or other users hold it and the next " + std::to_string(kLastSuffix - 1) + " names";
     return {};
 }
 

@@ -83,6 +83,7 @@ void RepaintWatch::note(const xcb_generic_event_t& event) {
         const auto& expose = reinterpret_cast<const xcb_expose_event_t&>(event);
         if (expose.window == window_) {
             exposed_ = true;
+            unpainted_.add({expose.x, expose.y, expose.x + expose.width, expose.y + expose.height});
             // Without Damage the last Expose of a series is all there is to go by.
             if (damage_ == 0 && expose.count == 0) {
                 painted_ = true;
@@ -98,6 +99,8 @@ void RepaintWatch::note(const xcb_generic_event_t& event) {
                 painted_ = true;
                 fresh_ = true;
             }
+            const xcb_rectangle_t& area = notify.area;
+            unpainted_.subtract({area.x, area.y, area.x + area.width, area.y + area.height});
         }
     }
 }
@@ -131,6 +134,25 @@ bool RepaintWatch::waitForRepaint(Clock::time_point deadline, bool exposureComin
     while (waitFor(connection_, std::min(settled, Clock::now() + kQuiet), drawnAgain)) {
     }
     return true;
+}
+
+RectRegion RepaintWatch::waitForRepaintOf(const Rect& area, Clock::time_point deadline) {
+    if (damage_ == 0) {
+        return waitForRepaint(deadline, false) ? RectRegion() : unpainted_.within(area);
+    }
+    // What the change exposed has been sent by the time the server answers.
+    connection_.roundTrip();
+    waitFor(connection_, Clock::now(), [this](const xcb_generic_event_t& event) {
+        note(event);
+        return false;
+    });
+    if (!unpainted_.within(area).empty()) {
+        waitFor(connection_, deadline, [&](const xcb_generic_event_t& event) {
+            note(event);
+            return unpainted_.within(area).empty();
+        });
+    }
+    return unpainted_.within(area);
 }
 
 }  // namespace skorva::x11

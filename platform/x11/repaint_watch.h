@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <functional>
 
+#include "core/rect_region.h"
+#include "core/types.h"
 #include "platform/x11/x11_connection.h"
 
 namespace skorva::x11 {
@@ -61,6 +63,11 @@ class RepaintWatch {
     // round trip tells whether the change exposed anything at all. True when nothing was exposed or the
     // repaint came; false when `deadline` passed first.
     bool waitForRepaint(Clock::time_point deadline, bool exposureComing);
+    // Waits until the window has drawn anew every part of `area` (window coordinates) that was exposed
+    // since the watch began, drawing that came before the Expose not counted. Returns what of `area` is
+    // still not drawn when `deadline` passes: empty once all of it is. Without Damage the last Expose of
+    // a series stands for the drawing, as for waitForRepaint.
+    RectRegion waitForRepaintOf(const Rect& area, Clock::time_point deadline);
 
   private:
     const Connection& connection_;
@@ -71,6 +78,8 @@ class RepaintWatch {
     bool painted_ = false;
     // Something was drawn (or, without Damage, exposed) since the last look.
     bool fresh_ = false;
+    // What was exposed and has not been drawn since.
+    RectRegion unpainted_;
 };
 
 }  // namespace skorva::x11

@@ -27,7 +27,10 @@ constexpr int kDeepestFrame = 16;
 }  // namespace
 
 Picture WindowGrabber::grab(xcb_window_t window, std::int32_t left, std::int32_t top, std::int32_t width,
-                            std::int32_t height) {
+                            std::int32_t height, bool* notRepainted) {
+    if (notRepainted != nullptr) {
+        *notRepainted = false;
+    }
     if (width <= 0 || height <= 0) {
         return Picture::fromPixels(0, 0, 0, PixelFormat::Bgrx32, {});
     }
@@ -46,7 +49,8 @@ Picture WindowGrabber::grab(xcb_window_t window, std::int32_t left, std::int32_t
         const bool known = current_ && current_->client == window;
         const xcb_get_geometry_cookie_t frameCookie = xcb_get_geometry(c, known ? current_->frame : window);
         Rect outer{0, 0, 0, 0};
-        const bool exists = outerRectReply(connection_, outerRequest, outer);
+        Rect client{0, 0, 0, 0};
+        const bool exists = outerRectReply(connection_, outerRequest, outer, &client);
         xcb_generic_error_t* rawError = nullptr;
         Reply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c, treeCookie, &rawError));
         ErrorPtr treeError(rawError);
@@ -59,6 +63,12 @@ Picture WindowGrabber::grab(xcb_window_t window, std::int32_t left, std::int32_t
         if (!connection_.hasComposite()) {
             return fromScreen(outer, left, top, width, height);
         }
+        // The grab in the client's own coordinates, where its exposures and its drawing are counted.
+        const std::int64_t areaLeft = std::int64_t{outer.left} + left - client.left;
+        const std::int64_t areaTop = std::int64_t{outer.top} + top - client.top;
+        const Rect area{clampToInt32(areaLeft), clampToInt32(areaTop), clampToInt32(areaLeft + width),
+                        clampToInt32(areaTop + height)};
+        bool redirectedNow = false;
         if (!known || current_->parent != tree->parent || !frameGeometry || frameError) {
             const xcb_window_t frame = topLevelOf(window, tree->parent);
             if (frame == XCB_WINDOW_NONE) {
@@ -66,8 +76,9 @@ Picture WindowGrabber::grab(xcb_window_t window, std::int32_t left, std::int32_t
             }
             if (!known || frame != current_->frame) {
                 end();
-                current_ = Redirected{window, tree->parent, frame, false};
-                current_->redirected = redirect(window, frame);
+                current_ = Redirected{window, tree->parent, frame, false, {}};
+                current_->redirected = redirect(window, frame, area, current_->unpainted);
+                redirectedNow = true;
             }
             current_->parent = tree->parent;
             frameGeometry.reset(xcb_get_geometry_reply(c, xcb_get_geometry(c, frame), nullptr));
@@ -78,14 +89,27 @@ Picture WindowGrabber::grab(xcb_window_t window, std::int32_t left, std::int32_t
         if (!current_->redirected) {
             return fromScreen(outer, left, top, width, height);
         }
+        if (!redirectedNow && !current_->unpainted.within(area).empty()) {
+            askForRepaint(window, area, current_->unpainted);
+        }
+        if (!current_->unpainted.within(area).empty()) {
+            // Black, or whatever the server left there, is no frame of the viewer's.
+            logLine("x11",
+                    "A frame is left out: the viewer window has not painted all of its picture within "
+                    "half a second.");
+            if (notRepainted != nullptr) {
+                *notRepainted = true;
+            }
+            return {};
+        }
         // The pixmap holds the frame with its border; its top-left corner is the frame's place on the root.
         const std::int32_t border = frameGeometry->border_width;
         const std::int64_t x = std::int64_t{outer.left} + left - frameGeometry->x;
         const std::int64_t y = std::int64_t{outer.top} + top - frameGeometry->y;
         bool named = false;
-        Picture picture =
-            readPixmap(current_->frame, frameGeometry->width + 2 * border, frameGeometry->height + 2 * border,
-                       clampToInt32(x), clampToInt32(y), width, height, named);
+        Picture picture = readPixmap(current_->frame, frameGeometry->depth, frameGeometry->width + 2 * border,
+                                     frameGeometry->height + 2 * border, clampToInt32(x), clampToInt32(y),
+                                     width, height, named);
         if (!picture.isNull()) {
             return picture;
         }
@@ -101,10 +125,11 @@ Picture WindowGrabber::grab(xcb_window_t window, std::int32_t left, std::int32_t
     return fromScreen(outer, left, top, width, height);
 }
 
-Picture WindowGrabber::readPixmap(xcb_window_t frame, std::int32_t pixmapWidth, std::int32_t pixmapHeight,
-                                  std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,
-                                  bool& named) {
+Picture WindowGrabber::readPixmap(xcb_window_t frame, std::uint8_t depth, std::int32_t pixmapWidth,
+                                  std::int32_t pixmapHeight, std::int32_t x, std::int32_t y,
+                                  std::int32_t width, std::int32_t height, bool& named) {
     xcb_connection_t* c = connection_.get();
+    composeChildren(frame, depth);
     // Named afresh each time: after a resize an old pixmap keeps the old picture.
     const xcb_pixmap_t pixmap = xcb_generate_id(c);
     const xcb_void_cookie_t naming = xcb_composite_name_window_pixmap_checked(c, frame, pixmap);
@@ -160,7 +185,23 @@ xcb_window_t WindowGrabber::topLevelOf(xcb_window_t client, xcb_window_t parent)
     return up == connection_.root() ? child : xcb_window_t{XCB_WINDOW_NONE};
 }
 
-bool WindowGrabber::redirect(xcb_window_t client, xcb_window_t frame) {
+void WindowGrabber::composeChildren(xcb_window_t frame, std::uint8_t depth) {
+    xcb_connection_t* c = connection_.get();
+    const xcb_pixmap_t scratch = xcb_generate_id(c);
+    const xcb_gcontext_t gc = xcb_generate_id(c);
+    const std::uint32_t values[] = {XCB_SUBWINDOW_MODE_INCLUDE_INFERIORS, 0};
+    // Errors (a frame gone meanwhile) are of no interest: the read that follows finds it out.
+    for (const xcb_void_cookie_t cookie :
+         {xcb_create_pixmap_checked(c, depth, scratch, frame, 1, 1),
+          xcb_create_gc_checked(c, gc, scratch, XCB_GC_SUBWINDOW_MODE | XCB_GC_GRAPHICS_EXPOSURES, values),
+          xcb_copy_area_checked(c, frame, scratch, gc, 0, 0, 0, 0, 1, 1), xcb_free_gc_checked(c, gc),
+          xcb_free_pixmap_checked(c, scratch)}) {
+        xcb_discard_reply(c, cookie.sequence);
+    }
+}
+
+bool WindowGrabber::redirect(xcb_window_t client, xcb_window_t frame, const Rect& area,
+                             RectRegion& unpainted) {
     xcb_connection_t* c = connection_.get();
     // The frame, not the client: its pixmap holds the decorations too, so that the grab rectangle keeps
     // counting from the outer rectangle. Automatic: the server still shows the window as before.
@@ -170,9 +211,23 @@ bool WindowGrabber::redirect(xcb_window_t client, xcb_window_t frame) {
     if (error) {
         return false;
     }
-    // The new pixmap holds what was covered only once the owner has answered its Expose.
-    watch.waitForRepaint(Clock::now() + std::chrono::milliseconds(kRepaintWaitMs), false);
+    // The new pixmap holds what was covered or off the screen only once the owner has answered its
+    // Expose: until then it is black, or whatever the server left there.
+    unpainted = watch.waitForRepaintOf(area, Clock::now() + std::chrono::milliseconds(kRepaintWaitMs));
     return true;
+}
+
+void WindowGrabber::askForRepaint(xcb_window_t client, const Rect& area, RectRegion& unpainted) {
+    xcb_connection_t* c = connection_.get();
+    RepaintWatch watch(connection_, client);
+    // Nobody watched since the last wait: an Expose of what was missing then, and its answer watched.
+    for (const Rect& rect : unpainted.rects()) {
+        xcb_clear_area(c, 1, client, static_cast<std::int16_t>(std::clamp(rect.left, -32768, 32767)),
+                       static_cast<std::int16_t>(std::clamp(rect.top, -32768, 32767)),
+                       static_cast<std::uint16_t>(std::clamp(rect.right - rect.left, 0, 65535)),
+                       static_cast<std::uint16_t>(std::clamp(rect.bottom - rect.top, 0, 65535)));
+    }
+    unpainted = watch.waitForRepaintOf(area, Clock::now() + std::chrono::milliseconds(kRepaintWaitMs));
 }
 
 void WindowGrabber::end() {

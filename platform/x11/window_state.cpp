@@ -15,6 +15,7 @@ constexpr std::uint32_t kWmStateIconic = 3;
 // Source indication 2: the request comes from a pager-like tool acting for the user, which window
 // managers honour without focus-stealing checks.
 constexpr std::uint32_t kSourcePager = 2;
+constexpr std::uint32_t kNetWmStateRemove = 0;
 constexpr std::uint32_t kNetWmStateAdd = 1;
 constexpr int kKeepOnTopWaitMs = 200;
 constexpr std::uint32_t kWmStateWithdrawn = 0;
@@ -133,9 +134,9 @@ KeepOnTopRequest requestKeepOnTop(const Connection& connection, xcb_window_t win
     return request;
 }
 
-bool keepOnTopReply(const Connection& connection, const KeepOnTopRequest& request, bool* changed) {
-    if (changed != nullptr) {
-        *changed = false;
+bool keepOnTopReply(const Connection& connection, const KeepOnTopRequest& request, StackingChange* stacking) {
+    if (stacking != nullptr) {
+        *stacking = StackingChange::None;
     }
     if (!request.sent) {
         return false;
@@ -150,8 +151,8 @@ bool keepOnTopReply(const Connection& connection, const KeepOnTopRequest& reques
     }
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(kRepaintWaitMs);
     if (!managed) {
-        if (changed != nullptr) {
-            *changed = true;
+        if (stacking != nullptr) {
+            *stacking = StackingChange::Raised;
         }
         // Raising a covered window exposes it: the grab that follows must see its owner's repaint.
         RepaintWatch watch(connection, window);
@@ -168,8 +169,8 @@ bool keepOnTopReply(const Connection& connection, const KeepOnTopRequest& reques
     if (hasState(state, above)) {
         return true;
     }
-    if (changed != nullptr) {
-        *changed = true;
+    if (stacking != nullptr) {
+        *stacking = StackingChange::AboveAdded;
     }
     RepaintWatch watch(connection, window, XCB_EVENT_MASK_PROPERTY_CHANGE);
     sendToRoot(connection, window, connection.atoms().netWmState,
@@ -197,6 +198,31 @@ bool keepOnTop(const Connection& connection, xcb_window_t window) {
     return keepOnTopReply(connection, requestKeepOnTop(connection, window), nullptr);
 }
 
+bool dropKeepOnTop(const Connection& connection, xcb_window_t window) {
+    const xcb_atom_t above = connection.atoms().netWmStateAbove;
+    if (!connection.exists(window) || !connection.windowManagerRunning()) {
+        return false;
+    }
+    if (!hasNetState(connection, window, above)) {
+        return true;
+    }
+    EventWatch watch(connection, window, XCB_EVENT_MASK_PROPERTY_CHANGE);
+    sendToRoot(connection, window, connection.atoms().netWmState,
+               {kNetWmStateRemove, above, 0, kSourcePager, 0});
+    // Waited for: a Start right after must not find the window above still and take it for the user's.
+    connection.roundTrip();
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(kKeepOnTopWaitMs);
+    return !hasNetState(connection, window, above) ||
+           waitFor(connection, deadline, [&](const xcb_generic_event_t& event) {
+               if (eventType(event) != XCB_PROPERTY_NOTIFY) {
+                   return false;
+               }
+               const auto& change = reinterpret_cast<const xcb_property_notify_event_t&>(event);
+               return change.window == window && change.atom == connection.atoms().netWmState &&
+                      !hasNetState(connection, window, above);
+           });
+}
+
 OuterRectRequest requestOuterRect(const Connection& connection, xcb_window_t window) {
     OuterRectRequest request;
     if (window == XCB_WINDOW_NONE) {
@@ -211,7 +237,7 @@ OuterRectRequest requestOuterRect(const Connection& connection, xcb_window_t win
     return request;
 }
 
-bool outerRectReply(const Connection& connection, const OuterRectRequest& request, Rect& rect) {
+bool outerRectReply(const Connection& connection, const OuterRectRequest& request, Rect& rect, Rect* client) {
     if (!request.sent) {
         return false;
     }
@@ -241,6 +267,10 @@ bool outerRectReply(const Connection& connection, const OuterRectRequest& reques
     rect.top = origin->dst_y - border - extents[2];
     rect.right = origin->dst_x + geometry->width + border + extents[1];
     rect.bottom = origin->dst_y + geometry->height + border + extents[3];
+    if (client != nullptr) {
+        *client = {origin->dst_x, origin->dst_y, origin->dst_x + geometry->width,
+                   origin->dst_y + geometry->height};
+    }
     return true;
 }
 

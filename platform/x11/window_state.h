@@ -24,6 +24,10 @@ bool restoreWindow(const Connection& connection, xcb_window_t window);
 // window is gone or the state did not take.
 bool keepOnTop(const Connection& connection, xcb_window_t window);
 
+// Takes _NET_WM_STATE_ABOVE off again and waits briefly until the manager has done so. False when the
+// window is gone, no manager runs, or the state stayed.
+bool dropKeepOnTop(const Connection& connection, xcb_window_t window);
+
 // The client's geometry in root coordinates, grown by its border and _NET_FRAME_EXTENTS. False, and
 // `rect` untouched, when the window is gone.
 bool outerRect(const Connection& connection, xcb_window_t window, Rect& rect);
@@ -48,8 +52,11 @@ struct KeepOnTopRequest {
     bool sent = false;
 };
 KeepOnTopRequest requestKeepOnTop(const Connection& connection, xcb_window_t window);
-// `changed` (when given) tells whether the window's stacking was asked to change.
-bool keepOnTopReply(const Connection& connection, const KeepOnTopRequest& request, bool* changed);
+// What keepOnTop asked of the window's stacking: nothing (above already), a raise (no manager runs), or
+// _NET_WM_STATE_ABOVE, which stays until someone takes it off.
+enum class StackingChange { None, Raised, AboveAdded };
+// `stacking` (when given) tells what was asked.
+bool keepOnTopReply(const Connection& connection, const KeepOnTopRequest& request, StackingChange* stacking);
 void discard(const Connection& connection, const KeepOnTopRequest& request);
 
 struct OuterRectRequest {
@@ -59,7 +66,9 @@ struct OuterRectRequest {
     bool sent = false;
 };
 OuterRectRequest requestOuterRect(const Connection& connection, xcb_window_t window);
-bool outerRectReply(const Connection& connection, const OuterRectRequest& request, Rect& rect);
+// `client` (when given) gets the client's own rectangle in root coordinates, border and frame left out.
+bool outerRectReply(const Connection& connection, const OuterRectRequest& request, Rect& rect,
+                    Rect* client = nullptr);
 void discard(const Connection& connection, const OuterRectRequest& request);
 
 }  // namespace skorva::x11

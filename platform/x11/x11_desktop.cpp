@@ -1,6 +1,8 @@
 #include "platform/x11/x11_desktop.h"
 
+#include <algorithm>
 #include <optional>
+#include <vector>
 
 #include "platform/x11/screen_grab.h"
 #include "platform/x11/window_grab.h"
@@ -16,7 +18,11 @@ class X11Desktop final : public Desktop {
   public:
     explicit X11Desktop(x11::Connection connection)
         : connection_(std::move(connection)), grabber_(connection_), windowGrabber_(connection_, grabber_) {}
-    ~X11Desktop() override { dropAhead(); }
+    ~X11Desktop() override {
+        dropAhead();
+        // Another program's window must not stay "always on top" because this one ran.
+        endKeepOnTop();
+    }
     X11Desktop(const X11Desktop&) = delete;
     X11Desktop& operator=(const X11Desktop&) = delete;
 
@@ -56,16 +62,22 @@ class X11Desktop final : public Desktop {
     }
 
     bool keepOnTop(WindowHandle window) override {
+        x11::StackingChange change = x11::StackingChange::None;
+        bool result = false;
         if (!ahead_ || ahead_->window != window || !ahead_->keepOnTopPending) {
             dropAhead();
-            return x11::keepOnTop(connection_, window);
+            result = x11::keepOnTopReply(connection_, x11::requestKeepOnTop(connection_, window), &change);
+        } else {
+            ahead_->keepOnTopPending = false;
+            result = x11::keepOnTopReply(connection_, ahead_->keepOnTop, &change);
+            // A window that was just raised may have been placed anew: read its rectangle afresh.
+            if (change != x11::StackingChange::None) {
+                dropAhead();
+            }
         }
-        ahead_->keepOnTopPending = false;
-        bool changed = false;
-        const bool result = x11::keepOnTopReply(connection_, ahead_->keepOnTop, &changed);
-        // A window that was just raised may have been placed anew: read its rectangle afresh.
-        if (changed) {
-            dropAhead();
+        if (change == x11::StackingChange::AboveAdded &&
+            std::find(putAbove_.begin(), putAbove_.end(), window) == putAbove_.end()) {
+            putAbove_.push_back(window);
         }
         return result;
     }
@@ -90,14 +102,23 @@ class X11Desktop final : public Desktop {
     }
 
     Picture grabWindow(WindowHandle window, std::int32_t left, std::int32_t top, std::int32_t width,
-                       std::int32_t height) override {
+                       std::int32_t height, bool* notRepainted) override {
         dropAhead();
-        return windowGrabber_.grab(window, left, top, width, height);
+        return windowGrabber_.grab(window, left, top, width, height, notRepainted);
     }
 
     void endWindowGrabs() override {
         dropAhead();
         windowGrabber_.end();
+    }
+
+    void endKeepOnTop() override {
+        dropAhead();
+        for (const WindowHandle window : putAbove_) {
+            // A window that is gone, or kept above still, has nothing more to be done for it.
+            (void)x11::dropKeepOnTop(connection_, window);
+        }
+        putAbove_.clear();
     }
 
   private:
@@ -126,6 +147,8 @@ class X11Desktop final : public Desktop {
     x11::ScreenGrabber grabber_;
     x11::WindowGrabber windowGrabber_;
     std::optional<Ahead> ahead_;
+    // The windows keepOnTop() made "always on top", which they were not before.
+    std::vector<WindowHandle> putAbove_;
 };
 
 }  // namespace

@@ -4,6 +4,9 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <functional>
+#include <utility>
+#include <vector>
 
 #include "imaging/picture_files.h"
 #include "recording/recording_names.h"
@@ -128,6 +131,46 @@ TEST_F(CaptureTickTest, MinimisedWindowIsRestoredAndTopmostOnlyWhenTicked) {
     EXPECT_FALSE(desktop.windows[bob].onTop);
     form->Timer1_Timer();
     EXPECT_EQ(desktop.restored.size(), 1u);  // restored once, not every tick
+}
+
+TEST_F(CaptureTickTest, EveryEndOfARecordingPutsTheViewersItKeptOnTopBack) {
+    const std::vector<std::pair<const char*, std::function<void(WindowHandle)>>> ends = {
+        {"Stop", [this](WindowHandle) { form->btstop_Click(); }},
+        {"Pause", [this](WindowHandle) { form->pause_Click(); }},
+        {"closed viewer",
+         [this](WindowHandle viewer) {
+             desktop.close(viewer);
+             form->Timer1_Timer();
+         }},
+        {"no selection",
+         [this](WindowHandle) {
+             form->List1->setCurrentRow(-1);
+             form->Timer1_Timer();
+         }},
+    };
+    for (const auto& [name, end] : ends) {
+        SCOPED_TRACE(name);
+        for (const WindowHandle window : std::vector<WindowHandle>(desktop.order)) {
+            desktop.close(window);
+        }
+        const WindowHandle bob = desktop.add("Webcam for bob");
+        const WindowHandle eve = desktop.add("Webcam for eve");
+        const WindowHandle carl = desktop.add("Webcam for carl");
+        // Eve's viewer is kept on top by its user already.
+        desktop.windows[eve].onTop = true;
+        startRecording(0);
+        for (const int row : {0, 1, 2}) {
+            select(row);
+            form->Timer1_Timer();
+        }
+        ASSERT_TRUE(desktop.windows[bob].onTop && desktop.windows[carl].onTop);
+        end(carl);
+        EXPECT_FALSE(desktop.windows[bob].onTop);
+        EXPECT_TRUE(desktop.windows[eve].onTop);
+        EXPECT_FALSE(desktop.windows.contains(carl) && desktop.windows[carl].onTop);
+        form.reset();
+        messages.messages.clear();
+    }
 }
 
 // The recording's sink, which sees whether the capture timer was stopped before each box; the boxes go

@@ -256,6 +256,57 @@ TEST_F(CoveredViewerTest, ACompositingManagerMayComeAndGoDuringARecording) {
     }
 }
 
+// A busy viewer answers each Expose late and paints only what it exposed. Moved 200 px past the left edge
+// just after a recording of it while covered, it has still to answer the move's Expose when the next
+// recording keeps its pixels aside and exposes what is off the screen: its answer to the move is no answer
+// to that. Later than the wait allows, the frame is left out and the log says so; the next tick asks again.
+TEST_F(CoveredViewerTest, NoFrameShowsWhatTheViewerHasNotPaintedSinceItsPixelsWereKeptAside) {
+    struct Case {
+        int slowMs;
+        bool earlierRecordingWhileCovered;
+        bool firstFrameLeftOut;
+    };
+    for (const Case& c : {Case{150, true, false}, Case{600, false, true}}) {
+        SCOPED_TRACE(c.slowMs);
+        const std::string slow = " slow=" + std::to_string(c.slowMs);
+        FixtureProcess fixture({c.earlierRecordingWhileCovered
+                                    ? "x=100 y=100 w=368 h=385" + slow + " title=Webcam for bob"
+                                    : "x=-200 y=100 w=368 h=385" + slow + " title=Webcam for bob",
+                                kCover});
+        recordCoveredViewer(fixture);
+        ASSERT_FALSE(HasFatalFailure());
+        const WindowHandle bob = fixture.windows()[0];
+        if (c.earlierRecordingWhileCovered) {
+            form->Timer1_Timer();
+            form->btstop_Click();
+            const std::int32_t place[] = {-200, 100};
+            xcb_configure_window(server->get(), bob, XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y, place);
+            xcb_flush(server->get());
+            ASSERT_TRUE(eventually([&] { return expectedGrab(bob).left < 0; }));
+            startRecording("Webcam for bob");
+        }
+        const std::size_t stored = filesInRecording().size();
+        const std::int32_t counted = form->recording.frameCounter;
+        ::testing::internal::CaptureStderr();
+        form->Timer1_Timer();
+        const std::string said = ::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(said.find("A frame is left out") != std::string::npos, c.firstFrameLeftOut) << said;
+        EXPECT_EQ(filesInRecording().size(), stored + (c.firstFrameLeftOut ? 0 : 1));
+        EXPECT_EQ(form->recording.frameCounter, counted + (c.firstFrameLeftOut ? 0 : 1));
+        // Asked again each tick, the viewer's answer comes within a few.
+        for (int tick = 0; tick < 4 && filesInRecording().size() == stored; ++tick) {
+            form->Timer1_Timer();
+        }
+        EXPECT_THAT(messages->messages, IsEmpty());
+        ASSERT_EQ(filesInRecording().size(), stored + 1);
+        const ExpectedGrab grab = expectedGrab(bob);
+        ASSERT_LT(grab.left, 0) << "the window manager moved it";
+        expectViewersPicture(filesInRecording().back(), bob, fixture::seedOf(0));
+        form.reset();
+        messages->messages.clear();
+    }
+}
+
 // On a private Xvfb started without Composite and without a window manager.
 class WithoutCompositeTest : public CoveredViewerTest {
   protected:

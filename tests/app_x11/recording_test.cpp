@@ -9,8 +9,10 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <fstream>
+#include <functional>
 #include <iostream>
 #include <string>
+#include <utility>
 
 #include "tests/app_x11/recording_fixture.h"
 #include "tests/fakes/process_figures.h"
@@ -75,6 +77,53 @@ TEST_F(RecordingTest, RecordsTheListedViewerIntoNumberedFramesOfItsVideoArea) {
     // The previews hold the last grab.
     EXPECT_EQ(form->Image1->picture().width(), 320);
     EXPECT_EQ(form->Image1->picture(), form->Picture1->picture());
+}
+
+// "Keep webcam window on top" lasts as long as the recording: however the recording ends, a viewer it put
+// on top is put back, and one that its user keeps on top stays so.
+TEST_F(RecordingTest, AViewerKeptOnTopIsPutBackAsItWasWhenTheRecordingEnds) {
+    FixtureProcess fixture({kBob, "x=500 y=100 w=368 h=385 title=Webcam for eve"});
+    ASSERT_EQ(fixture.windows().size(), 2u);
+    ASSERT_TRUE(listed(fixture.windows()));
+    const WindowHandle bob = fixture.windows()[0];
+    const WindowHandle eve = fixture.windows()[1];
+    xcb_client_message_event_t above{};
+    above.response_type = XCB_CLIENT_MESSAGE;
+    above.format = 32;
+    above.window = eve;
+    above.type = server->atom("_NET_WM_STATE");
+    above.data.data32[0] = 1;  // add
+    above.data.data32[1] = server->atom("_NET_WM_STATE_ABOVE");
+    xcb_send_event(server->get(), 0, server->root(),
+                   XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                   reinterpret_cast<const char*>(&above));
+    xcb_flush(server->get());
+    ASSERT_TRUE(eventually([&] { return server->hasNetWmState(eve, "_NET_WM_STATE_ABOVE"); }));
+
+    const std::pair<const char*, std::function<void()>> ends[] = {
+        {"Stop", [this] { form->btstop_Click(); }},
+        {"Pause", [this] { form->pause_Click(); }},
+        // As main() ends: the window first, then the desktop.
+        {"the program ends",
+         [this] {
+             form.reset();
+             installed.reset();
+             desktop.reset();
+         }},
+    };
+    for (const auto& [name, end] : ends) {
+        SCOPED_TRACE(name);
+        load();
+        startRecording("Webcam for bob");
+        form->Timer1_Timer();
+        form->List1->setCurrentItem(form->List1->findItems("Webcam for eve", Qt::MatchExactly).front());
+        form->Timer1_Timer();
+        EXPECT_THAT(messages->messages, ::testing::IsEmpty());
+        ASSERT_TRUE(server->hasNetWmState(bob, "_NET_WM_STATE_ABOVE"));
+        end();
+        EXPECT_FALSE(server->hasNetWmState(bob, "_NET_WM_STATE_ABOVE"));
+        EXPECT_TRUE(server->hasNetWmState(eve, "_NET_WM_STATE_ABOVE"));
+    }
 }
 
 TEST_F(RecordingTest, MinimisedViewerIsRestoredByTheTickAndRecorded) {

@@ -239,6 +239,8 @@ TEST_F(CommandLineX11, ListAndRecordFindTheViewerAndStoreWholeFramesUntilTheCoun
         std::regex_match(folders[0], std::regex("bob\\d\\d_[A-Za-z]+_\\d{4}_\\d\\d_\\d\\d_\\d\\d_[A-Z]+")))
         << folders[0];
     EXPECT_EQ(recorded.out, output.file(folders[0]) + "\nframe 0\nframe 1\nframe 2\n");
+    // Kept on top while it recorded, and no longer once it is done: neither after the count nor after SIGINT.
+    EXPECT_FALSE(server_->hasNetWmState(fixture.windows()[0], "_NET_WM_STATE_ABOVE"));
     EXPECT_EQ(testing::fileNames(output.path() / folders[0]),
               (std::vector<std::string>{"bob0000000.jpg", "bob0000001.jpg", "bob0000002.jpg"}));
     for (const std::string& frame : testing::fileNames(output.path() / folders[0])) {
@@ -252,9 +254,11 @@ TEST_F(CommandLineX11, ListAndRecordFindTheViewerAndStoreWholeFramesUntilTheCoun
     Program program({"record", "--title", "for bob", "--interval", "100", "-o", interrupted.path().string()},
                     display());
     ASSERT_TRUE(program.waitFor("frame 1\n"));
+    EXPECT_TRUE(server_->hasNetWmState(fixture.windows()[0], "_NET_WM_STATE_ABOVE"));
     kill(program.pid(), SIGINT);
     const Ended ended = program.wait();
     EXPECT_EQ(ended.exitCode, 0) << ended.err;
+    EXPECT_FALSE(server_->hasNetWmState(fixture.windows()[0], "_NET_WM_STATE_ABOVE"));
     const std::vector<std::string> recording = interrupted.entries();
     ASSERT_EQ(recording.size(), 1u);
     const std::vector<std::string> frames = testing::fileNames(interrupted.path() / recording[0]);

@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -94,25 +95,51 @@ TEST(SpecialFolders, FoldersThatCannotBeNamedAreEmpty) {
 }
 
 // The default output folder as a user who cannot write to the program's folder sees it: the answers come
-// from a child process, which as root takes the identity of "nobody" (root may write anywhere).
+// from a child process, which as root takes the identity of "nobody" (root may write anywhere). Each case
+// has a home of its own.
 TEST(SpecialFolders, DefaultOutputFolderLeavesAProgramFolderTheUserCannotWrite) {
     TempHome temp;
-    const fs::path home = temp.home();
-    const fs::path program = home / "program";
+    const fs::path program = temp.home() / "program";
     fs::create_directory(program);
-    const auto config = [&](const std::string& name, const std::string& userDirs) {
-        fs::create_directory(home / name);
-        std::ofstream(home / name / "user-dirs.dirs") << userDirs;
-        return XdgEnvironment{home.string(), (home / name).string(), ""};
+    struct Case {
+        const char* name;
+        // The user-dirs file, "" for none; "PROGRAM" stands for the program's folder.
+        std::string userDirs;
+        // A file where ~/Videos would be.
+        bool videosIsAFile;
+        // The program's folder is the case's home (a build folder the user may write to).
+        bool writableProgram;
+        // The answer below the case's home; "" for the home itself.
+        std::string expected;
     };
-    const XdgEnvironment videos = config("videos", "XDG_VIDEOS_DIR=\"$HOME/Filme\"\n");
-    // A videos folder that cannot be made: inside the program's folder.
-    const XdgEnvironment blocked = config("blocked", "XDG_VIDEOS_DIR=\"" + program.string() + "/v\"\n");
+    const std::vector<Case> cases = {
+        {"the user-dirs entry, made", "XDG_VIDEOS_DIR=\"$HOME/Filme\"\n", false, false, "Filme"},
+        {"a fresh home: ~/Videos, made", "", false, false, "Videos"},
+        {"an entry that cannot be made: ~/Videos", "XDG_VIDEOS_DIR=\"PROGRAM/v\"\n", false, false, "Videos"},
+        {"neither can be had: the home folder", "", true, false, ""},
+        {"a writable program folder stays", "XDG_VIDEOS_DIR=\"$HOME/Filme\"\n", false, true, ""},
+    };
     constexpr uid_t kNobody = 65534;
-    if (geteuid() == 0) {
-        for (const fs::path& mine : {home, home / "videos", home / "blocked"}) {
-            ASSERT_EQ(::chown(mine.c_str(), kNobody, kNobody), 0);
+    std::vector<XdgEnvironment> environments;
+    for (const Case& c : cases) {
+        const fs::path home = temp.home() / ("home" + std::to_string(environments.size()));
+        fs::create_directories(home / ".config");
+        std::string userDirs = c.userDirs;
+        if (const auto at = userDirs.find("PROGRAM"); at != std::string::npos) {
+            userDirs.replace(at, 7, program.string());
         }
+        if (!userDirs.empty()) {
+            std::ofstream(home / ".config" / "user-dirs.dirs") << userDirs;
+        }
+        if (c.videosIsAFile) {
+            std::ofstream(home / "Videos") << "not a folder";
+        }
+        if (geteuid() == 0) {
+            for (const fs::path& mine : {home, home / ".config"}) {
+                ASSERT_EQ(::chown(mine.c_str(), kNobody, kNobody), 0);
+            }
+        }
+        environments.push_back(XdgEnvironment{home.string(), (home / ".config").string(), ""});
     }
     fs::permissions(program, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
                                  fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
@@ -126,9 +153,12 @@ TEST(SpecialFolders, DefaultOutputFolderLeavesAProgramFolderTheUserCannotWrite) 
         if (geteuid() == 0 && (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)) {
             _exit(3);
         }
-        const std::string answers = defaultOutputFolder(program.string(), videos) + "\n" +
-                                    defaultOutputFolder(program.string(), blocked) + "\n" +
-                                    defaultOutputFolder(home.string(), videos) + "\n";
+        std::string answers;
+        for (std::size_t i = 0; i < cases.size(); ++i) {
+            const std::string programFolder =
+                cases[i].writableProgram ? environments[i].home : program.string();
+            answers += defaultOutputFolder(programFolder, environments[i]) + "\n";
+        }
         const bool sent =
             ::write(pipeEnds[1], answers.data(), answers.size()) == static_cast<ssize_t>(answers.size());
         _exit(sent ? 0 : 4);
@@ -144,13 +174,19 @@ TEST(SpecialFolders, DefaultOutputFolderLeavesAProgramFolderTheUserCannotWrite) 
     ASSERT_EQ(::waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 
-    const std::string expected =
-        (home / "Filme").string() + "\n" + home.string() + "\n" + home.string() + "\n";
-    // The videos folder, made for it; the home folder where none can be made; a writable program folder
-    // (a build folder) stays the output folder.
-    EXPECT_EQ(answers, expected);
-    EXPECT_TRUE(fs::is_directory(home / "Filme"));
+    std::istringstream lines(answers);
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        SCOPED_TRACE(cases[i].name);
+        const fs::path home = environments[i].home;
+        const fs::path expected = cases[i].expected.empty() ? home : home / cases[i].expected;
+        std::string answer;
+        ASSERT_TRUE(std::getline(lines, answer));
+        EXPECT_EQ(answer, expected.string());
+        EXPECT_TRUE(fs::is_directory(expected));
+    }
+    // Nothing was made in the program's folder, nor a videos folder beside a writable program folder.
     EXPECT_FALSE(fs::exists(program / "v"));
+    EXPECT_FALSE(fs::exists(fs::path(environments.back().home) / "Filme"));
 }
 
 }  // namespace

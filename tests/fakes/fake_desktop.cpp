@@ -59,8 +59,20 @@ bool FakeDesktop::keepOnTop(WindowHandle window) {
     if (it == windows.end()) {
         return false;
     }
+    if (!it->second.onTop) {
+        putOnTop.push_back(window);
+    }
     it->second.onTop = true;
     return true;
+}
+
+void FakeDesktop::endKeepOnTop() {
+    for (const WindowHandle window : putOnTop) {
+        if (const auto it = windows.find(window); it != windows.end()) {
+            it->second.onTop = false;
+        }
+    }
+    putOnTop.clear();
 }
 
 bool FakeDesktop::windowRect(WindowHandle window, Rect& rect) {

@@ -36,6 +36,7 @@ class FakeDesktop final : public Desktop {
     bool isIconic(WindowHandle window) override;
     bool restoreWindow(WindowHandle window) override;
     bool keepOnTop(WindowHandle window) override;
+    void endKeepOnTop() override;
     bool windowRect(WindowHandle window, Rect& rect) override;
     Picture grabScreen(std::int32_t left, std::int32_t top, std::int32_t width, std::int32_t height) override;
 
@@ -43,6 +44,8 @@ class FakeDesktop final : public Desktop {
     std::vector<WindowHandle> order;
     std::vector<GrabCall> grabs;
     std::vector<WindowHandle> restored;
+    // The windows keepOnTop() put on top that were not on top before.
+    std::vector<WindowHandle> putOnTop;
     // Pixels of the fake screen at (x, y) as B, G, R; a deterministic pattern by default.
     std::function<std::uint32_t(std::int32_t x, std::int32_t y)> screenPixel;
     // When set, grabScreen throws it.
