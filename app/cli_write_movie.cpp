@@ -1,6 +1,7 @@
 // "skorva write-movie": the window's "Write Avi" on a folder, with the save and codec dialogs answered by
 // the command's options.
 
+#include <chrono>
 #include <cstdio>
 #include <utility>
 #include <vector>
@@ -27,17 +28,24 @@ class CommandLineWriterView final : public AviWriterView {
     Picture shownPicture() override { return shown_; }
     WindowHandle ownerHandle() override { return 0; }
     void writingFrame(std::int32_t index, std::int32_t count) override {
-        // Once a stop has come the writer ends before this frame: it is not told.
-        if (!stopRequested()) {
-            progressLine(stderr, "frame " + std::to_string(index + 1) + " of " + std::to_string(count));
+        // Once a stop has come the writer ends before this frame: it is not told. A person reads a few lines
+        // a second: the first frame, the last, and ten a second between them.
+        const auto now = std::chrono::steady_clock::now();
+        if (stopRequested() || (index > 0 && index + 1 < count && now - lastLine_ < kLineEvery)) {
+            return;
         }
+        lastLine_ = now;
+        progressLine(stderr, "frame " + std::to_string(index + 1) + " of " + std::to_string(count));
     }
     bool stopRequested() override { return terminationRequested(); }
 
   private:
+    static constexpr std::chrono::milliseconds kLineEvery{100};
+
     const WriteMovieOptions& options_;
     FolderFrameList list_;
     Picture shown_;
+    std::chrono::steady_clock::time_point lastLine_;
 };
 
 // The save dialog, answered with the movie's name.

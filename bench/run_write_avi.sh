@@ -3,7 +3,8 @@
 # (and GStreamer for the copying entry) joining the same JPEG frames (640x480, a moving picture with noise)
 # with the same codec. Start-up is taken out on both sides alike: each side writes a long folder and a
 # short one of 30 frames, and a frame costs (long - short) / (frames between), in wall time and in CPU
-# time (user and system, every thread). The long folder has 330 frames, 3,030 for the copying entry,
+# time (user and system, every thread); what the short folder took beyond its frames is the start-up (and
+# end) of the process. The long folder has 330 frames, 3,030 for the copying entry,
 # whose frames cost so little that 300 of them are lost in the noise of a process's start-up. The sides
 # take turns, three pairs each, and the median counts. For each side it prints the size of its movie of
 # the long folder and its PSNR against the pixels the frames were made from (the first 330 frames). Then
@@ -64,18 +65,20 @@ median() { printf '%s\n' "$@" | sort -g | awk '{a[NR]=$1} END {print a[int((NR+1
 per_frame() {
   local side turn wl cl ws cs between
   between=$(($(ls "$long" | wc -l) - 30))
-  declare -A walls cpus
+  declare -A walls cpus starts
   for turn in $(seq "$pairs"); do
     for side in "$@"; do
       read -r wl cl < <("$side" "$long" "$work/$side-long.avi")
       read -r ws cs < <("$side" "$short" "$work/$side-short.avi")
       walls[$side]+="$(echo "($wl - $ws) * 1000 / $between" | bc -l) "
       cpus[$side]+="$(echo "($cl - $cs) * 1000 / $between" | bc -l) "
+      # What the short folder took beyond its 30 frames: the process's start-up and end.
+      starts[$side]+="$(echo "($ws - 30 * ($wl - $ws) / $between) * 1000" | bc -l) "
     done
   done
   for side in "$@"; do
     # shellcheck disable=SC2086
-    echo "$(median ${walls[$side]}) $(median ${cpus[$side]})"
+    echo "$(median ${walls[$side]}) $(median ${cpus[$side]}) $(median ${starts[$side]})"
   done
 }
 
@@ -103,10 +106,10 @@ nearest_quantiser() {
   echo "$best"
 }
 
-printf '%-12s %-40s %9s %9s   %s\n' codec side "ms/frame" "cpu ms" "movie of the long folder"
+printf '%-12s %-40s %9s %9s %9s   %s\n' codec side "ms/frame" "cpu ms" "start ms" "movie of the long folder"
 report() {
-  local label=$1 side=$2 wall=$3 cpu=$4
-  printf '%-12s %-40s %9.3f %9.3f   %s\n' "$codec" "$label" "$wall" "$cpu" \
+  local label=$1 side=$2 wall=$3 cpu=$4 start=$5
+  printf '%-12s %-40s %9.3f %9.3f %9.0f   %s\n' "$codec" "$label" "$wall" "$cpu" "$start" \
     "$(quality "$work/$side-long.avi")"
 }
 ratios() {
@@ -134,21 +137,21 @@ for codec in ${SKORVA_BENCH_CODECS:-raw mjpeg h264 mjpeg-copy}; do
   [ "$codec" = mjpeg-copy ] && sides+=(gstreamer)
   [ -n "$before" ] && sides+=(previous)
   mapfile -t figures < <(per_frame "${sides[@]}")
-  read -r oursWall oursCpu <<<"${figures[0]}"
-  read -r theirsWall theirsCpu <<<"${figures[1]}"
-  report "skorva write-movie" ours "$oursWall" "$oursCpu"
-  report "ffmpeg ${ffmpeg_args[*]}" theirs "$theirsWall" "$theirsCpu"
+  read -r oursWall oursCpu oursStart <<<"${figures[0]}"
+  read -r theirsWall theirsCpu theirsStart <<<"${figures[1]}"
+  report "skorva write-movie" ours "$oursWall" "$oursCpu" "$oursStart"
+  report "ffmpeg ${ffmpeg_args[*]}" theirs "$theirsWall" "$theirsCpu" "$theirsStart"
   ratios "speed, CPU: ffmpeg / ours (above 1: ours is better)" "$oursWall" "$theirsWall" "$oursCpu" "$theirsCpu"
   next=2
   if [ "$codec" = mjpeg-copy ]; then
-    read -r gstWall gstCpu <<<"${figures[2]}"
-    report "gst-launch multifilesrc ! jpegparse ! avimux" gstreamer "$gstWall" "$gstCpu"
+    read -r gstWall gstCpu gstStart <<<"${figures[2]}"
+    report "gst-launch multifilesrc ! jpegparse ! avimux" gstreamer "$gstWall" "$gstCpu" "$gstStart"
     ratios "speed, CPU: GStreamer / ours" "$oursWall" "$gstWall" "$oursCpu" "$gstCpu"
     next=3
   fi
   if [ -n "$before" ]; then
-    read -r beforeWall beforeCpu <<<"${figures[$next]}"
-    report "the build before" previous "$beforeWall" "$beforeCpu"
+    read -r beforeWall beforeCpu beforeStart <<<"${figures[$next]}"
+    report "the build before" previous "$beforeWall" "$beforeCpu" "$beforeStart"
     ratios "speed, CPU: before / this build" "$oursWall" "$beforeWall" "$oursCpu" "$beforeCpu"
   fi
 done
