@@ -7,6 +7,7 @@
 
 #include "app/cli_commands.h"
 #include "dialogs/special_folders.h"
+#include "movie/frame_rate.h"
 #include "platform/avi/codecs.h"
 #include "platform/avi/container.h"
 
@@ -58,7 +59,8 @@ constexpr const char* kHelp =
     "                        they are), mpeg4, h264 (the default for .mp4 and .mkv), ffv1; .mp4 holds\n"
     "                        neither raw nor ffv1, .mkv not raw\n"
     "    --quality Q         1 to 100, where the codec has a quality (the codec's default)\n"
-    "    --key-frame-every N a key frame every N frames (every frame)\n"
+    "    --key-frame-every N a key frame every N frames (mpeg4, h264: every ten seconds of movie, so\n"
+    "                        every 30 frames at --fps 3; the other codecs: every frame)\n"
     "    --data-rate KBPS    a data rate in KB a second (none)\n"
     "\n"
     "  -h, --help     this text\n"
@@ -67,6 +69,8 @@ constexpr const char* kHelp =
     "Exit codes: 0 done, 1 failed, 2 bad arguments. Errors go to standard error in the texts of the "
     "window's\n"
     "message boxes.\n";
+
+constexpr int kSecondsBetweenKeyFrames = 10;
 
 int badArguments(const std::string& what, const char* usage) {
     std::fprintf(stderr, "skorva: %s\n%s", what.c_str(), usage);
@@ -232,6 +236,11 @@ int runWriteMovie(int argc, char** argv) {
             return badArguments("--key-frame-every takes 1 to 9999 frames", kWriteMovieUsage);
         }
         options.keyFrameEvery = static_cast<std::uint32_t>(*every);
+    } else if (options.fourcc == avi::makeFourcc("H264") || options.fourcc == avi::makeFourcc("FMP4")) {
+        // Between key frames these codecs store only what changed; every ten seconds of movie a key frame
+        // still lets a player seek.
+        options.keyFrameEvery =
+            static_cast<std::uint32_t>(kSecondsBetweenKeyFrames * frameRateFromText(options.frameRate));
     }
     if (parser.isSet(dataRate)) {
         const auto kilobytes = wholeNumber(parser.value(dataRate), 1, 1000000);

@@ -113,6 +113,23 @@ for size in ("320x240", "640x480", "1920x1080"):
     print(f"{size:>10} {tick_wall:10.3f} {tick_cpu:9.3f} {bare_wall:10.3f} {bare_cpu:9.3f} {ff_cpu:11.3f}"
           f" {tick_wall / bare_wall:15.2f} {tick_cpu / ff_cpu:16.2f} {tick_bytes / 1024:9.1f} {ff_bytes / 1024:11.1f}")
 print("targets at 640x480 and 1920x1080: tick/bare wall <= 1.5, tick/ffmpeg CPU <= 0.6")
+print()
+print("the tick's CPU against the bare encode's plus the grab's, each run's own (target <= 1.05)")
+print(f"{'grab':>10} {'tick CPU':>9} {'bare CPU':>9} {'grab CPU':>9} {'median ratio':>13} {'lowest':>7} {'highest':>8}")
+def each_run(name, size, side=runs):
+    width, height = size.split("x")
+    return [b["cpu_median_ms"] for b in side
+            if b.get("run_type") == "iteration" and b["name"].startswith(f"{name}/{width}/{height}/")]
+for size in ("320x240", "640x480", "1920x1080"):
+    ticks, bares, grabs = each_run("BM_CaptureTick", size), each_run("BM_BareEncode", size), each_run("BM_Grab", size)
+    if not (len(ticks) == len(bares) == len(grabs) == count):
+        print(f"{size:>10} (not every run measured it)")
+        continue
+    ratios = sorted(t / (b + g) for t, b, g in zip(ticks, bares, grabs))
+    middle = lambda values: sorted(values)[len(values) // 2]
+    print(f"{size:>10} {middle(ticks):9.3f} {middle(bares):9.3f} {middle(grabs):9.3f} {middle(ratios):13.2f}"
+          f" {ratios[0]:7.2f} {ratios[-1]:8.2f}")
+
 if before_runs:
     print()
     print("the other build's tick in the same run, each against its own bare encode")
@@ -125,6 +142,11 @@ if before_runs:
         new_bare, _, _ = best("BM_BareEncode", size)
         print(f"{size:>10} {old_wall:12.3f} {new_wall:11.3f} {new_wall / old_wall:13.2f} {old_wall / old_bare:12.2f}"
               f" {new_wall / new_bare:11.2f} {old_cpu:11.3f} {new_cpu:10.3f} {new_cpu / old_cpu:13.2f}")
+    print("the tick's CPU, this build's against the other's, run by run (they take turns): median, lowest, highest")
+    for size in ("320x240", "640x480", "1920x1080"):
+        pairs = sorted(a / b for a, b in zip(each_run("BM_CaptureTick", size), each_run("BM_CaptureTick", size, before_runs)))
+        if pairs:
+            print(f"{size:>10} {pairs[len(pairs) // 2]:6.2f} {pairs[0]:6.2f} {pairs[-1]:6.2f}")
 print()
 print("the tick's parts, wall / CPU ms per frame")
 parts = ("BM_CaptureTickUnpainted", "BM_WindowState", "BM_Grab", "BM_Preview", "BM_SectionAndSaveJPG")

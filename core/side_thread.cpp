@@ -1,18 +1,8 @@
 #include "core/side_thread.h"
 
-#include <chrono>
 #include <exception>
 
 namespace skorva {
-namespace {
-
-void relax() {
-#if defined(__x86_64__) || defined(__i386__)
-    __builtin_ia32_pause();
-#endif
-}
-
-}  // namespace
 
 SideThread::SideThread() : thread_([this] { serve(); }) {}
 
@@ -25,13 +15,11 @@ SideThread::~SideThread() {
     thread_.join();
 }
 
-void SideThread::runAlongside(const std::function<void()>& job, const std::function<void()>& meanwhile,
-                              std::chrono::microseconds watch) {
+void SideThread::runAlongside(const std::function<void()>& job, const std::function<void()>& meanwhile) {
     {
         std::lock_guard lock(mutex_);
         job_ = &job;
         done_ = false;
-        jobOver_.store(false, std::memory_order_relaxed);
     }
     wake_.notify_all();
     // The job refers to the caller's stack: it must be finished before anything leaves this call.
@@ -40,10 +28,6 @@ void SideThread::runAlongside(const std::function<void()>& job, const std::funct
         meanwhile();
     } catch (...) {
         failure = std::current_exception();
-    }
-    const auto watchUntil = std::chrono::steady_clock::now() + watch;
-    while (!jobOver_.load(std::memory_order_acquire) && std::chrono::steady_clock::now() < watchUntil) {
-        relax();
     }
     std::unique_lock lock(mutex_);
     finished_.wait(lock, [this] { return done_; });
@@ -66,7 +50,6 @@ void SideThread::serve() {
         } catch (...) {
             // The job reports through its own result; nothing may end this thread.
         }
-        jobOver_.store(true, std::memory_order_release);
         lock.lock();
         job_ = nullptr;
         done_ = true;

@@ -3,9 +3,9 @@
 #include <optional>
 #include <span>
 
+#include "core/side_thread.h"
 #include "imaging/replace_file.h"
 #include "platform/jpeg/jpeg_encoder.h"
-#include "platform/jpeg/striped_jpeg_encoder.h"
 
 namespace skorva {
 namespace {
@@ -54,40 +54,48 @@ Status writeJpeg(const std::string& fileName, std::span<const std::uint8_t> jpeg
     return {};
 }
 
-}  // namespace
-
-Status SaveJPG(const cDIBSection& section, const std::string& fileName, std::int32_t quality) {
+// Encodes the section whole and writes the file; with `meanwhile`, the encoding runs on a second core while
+// `meanwhile` runs here. One encode either way: cut into strips for two cores, a picture's bytes would
+// depend on where it was cut, and the second core bought wall time with more processor time.
+Status save(const cDIBSection& section, const std::string& fileName, std::int32_t quality,
+            const std::function<void()>* meanwhile) {
     // Kept for the thread's life: the encoder keeps its compressor and worst-case buffer between frames.
     thread_local JpegEncoder encoder;
-    if (!encoder.ready()) {
+    JpegEncoder& ours = encoder;  // the side thread has an encoder of its own by that name
+    const std::optional<JpegInput> input = ours.ready() ? encoderInput(section, fileName) : std::nullopt;
+    Status encoded;
+    const auto encode = [&] {
+        if (input) {
+            encoded = ours.encode(*input, kSubsampling, quality);
+        }
+    };
+    if (meanwhile == nullptr) {
+        encode();
+    } else {
+        thread_local SideThread side;
+        side.runAlongside(encode, *meanwhile);
+    }
+    if (!ours.ready()) {
         return notInitialised();
     }
-    const std::optional<JpegInput> input = encoderInput(section, fileName);
     if (!input) {
         return writeFailed(kNoPixels);
     }
-    if (const Status encoded = encoder.encode(*input, kSubsampling, quality); !encoded) {
+    if (!encoded) {
         return writeFailed(encoded.text());
     }
-    return writeJpeg(fileName, encoder.output());
+    return writeJpeg(fileName, ours.output());
+}
+
+}  // namespace
+
+Status SaveJPG(const cDIBSection& section, const std::string& fileName, std::int32_t quality) {
+    return save(section, fileName, quality, nullptr);
 }
 
 Status SaveJPG(const cDIBSection& section, const std::string& fileName, std::int32_t quality,
                const std::function<void()>& meanwhile) {
-    thread_local StripedJpegEncoder encoder;
-    if (!encoder.ready()) {
-        meanwhile();
-        return notInitialised();
-    }
-    const std::optional<JpegInput> input = encoderInput(section, fileName);
-    if (!input) {
-        meanwhile();
-        return writeFailed(kNoPixels);
-    }
-    if (const Status encoded = encoder.encode(*input, kSubsampling, quality, meanwhile); !encoded) {
-        return writeFailed(encoded.text());
-    }
-    return writeJpeg(fileName, encoder.output());
+    return save(section, fileName, quality, &meanwhile);
 }
 
 }  // namespace skorva

@@ -16,9 +16,10 @@ namespace skorva {
 // Reason: ..." with the system's or the encoder's reason, or "Failed to initialise the IJL library: ...".
 Status SaveJPG(const cDIBSection& section, const std::string& fileName, std::int32_t quality);
 
-// The same, with the encoding shared between this core and a second one while `meanwhile` runs here (the
-// capture tick paints its preview then). The section must not change until the call returns; the file is
-// written on this thread, after both are done.
+// The same, with the picture encoded on a second core while `meanwhile` runs here (the capture tick paints
+// its preview then): the same file as above, byte for byte. The section must not change until the call
+// returns; the file is written on this thread, after both are done. What `meanwhile` throws is thrown
+// again once the encoding is done, and no file is written.
 Status SaveJPG(const cDIBSection& section, const std::string& fileName, std::int32_t quality,
                const std::function<void()>& meanwhile);
 

@@ -131,25 +131,18 @@ jpeg_count() {
     find "$1" -maxdepth 1 -type f -name '*.jpg' | wc -l
 }
 
-# The sample viewer window; stdin is a pipe held open by this script, so that it runs until killed.
-# openbox announces itself before it takes every request: a window mapped in that moment may never be
-# managed, so a viewer that does not show up is opened anew.
+# The sample viewer window; stdin is a pipe held open by this script, so that it runs until killed. It
+# prints its window once the window is mapped.
 fifo="$out/.viewer-input"
 rm -f "$fifo"
 mkfifo "$fifo"
 exec 7<>"$fifo"
-viewer_pid=
-for attempt in 1 2 3; do
-    "$fixture" "x=640 y=160 w=400 h=400 moving title=Webcam for demo" <&7 >"$out/.viewer-output" \
-        2>"$out/.viewer-errors" &
-    viewer_pid=$!
-    pids+=("$viewer_pid")
-    for _ in $(seq 100); do
-        grep -q '^window 0x' "$out/.viewer-output" && break 2
-        sleep 0.2
-    done
-    kill "$viewer_pid" 2>/dev/null || true
-    wait "$viewer_pid" 2>/dev/null || true
+"$fixture" "x=640 y=160 w=400 h=400 moving title=Webcam for demo" <&7 >"$out/.viewer-output" \
+    2>"$out/.viewer-errors" &
+pids+=($!)
+for _ in $(seq 100); do
+    grep -q '^window 0x' "$out/.viewer-output" && break
+    sleep 0.2
 done
 grep -q '^window 0x' "$out/.viewer-output" ||
     fail_with_screen "the sample viewer window did not open: $(cat "$out/.viewer-errors")"
@@ -192,17 +185,13 @@ for _ in $(seq 150); do
     sleep 0.2
 done
 click "${stop_button[@]}"
-# The ticks run on the program's only thread: once the count holds still after Stop, none is to come.
-frames=$(jpeg_count "$recording")
-while sleep 1.5; do
-    now=$(jpeg_count "$recording")
-    [ "$now" -eq "$frames" ] && break
-    frames=$now
-done
 
-# The movie: the output folder pointed at the recording, then "Write Avi" with full frames.
+# The movie: the output folder pointed at the recording, then "Write Avi" with full frames. The ticks
+# run on the window's thread, which takes the clicks in order: once the folder dialog is up, Stop has been
+# handled and every frame is stored.
 movie="$out/demo.avi"
 choose_folder "$recording"
+frames=$(jpeg_count "$recording")
 click "${write_avi_button[@]}"
 dialog=$(wait_for_window '^Choose a filename to save AVI to\.\.\.$' 'The save dialog' 60)
 type_into_dialog "$dialog" "$movie"

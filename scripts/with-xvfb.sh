@@ -9,10 +9,12 @@ mkfifo "$fifo"
 Xvfb -displayfd 3 -screen 0 "${SKORVA_XVFB_SCREEN:-1280x1024x24}" -nolisten tcp 3>"$fifo" 2>/dev/null &
 xvfb_pid=$!
 read -r display_number <"$fifo"
-rm -f "$fifo"
 export DISPLAY=":$display_number"
 
-openbox --sm-disable >/dev/null 2>&1 &
+# openbox claims the screen before it is done starting, and a window mapped in between may never be
+# managed: it runs its start-up command once it takes every request, and that command says so here.
+exec 4<>"$fifo"
+openbox --sm-disable --startup "sh -c 'echo >$fifo'" >/dev/null 2>&1 &
 wm_pid=$!
 cleanup() {
   kill "$wm_pid" 2>/dev/null || true
@@ -20,11 +22,8 @@ cleanup() {
   wait "$wm_pid" "$xvfb_pid" 2>/dev/null || true
 }
 trap cleanup EXIT
-
-# openbox is ready once it has claimed the root window's supporting-WM property.
-for _ in $(seq 100); do
-  xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
-  sleep 0.1
-done
+read -r -t 60 _ <&4 || { echo "with-xvfb.sh: openbox did not start" >&2; exit 1; }
+exec 4<&-
+rm -f "$fifo"
 
 "$@"

@@ -213,6 +213,70 @@ TEST(CommandLine, WithoutADisplayListAndRecordSaySoAndWriteMovieWritesEveryCodec
     }
 }
 
+// The frames of the movie that are key frames, by their number.
+std::vector<int> keyFramesOf(const std::string& movie) {
+    const std::string flags = testing::runCommand(
+        "ffprobe -v error -select_streams v -show_entries packet=flags -of csv=p=0 '" + movie + "'");
+    std::vector<int> keys;
+    int index = 0;
+    for (std::size_t start = 0; start < flags.size(); ++index) {
+        if (flags[start] == 'K') {
+            keys.push_back(index);
+        }
+        const std::size_t end = flags.find('\n', start);
+        start = end == std::string::npos ? flags.size() : end + 1;
+    }
+    return keys;
+}
+
+TEST(CommandLine, MpegFourAndH264MakeAKeyFrameEveryTenSecondsOfMovieUnlessToldOtherwise) {
+    ScratchFolder folder("skorva-cli-keys");
+    // A still viewer: no change of scene for the encoder to start a key frame at by itself.
+    ASSERT_EQ(std::system(("ffmpeg -nostdin -v error -f lavfi -i testsrc=size=96x64 -frames:v 1 '" +
+                           folder.file("bob0000000.jpg") + "'")
+                              .c_str()),
+              0);
+    for (int frame = 1; frame < 65; ++frame) {
+        char name[32];
+        std::snprintf(name, sizeof name, "bob%07d.jpg", frame);
+        fs::copy_file(folder.file("bob0000000.jpg"), folder.file(name));
+    }
+    struct Case {
+        std::string codec, extension, fps, keyFrameEvery;
+        std::vector<int> keys;
+    };
+    const Case cases[] = {
+        {"", "mp4", "3", "", {0, 30, 60}},
+        {"h264", "avi", "6", "", {0, 60}},
+        {"mpeg4", "avi", "2", "", {0, 20, 40, 60}},
+        {"h264", "mkv", "3", "25", {0, 25, 50}},
+        {"mpeg4", "avi", "3", "1", {}},
+        // Held to 30 frames a second, as the rate is.
+        {"h264", "mp4", "45", "", {0}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.codec + " " + c.extension + " at " + c.fps + " every " + c.keyFrameEvery);
+        const std::string movie = folder.file("movie-" + c.codec + c.fps + "." + c.extension);
+        std::vector<std::string> arguments = {"write-movie", folder.path().string(), "-o", movie, "--fps",
+                                              c.fps};
+        if (!c.codec.empty()) {
+            arguments.insert(arguments.end(), {"--codec", c.codec});
+        }
+        if (!c.keyFrameEvery.empty()) {
+            arguments.insert(arguments.end(), {"--key-frame-every", c.keyFrameEvery});
+        }
+        const Ended ended = run(arguments);
+        ASSERT_EQ(ended.exitCode, 0) << ended.err;
+        std::vector<int> expected = c.keys;
+        if (expected.empty()) {
+            for (int frame = 0; frame < 65; ++frame) {
+                expected.push_back(frame);
+            }
+        }
+        EXPECT_EQ(keyFramesOf(movie), expected);
+    }
+}
+
 TEST_F(CommandLineX11, ListAndRecordFindTheViewerAndStoreWholeFramesUntilTheCountOrSigint) {
     FixtureProcess fixture(
         {"x=10 y=10 w=368 h=385 title=Webcam for bob", "x=420 y=10 w=368 h=385 title=Notes"});

@@ -6,9 +6,12 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstring>
 #include <optional>
+#include <stdexcept>
+#include <thread>
 
 #include "imaging/replace_file.h"
 #include "tests/fakes/message_recorder.h"
@@ -98,6 +101,59 @@ TEST(SaveJpg, HandlesEveryRowPaddingWhetherTheSectionSharesThePictureOrHasItsOwn
         EXPECT_EQ(written[0], written[1]) << width;
     }
     EXPECT_TRUE(messages.messages.empty());
+}
+
+TEST(SaveJpg, TheSamePixelsMakeTheSameFileWhateverThePreviewCostsOnEveryThread) {
+    testing::MessageRecorder messages;
+    ScratchFolder folder;
+    // A webcam frame, a full-HD one and one of odd size about as large: sizes where the picture used to be
+    // cut for two cores.
+    for (const auto& [width, height] : {std::pair{640, 480}, std::pair{1920, 1080}, std::pair{1281, 721}}) {
+        SCOPED_TRACE(::testing::Message() << width << "x" << height);
+        const Picture picture = testing::makePicture(width, height, [&](int x, int y) {
+            const auto red = static_cast<std::uint32_t>(x * 255 / width);
+            const auto green = static_cast<std::uint32_t>(y * 255 / height);
+            const std::uint32_t blue = (x / 9 + y / 5) % 2 == 0 ? 40 : 200;
+            return red << 16 | green << 8 | blue;
+        });
+        cDIBSection section;
+        section.CreateFromPicture(picture);
+        const std::string plainPath = folder.file("plain.jpg");
+        ASSERT_TRUE(SaveJPG(section, plainPath, 70));
+        const std::vector<std::uint8_t> plain = testing::readFile(plainPath);
+        ASSERT_TRUE(testing::decodeJpegFile(plainPath).ok);
+
+        // The tick's write, its preview painted meanwhile in no time, a little, or longer than the encoding.
+        const std::string path = folder.file("tick.jpg");
+        for (const auto previewTime : {std::chrono::microseconds{0}, std::chrono::microseconds{300},
+                                       std::chrono::microseconds{15000}, std::chrono::microseconds{0}}) {
+            int painted = 0;
+            ASSERT_TRUE(SaveJPG(section, path, 70, [&] {
+                const auto until = std::chrono::steady_clock::now() + previewTime;
+                while (std::chrono::steady_clock::now() < until) {
+                }
+                ++painted;
+            }));
+            EXPECT_EQ(painted, 1);
+            EXPECT_TRUE(testing::readFile(path) == plain) << "preview " << previewTime.count() << " us";
+        }
+        // A thread of its own makes its own encoders, as a new run of the program does.
+        std::thread([&] { EXPECT_TRUE(SaveJPG(section, path, 70, [] {}).ok()); }).join();
+        EXPECT_TRUE(testing::readFile(path) == plain) << "on another thread";
+    }
+    EXPECT_TRUE(messages.messages.empty());
+}
+
+TEST(SaveJpg, WhatThePreviewThrowsReachesTheTickWithoutAFileAndTheNextFrameIsWritten) {
+    ScratchFolder folder;
+    cDIBSection section;
+    section.CreateFromPicture(testing::gradientPicture(320, 240));
+    EXPECT_THROW(
+        (void)SaveJPG(section, folder.file("a.jpg"), 70, [] { throw std::runtime_error("no paint"); }),
+        std::runtime_error);
+    EXPECT_TRUE(folder.entries().empty());
+    ASSERT_TRUE(SaveJPG(section, folder.file("b.jpg"), 70, [] {}));
+    EXPECT_TRUE(testing::decodeJpegFile(folder.file("b.jpg")).ok);
 }
 
 TEST(SaveJpg, ASectionWithoutPixelsFailsWithTheWarning) {

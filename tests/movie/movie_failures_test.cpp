@@ -211,33 +211,73 @@ TEST(MovieWriteFailures, AFileSizeLimitIsReportedAndLeavesAPlayableMovieOfTheWho
     }
 }
 
+// A tmpfs at `at` in a mount namespace of this process's own, in a user namespace of its own too for a user
+// who is not root: nothing outside sees it, and no root is needed where user namespaces are allowed. For a
+// child process, which keeps the namespace for the rest of its life.
+bool mountPrivateTmpfs(const std::string& at, unsigned long flags, const char* options) {
+    const uid_t uid = geteuid();
+    const gid_t gid = getegid();
+    if (uid == 0 ? ::unshare(CLONE_NEWNS) != 0 : ::unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0) {
+        return false;
+    }
+    // The user keeps its own ids inside, so that it owns the files it makes in the tmpfs.
+    const auto written = [](const char* path, const std::string& text) {
+        std::ofstream file(path);
+        file << text;
+        file.close();
+        return !file.fail();
+    };
+    if (uid != 0 &&
+        !(written("/proc/self/setgroups", "deny") &&
+          written("/proc/self/uid_map", std::to_string(uid) + " " + std::to_string(uid) + " 1") &&
+          written("/proc/self/gid_map", std::to_string(gid) + " " + std::to_string(gid) + " 1"))) {
+        return false;
+    }
+    return ::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+           ::mount("tmpfs", at.c_str(), "tmpfs", flags, options) == 0;
+}
+
 TEST(MovieWriteFailures, AFullDiskIsReportedAsSuchAndLeavesAPlayableMovie) {
     ScratchFolder folder;
     writeFrames(folder, 24, 64, 48);
     const fs::path disk = folder.path() / "disk";
     fs::create_directory(disk);
-    if (mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=96k") != 0) {
-        GTEST_SKIP() << "no small file system can be mounted here";
-    }
-    struct Unmount {
-        const fs::path& at;
-        ~Unmount() { umount2(at.c_str(), MNT_DETACH); }
-    } unmount{disk};
     const std::string output = (disk / "movie.avi").string();
-    ScriptedUser user(output, 0);
-    FakeWriterView view(folder.path().string());
-    aviwrite_Click(view, user.messages);
+    // The small disk is the child's alone: it names what the disk holds in the first line of its report and
+    // copies the movie out before it ends.
+    const std::string kept = folder.file("kept.avi");
+    const auto child = runInChild([&](const auto&) {
+        if (!mountPrivateTmpfs(disk.string(), 0, "size=96k")) {
+            return std::string("no small file system can be mounted here: ") + std::strerror(errno);
+        }
+        ScriptedUser user(output, 0);
+        FakeWriterView view(folder.path().string());
+        aviwrite_Click(view, user.messages);
+        std::string names;
+        for (const std::string& name : fileNames(disk)) {
+            names += name + kSeparator;
+        }
+        std::error_code ignored;
+        fs::copy_file(output, kept, ignored);
+        return names + "\n" + reportOf(user);
+    });
+    if (child.report.rfind("no small file system", 0) == 0) {
+        GTEST_SKIP() << child.report;
+    }
 
-    ASSERT_FALSE(user.messages.messages.empty());
-    const std::string closing = user.messages.texts().back();
+    const std::size_t namesEnd = child.report.find('\n');
+    ASSERT_NE(namesEnd, std::string::npos) << child.report;
+    EXPECT_EQ(child.report.substr(0, namesEnd), std::string("movie.avi") + kSeparator);
+    const std::vector<std::string> texts = messagesOf(child.report.substr(namesEnd + 1));
+    ASSERT_FALSE(texts.empty());
+    const std::string& closing = texts.back();
     EXPECT_EQ(closing.rfind("There was an error writing the file.\r\nNo space left on device\r\n", 0), 0u)
         << closing;
-    const auto kept = decodeMovie(output, false);
-    ASSERT_TRUE(kept.opened);
-    EXPECT_GT(kept.frames.size(), 0u);
-    EXPECT_LT(kept.frames.size(), 24u);
-    expectPlayable(output, static_cast<std::int64_t>(kept.frames.size()));
-    EXPECT_EQ(fileNames(disk), std::vector<std::string>{"movie.avi"});
+    const auto movie = decodeMovie(kept, false);
+    ASSERT_TRUE(movie.opened);
+    EXPECT_GT(movie.frames.size(), 0u);
+    EXPECT_LT(movie.frames.size(), 24u);
+    expectPlayable(kept, static_cast<std::int64_t>(movie.frames.size()));
 }
 
 TEST(MovieWriteFailures, WhateverStandsAtTheTemporaryBitmapIsReplacedNeverWrittenThrough) {
@@ -566,11 +606,7 @@ TEST(MovieWriteFailures, TheTargetIsCheckedBeforeTheFirstFrameWithTheSystemsReas
         {"a read-only file system", "readonly/x.avi", std::strerror(EROFS),
          [](const std::string& folder) {
              fs::create_directory(folder + "/readonly");
-             // A mount of its own, in a namespace of its own: root or not, nothing outside sees it.
-             const int space = geteuid() == 0 ? CLONE_NEWNS : CLONE_NEWUSER | CLONE_NEWNS;
-             return ::unshare(space) == 0 &&
-                    ::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
-                    ::mount("tmpfs", (folder + "/readonly").c_str(), "tmpfs", MS_RDONLY, "size=64k") == 0;
+             return mountPrivateTmpfs(folder + "/readonly", MS_RDONLY, "size=64k");
          }},
     };
     for (const Case& each : cases) {
