@@ -23,9 +23,11 @@ namespace skorva {
 namespace {
 
 using testing::decodeMovie;
+using testing::expectedFrame;
 using testing::FakeWriterView;
 using testing::FileDialogAnswer;
 using testing::fourcc;
+using testing::frameChecksums;
 using testing::MessageRecorder;
 using testing::ScratchFolder;
 using testing::ScriptedCodecChooser;
@@ -33,10 +35,6 @@ using testing::ScriptedFileDialogs;
 using testing::writeJpeg;
 
 using testing::ScriptedUser;
-
-std::vector<std::uint8_t> expectedFrame(const std::string& jpeg) {
-    return testing::bgrRows(LoadPicture(jpeg));
-}
 
 TEST(FrameRate, TakesTheLeadingNumberRoundedHalfToEvenWithin1To30) {
     const std::vector<std::pair<std::string, int>> cases = {
@@ -378,189 +376,6 @@ TEST(AviWriter, FramesOfAnotherSizeAreResampledToTheFirstFramesSize) {
     const auto& small = movie.frames[1];
     EXPECT_GT(small[(2 * 64 + 2) * 3 + 1], 200);
     EXPECT_LT(small[(40 * 64 + 60) * 3 + 1], 200);
-}
-
-// The frame checksums FFmpeg gives for what it decodes from `input`, in order.
-std::vector<std::string> frameChecksums(const std::string& input) {
-    std::istringstream lines(
-        testing::runCommand("ffmpeg -nostdin -v error -i '" + input + "' -f framemd5 -"));
-    std::vector<std::string> checksums;
-    for (std::string line; std::getline(lines, line);) {
-        if (!line.empty() && line[0] != '#') {
-            checksums.push_back(line.substr(line.rfind(',') + 1));
-        }
-    }
-    return checksums;
-}
-
-TEST(AviWriter, ASecondWriteFromTheSameFolderIsRefusedAndTheFirstIsWhatALoneWriteGives) {
-    ScratchFolder folder;
-    for (int i = 0; i < 8; ++i) {
-        writeJpeg(folder.file("f" + std::to_string(i) + ".jpg"), 64, 48, i * 11);
-    }
-    const std::string lone = folder.file("lone.avi");
-    {
-        ScriptedUser user(lone, 0);
-        FakeWriterView view(folder.path().string());
-        aviwrite_Click(view, user.messages);
-        ASSERT_TRUE(user.messages.messages.empty());
-    }
-    // The first write is held before its fourth frame while a second one, of any codec, is tried.
-    const std::string first = folder.file("first.avi");
-    ScriptedUser firstUser(first, 0);
-    FakeWriterView firstView(folder.path().string());
-    std::promise<void> held;
-    std::promise<void> released;
-    firstView.onFrame = [&held, wait = released.get_future().share()](std::int32_t index) {
-        if (index == 3) {
-            held.set_value();
-            wait.wait();
-        }
-    };
-    std::thread firstWrite([&] { aviwrite_Click(firstView, firstUser.messages); });
-    held.get_future().wait();
-    for (const std::uint32_t handler : {0u, fourcc("MJPC")}) {
-        const std::string second = folder.file("second" + std::to_string(handler) + ".avi");
-        ScriptedUser secondUser(second, handler);
-        FakeWriterView secondView(folder.path().string());
-        aviwrite_Click(secondView, secondUser.messages);
-        EXPECT_EQ(
-            secondUser.messages.texts(),
-            std::vector<std::string>{"This folder is in use by another movie write:\r\n" +
-                                     folder.path().string() + "\r\nTry again once that movie is finished."});
-        EXPECT_FALSE(std::filesystem::exists(second));
-    }
-    released.set_value();
-    firstWrite.join();
-    EXPECT_TRUE(firstUser.messages.messages.empty());
-    const std::vector<std::string> checksums = frameChecksums(lone);
-    EXPECT_EQ(checksums.size(), 8u);
-    EXPECT_EQ(frameChecksums(first), checksums);
-    // Nothing but the movies, the frames and the temporary bitmap is left.
-    std::size_t files = 0;
-    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder.path())) {
-        ++files;
-    }
-    EXPECT_EQ(files, 8u + 3u);
-}
-
-TEST(AviWriter, TheCopyingEntryPutsTheRecordedJpegsInAsTheyAreAndEncodesOnlyTheFailingOnesAnew) {
-    const std::uint32_t copying = fourcc("MJPC");
-    struct Case {
-        const char* name;
-        const char* damage;  // of f3.jpg: "", "truncated", "header", "size", "no header", or the options that
-                             // remake it ("cjpeg ..." or "convert ...")
-        const char* why;     // what the closing note says of it; empty: no note
-    };
-    const std::string otherKind =
-        "of a kind not every player reads (progressive, arithmetic-coded, 12-bit, CMYK or RGB) or sampled "
-        "otherwise than the first frame";
-    const Case cases[] = {
-        {"good frames", "", ""},
-        {"a truncated frame", "truncated", "damaged or cut short"},
-        {"a frame with a damaged header", "header", "damaged or cut short"},
-        {"a frame of another size", "size", "of another size than the first frame"},
-        {"a frame no decoder reads", "no header", ""},
-        {"an arithmetic-coded frame", "cjpeg -arithmetic", otherKind.c_str()},
-        {"a progressive frame", "cjpeg -progressive", otherKind.c_str()},
-        {"an RGB frame", "cjpeg -rgb", otherKind.c_str()},
-        {"a frame sampled 4:4:4 among 4:2:0 ones", "cjpeg -sample 1x1", otherKind.c_str()},
-        {"a CMYK frame", "convert -colorspace CMYK", otherKind.c_str()},
-    };
-    constexpr char kStartOfFrame[] = {'\xFF', '\xC0'};
-    for (const Case& each : cases) {
-        SCOPED_TRACE(each.name);
-        ScratchFolder folder;
-        std::vector<std::string> frames;
-        for (int i = 0; i < 6; ++i) {
-            frames.push_back(folder.file("f" + std::to_string(i) + ".jpg"));
-            writeJpeg(frames.back(), 161, 120, i * 7);
-        }
-        const std::string damaged = frames[3];
-        const std::string damage = each.damage;
-        const std::vector<std::uint8_t> original = expectedFrame(damaged);
-        const bool remade = damage.rfind("cjpeg", 0) == 0 || damage.rfind("convert", 0) == 0;
-        if (damage == "truncated") {
-            std::filesystem::resize_file(damaged, std::filesystem::file_size(damaged) / 2);
-        } else if (damage == "header" || damage == "no header") {
-            std::vector<char> bytes = testing::fileBytes(damaged);
-            if (damage == "header") {
-                // The frame header's height is damaged: the size check fails, the decoder fills the rows
-                // that have no data.
-                const auto frameHeader =
-                    std::search(bytes.begin(), bytes.end(), kStartOfFrame, kStartOfFrame + 2);
-                ASSERT_NE(frameHeader, bytes.end());
-                frameHeader[5] = 0;
-                frameHeader[6] = static_cast<char>(200);
-            } else {
-                // Stray bytes where the first marker belongs: no decoder reads this file.
-                bytes.insert(bytes.begin() + 2, {'\x00', '\x11', '\x22'});
-            }
-            std::ofstream(damaged, std::ios::binary | std::ios::trunc)
-                .write(bytes.data(), static_cast<long>(bytes.size()));
-        } else if (damage == "size") {
-            writeJpeg(damaged, 80, 60, 21);
-        } else if (damage.rfind("cjpeg", 0) == 0) {
-            // The same picture, made again by another encoder in another kind of JPEG.
-            testing::runCommand("djpeg -pnm '" + damaged + "' > '" + damaged + ".ppm' && " + damage + " '" +
-                                damaged + ".ppm' > '" + damaged + "' && rm '" + damaged + ".ppm'");
-        } else if (damage.rfind("convert", 0) == 0) {
-            testing::runCommand("convert '" + damaged + "' " + damage.substr(8) + " '" + damaged + "'");
-        }
-        const std::string output = folder.file("movie.avi");
-        ScriptedUser user(output, copying);
-        FakeWriterView view(folder.path().string());
-        // The first frame is on show once the movie has its format, and is not decoded again for it.
-        const std::vector<std::uint8_t> first = expectedFrame(frames[0]);
-        int firstShown = 0;
-        view.onShow = [&](int, Picture& preview) { firstShown += testing::bgrRows(preview) == first; };
-        aviwrite_Click(view, user.messages);
-        EXPECT_EQ(firstShown, 1);
-        if (damage == "no header") {
-            // As with every codec, a frame that cannot be decoded ends the write; the frames before it stay.
-            ASSERT_FALSE(user.messages.messages.empty());
-            EXPECT_NE(user.messages.texts()[0].find("Could not decode frame:"), std::string::npos);
-            EXPECT_EQ(decodeMovie(output).frames.size(), 3u);
-            continue;
-        }
-        const std::string why = each.why;
-        EXPECT_EQ(user.messages.texts(),
-                  why.empty()
-                      ? std::vector<std::string>{}
-                      : std::vector<std::string>{"1 of the movie's 6 frames were encoded anew, not copied "
-                                                 "as they are: 1 " +
-                                                 why + "."});
-
-        const auto movie = decodeMovie(output);
-        ASSERT_EQ(movie.frames.size(), 6u);
-        EXPECT_EQ(movie.codecTag, fourcc("MJPG"));
-        EXPECT_EQ(movie.keyPackets, 6);
-        for (const auto& frame : movie.frames) {
-            EXPECT_EQ(frame.size(), 161u * 120u * 3u);
-        }
-        // A frame of another kind is the same picture, colours and all, in the movie's kind (encoded twice:
-        // about 27 dB; wrong colours would give less than 15).
-        if (remade) {
-            EXPECT_GT(testing::psnr(movie.frames[3], original), 24.0);
-        }
-        // Every frame decodes in both FFmpeg and GStreamer, without a word.
-        EXPECT_EQ(testing::runCommand("ffmpeg -nostdin -v error -i '" + output + "' -f null -"), "");
-        EXPECT_EQ(testing::runCommand("gst-launch-1.0 -q filesrc location='" + output +
-                                      "' ! avidemux ! jpegdec ! fakesink || echo failed"),
-                  "");
-        // Bit-exact: the movie decodes to what the JPEG files decode to, the frame encoded anew aside.
-        const std::vector<std::string> inMovie = frameChecksums(output);
-        ASSERT_EQ(inMovie.size(), 6u);
-        for (std::size_t i = 0; i < frames.size(); ++i) {
-            const std::vector<std::string> inFile = frameChecksums(frames[i]);
-            if (damage.empty() || i != 3) {
-                ASSERT_EQ(inFile.size(), 1u);
-                EXPECT_EQ(inMovie[i], inFile[0]) << "frame " << i;
-            } else if (!inFile.empty()) {
-                EXPECT_NE(inMovie[i], inFile[0]) << "frame " << i;
-            }
-        }
-    }
 }
 
 TEST(AviWriter, Mp4AndMatroskaMoviesHoldTheirCodecsAndOfferNoOther) {

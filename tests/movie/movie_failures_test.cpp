@@ -26,6 +26,7 @@
 #include "tests/fakes/message_recorder.h"
 #include "tests/fakes/scripted_dialogs.h"
 #include "tests/movie/movie_test_support.h"
+#include "tests/movie/write_failure_support.h"
 
 namespace skorva {
 namespace {
@@ -38,68 +39,8 @@ using testing::fileNames;
 using testing::runInChild;
 using testing::ScratchFolder;
 
-constexpr char kSeparator = '\x1e';
-
-std::string frameName(int index) {
-    char name[32];
-    std::snprintf(name, sizeof name, "f%03d.jpg", index);
-    return name;
-}
-
-void writeFrames(const ScratchFolder& folder, int count, int width, int height) {
-    for (int i = 0; i < count; ++i) {
-        testing::writeJpeg(folder.file(frameName(i)), width, height, i);
-    }
-}
-
-void writeText(const std::string& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
-}
-
-std::string textOf(const std::string& path) {
-    const std::vector<char> bytes = fileBytes(path);
-    return {bytes.begin(), bytes.end()};
-}
-
 using testing::ScriptedUser;
-
-// The messages of a write in a child process, for its report.
-std::string reportOf(const ScriptedUser& user) {
-    std::string joined;
-    for (const std::string& text : user.messages.texts()) {
-        joined += text + kSeparator;
-    }
-    return joined;
-}
-
-std::vector<std::string> messagesOf(const std::string& report) {
-    std::vector<std::string> texts;
-    for (std::size_t start = 0, end; (end = report.find(kSeparator, start)) != std::string::npos;
-         start = end + 1) {
-        texts.push_back(report.substr(start, end - start));
-    }
-    return texts;
-}
-
-// Headers that count exactly the frames the movie holds, each of which decodes without a word from FFmpeg.
-void expectPlayable(const std::string& path, std::int64_t frames) {
-    const auto movie = decodeMovie(path, false);
-    ASSERT_TRUE(movie.opened) << path;
-    EXPECT_EQ(movie.containerFrames, frames);
-    EXPECT_EQ(static_cast<std::int64_t>(movie.frames.size()), frames);
-    EXPECT_EQ(testing::readAviHeaders(path).dwLength, static_cast<std::uint32_t>(frames));
-    EXPECT_EQ(testing::runCommand("ffmpeg -nostdin -v error -i '" + path + "' -f null -"), "");
-}
-
-std::vector<std::string> hiddenFiles(const fs::path& folder) {
-    std::vector<std::string> hidden;
-    for (const std::string& name : fileNames(folder)) {
-        if (name.rfind(".", 0) == 0) {
-            hidden.push_back(name);
-        }
-    }
-    return hidden;
-}
+using namespace testing::write_failures;
 
 TEST(MovieWriteFailures, AFileSizeLimitIsReportedAndLeavesAPlayableMovieOfTheWholeFrames) {
     constexpr int kFrames = 24;
@@ -209,32 +150,6 @@ TEST(MovieWriteFailures, AFileSizeLimitIsReportedAndLeavesAPlayableMovieOfTheWho
             }
         }
     }
-}
-
-// A tmpfs at `at` in a mount namespace of this process's own, in a user namespace of its own too for a user
-// who is not root: nothing outside sees it, and no root is needed where user namespaces are allowed. For a
-// child process, which keeps the namespace for the rest of its life.
-bool mountPrivateTmpfs(const std::string& at, unsigned long flags, const char* options) {
-    const uid_t uid = geteuid();
-    const gid_t gid = getegid();
-    if (uid == 0 ? ::unshare(CLONE_NEWNS) != 0 : ::unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0) {
-        return false;
-    }
-    // The user keeps its own ids inside, so that it owns the files it makes in the tmpfs.
-    const auto written = [](const char* path, const std::string& text) {
-        std::ofstream file(path);
-        file << text;
-        file.close();
-        return !file.fail();
-    };
-    if (uid != 0 &&
-        !(written("/proc/self/setgroups", "deny") &&
-          written("/proc/self/uid_map", std::to_string(uid) + " " + std::to_string(uid) + " 1") &&
-          written("/proc/self/gid_map", std::to_string(gid) + " " + std::to_string(gid) + " 1"))) {
-        return false;
-    }
-    return ::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
-           ::mount("tmpfs", at.c_str(), "tmpfs", flags, options) == 0;
 }
 
 TEST(MovieWriteFailures, AFullDiskIsReportedAsSuchAndLeavesAPlayableMovie) {
@@ -468,166 +383,6 @@ TEST(MovieWriteFailures, SigtermDuringAWriteFinishesTheMovieWithTheFramesSoFar) 
     expectPlayable(output, 5);
     EXPECT_TRUE(testing::fileContains(output, "idx1"));
     EXPECT_TRUE(hiddenFiles(folder.path()).empty());
-}
-
-TEST(MovieWriteFailures, AnInterruptedWriteLeavesNothingButTheTargetAsItWas) {
-    struct Ending {
-        const char* name;
-        std::vector<int> signals;  // sent in turn once the write is under way
-    };
-    // Killed outright, or asked twice to end (the second request ends the program at once).
-    const Ending endings[] = {{"SIGKILL", {SIGKILL}}, {"SIGTERM, then SIGINT", {SIGTERM, SIGINT}}};
-    for (const Ending& ending : endings) {
-        SCOPED_TRACE(ending.name);
-        ScratchFolder folder;
-        writeFrames(folder, 40, 64, 48);
-        const std::string output = folder.file("movie.avi");
-        writeText(output, "an earlier movie");
-        const std::string errors = folder.file("errors.txt");
-        const auto child = runInChild(
-            [&](const auto& ready) {
-                installTerminationHandlers();
-                const int said = ::open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-                ::dup2(said, 2);
-                ScriptedUser user(output, 0);
-                FakeWriterView view(folder.path().string());
-                view.onFrame = [&ready](std::int32_t index) {
-                    if (index == 4) {
-                        ready();
-                        for (;;) {
-                            ::pause();
-                        }
-                    }
-                };
-                aviwrite_Click(view, user.messages);
-                return reportOf(user);
-            },
-            [&ending](pid_t writer) {
-                for (const int signal : ending.signals) {
-                    kill(writer, signal);
-                }
-            });
-
-        EXPECT_EQ(child.exitCode, -1) << child.report;
-        EXPECT_EQ(textOf(output), "an earlier movie");
-        EXPECT_EQ(hiddenFiles(folder.path()), std::vector<std::string>{});
-        if (ending.signals.size() > 1) {
-            EXPECT_NE(
-                textOf(errors).find("asked again to end: ending at once; a movie being written is abandoned"),
-                std::string::npos);
-        }
-        // The next write to the name is whole, and leaves nothing either.
-        ScriptedUser user(output, 0);
-        FakeWriterView view(folder.path().string());
-        aviwrite_Click(view, user.messages);
-        EXPECT_TRUE(user.messages.messages.empty());
-        expectPlayable(output, 40);
-        EXPECT_EQ(hiddenFiles(folder.path()), std::vector<std::string>{});
-    }
-}
-
-TEST(MovieWriteFailures, NamesAsLongAsTheFileSystemTakesAreWrittenAndKeptInPart) {
-    ScratchFolder folder;
-    writeFrames(folder, 12, 64, 48);
-    for (const char* extension : {".avi", ".mp4"}) {
-        SCOPED_TRACE(extension);
-        const std::string output = folder.file(std::string(255 - 4, 'n') + extension);
-        ScriptedUser user(output, avi::makeFourcc("MJPG"));
-        FakeWriterView view(folder.path().string());
-        aviwrite_Click(view, user.messages);
-        EXPECT_TRUE(user.messages.messages.empty()) << user.messages.texts()[0];
-        EXPECT_EQ(decodeMovie(output, false).containerFrames, 12);
-    }
-    // Cut short by a file size limit beside an earlier movie of the name: the part kept takes a name the
-    // file system takes, with a shorter stem.
-    const std::string output = folder.file(std::string(255 - 6, 'e') + "\xc3\xa9.avi");
-    writeText(output, "an earlier movie");
-    const auto child = runInChild([&](const auto&) {
-        installTerminationHandlers();
-        const rlimit limit{60000, 60000};
-        setrlimit(RLIMIT_FSIZE, &limit);
-        ScriptedUser user(output, 0);
-        FakeWriterView view(folder.path().string());
-        aviwrite_Click(view, user.messages);
-        return reportOf(user);
-    });
-    const std::string kept = folder.file(std::string(255 - 17, 'e') + " (incomplete).avi");
-    EXPECT_NE(child.report.find("is kept as:\r\n" + kept + "\r\n"), std::string::npos) << child.report;
-    EXPECT_TRUE(textOf(output) == "an earlier movie");
-    EXPECT_TRUE(decodeMovie(kept, false).containerFrames > 0);
-    EXPECT_TRUE(hiddenFiles(folder.path()).empty());
-}
-
-TEST(MovieWriteFailures, AHiddenFileOfAWriterThatIsGoneIsRemovedByTheNextWriterOfTheName) {
-    // Where a file system has no unnamed files, a movie is written under a hidden name beside its own.
-    ScratchFolder folder;
-    const std::string target = folder.file(std::string(250, 'n') + ".avi");  // the longest name there is
-    const auto abandoned = runInChild([&](const auto&) {
-        std::string created;
-        return createHeldFileBeside(target, created) >= 0 ? created : std::string("none");
-    });
-    ASSERT_EQ(hiddenFiles(folder.path()).size(), 1u) << abandoned.report;
-    std::string first;
-    const UniqueFd held(createHeldFileBeside(target, first));
-    ASSERT_TRUE(held);
-    EXPECT_EQ(first, abandoned.report) << "the abandoned file's name is taken again";
-    // One held by a running writer is left alone.
-    std::string second;
-    const UniqueFd alsoHeld(createHeldFileBeside(target, second));
-    ASSERT_TRUE(alsoHeld);
-    EXPECT_NE(second, first);
-    EXPECT_EQ(hiddenFiles(folder.path()).size(), 2u);
-    EXPECT_LT(fs::path(second).filename().string().size(), 40u);
-}
-
-TEST(MovieWriteFailures, TheTargetIsCheckedBeforeTheFirstFrameWithTheSystemsReason) {
-    struct Case {
-        const char* name;
-        std::string target;  // below the frame folder
-        std::string reason;
-        // Runs in the child before the write: the conditions of the case.
-        std::function<bool(const std::string& folder)> arrange;
-    };
-    const Case cases[] = {
-        {"a missing folder", "no/such/folder/x.avi", std::strerror(ENOENT), {}},
-        {"a folder of the name", "taken.avi", std::strerror(EISDIR),
-         [](const std::string& folder) { return fs::create_directory(folder + "/taken.avi"); }},
-        {"no permission", "locked/x.avi", std::strerror(EACCES),
-         [](const std::string& folder) {
-             // Root may write anywhere: the write is made as nobody.
-             fs::create_directory(folder + "/locked");
-             ::chmod((folder + "/locked").c_str(), 0555);
-             ::chmod(folder.c_str(), 0755);
-             for (const auto& entry : fs::directory_iterator(folder)) {
-                 ::chmod(entry.path().c_str(), entry.is_directory() ? 0555 : 0644);
-             }
-             return geteuid() != 0 || (setgid(65534) == 0 && setuid(65534) == 0);
-         }},
-        {"a read-only file system", "readonly/x.avi", std::strerror(EROFS),
-         [](const std::string& folder) {
-             fs::create_directory(folder + "/readonly");
-             return mountPrivateTmpfs(folder + "/readonly", MS_RDONLY, "size=64k");
-         }},
-    };
-    for (const Case& each : cases) {
-        SCOPED_TRACE(each.name);
-        ScratchFolder folder;
-        writeFrames(folder, 3, 32, 24);
-        const std::string target = folder.file(each.target);
-        const auto child = runInChild([&](const auto&) {
-            if (each.arrange && !each.arrange(folder.path().string())) {
-                return std::string("could not arrange: ") + std::strerror(errno);
-            }
-            ScriptedUser user(target, 0);
-            FakeWriterView view(folder.path().string());
-            aviwrite_Click(view, user.messages);
-            return reportOf(user) + (user.chooser.calls > 0 ? "asked for a codec" : "");
-        });
-        EXPECT_EQ(child.report, "Can't open File to write, try to use different name to save.\r\n" + target +
-                                    "\r\n" + each.reason + kSeparator +
-                                    "There was an error writing the file." + kSeparator);
-        EXPECT_FALSE(fs::exists(folder.file("tmp.bmp"))) << "a frame was converted";
-    }
 }
 
 }  // namespace

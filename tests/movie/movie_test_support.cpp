@@ -1,5 +1,9 @@
 #include "tests/movie/movie_test_support.h"
 
+#include "imaging/picture_files.h"
+
+#include <sstream>
+
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -343,6 +347,21 @@ ChildEnd runInChild(const std::function<std::string(const std::function<void()>&
     end.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     end.peakKiB = usage.ru_maxrss;
     return end;
+}
+
+std::vector<std::uint8_t> expectedFrame(const std::string& jpeg) {
+    return bgrRows(LoadPicture(jpeg));
+}
+
+std::vector<std::string> frameChecksums(const std::string& input) {
+    std::istringstream lines(runCommand("ffmpeg -nostdin -v error -i '" + input + "' -f framemd5 -"));
+    std::vector<std::string> checksums;
+    for (std::string line; std::getline(lines, line);) {
+        if (!line.empty() && line[0] != '#') {
+            checksums.push_back(line.substr(line.rfind(',') + 1));
+        }
+    }
+    return checksums;
 }
 
 }  // namespace skorva::testing

@@ -30,6 +30,10 @@ namespace skorva::testing {
 void writeJpeg(const std::string& path, int width, int height, int seed, int quality = 70);
 // Top-down rows of 3 bytes per pixel, blue first: what the movie must show.
 std::vector<std::uint8_t> bgrRows(const Picture& picture);
+// The rows a JPEG file's frame must show in a movie.
+std::vector<std::uint8_t> expectedFrame(const std::string& jpeg);
+// The frame checksums FFmpeg gives for what it decodes from `input`, in order.
+std::vector<std::string> frameChecksums(const std::string& input);
 
 // The window's frame list, with every selection recorded and, where a test wants it, its own order.
 class FakeFrameList final : public FolderFrameList {

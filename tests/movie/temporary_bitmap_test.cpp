@@ -8,7 +8,9 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <iterator>
+#include <thread>
 
 #include "imaging/picture_files.h"
 #include "movie/avi_writer.h"
@@ -144,7 +146,7 @@ TEST(TemporaryBitmap, TheWriterLeavesExactlyTheLastFrameAndEndsAtAFrameItCannotS
         ASSERT_TRUE(last.CreateFromFile(folder.file("tmp.bmp")).ok());
         const auto movie = testing::decodeMovie(folder.file("whole.avi"));
         ASSERT_EQ(movie.frames.size(), 4u);
-        EXPECT_EQ(testing::bgrRows(LoadPicture(folder.file("f3.jpg"))), movie.frames[3]);
+        EXPECT_EQ(testing::expectedFrame(folder.file("f3.jpg")), movie.frames[3]);
     }
     {
         testing::MessageRecorder messages;
@@ -172,7 +174,7 @@ TEST(TemporaryBitmap, TheWriterLeavesExactlyTheLastFrameAndEndsAtAFrameItCannotS
         const auto movie = testing::decodeMovie(folder.file("broken.avi"));
         ASSERT_TRUE(movie.opened);
         ASSERT_EQ(movie.frames.size(), 2u);
-        EXPECT_EQ(testing::bgrRows(LoadPicture(folder.file("f1.jpg"))), movie.frames[1]);
+        EXPECT_EQ(testing::expectedFrame(folder.file("f1.jpg")), movie.frames[1]);
     }
 }
 
@@ -200,12 +202,63 @@ TEST(TemporaryBitmap, TheMovieHoldsWhatThePreviewHoldsAndDecodedFramesAreOpaque)
     const auto movie = testing::decodeMovie(folder.file("dim.avi"));
     ASSERT_EQ(movie.frames.size(), 3u);
     for (int i = 0; i < 3; ++i) {
-        auto expected = testing::bgrRows(LoadPicture(folder.file("f" + std::to_string(i) + ".jpg")));
+        auto expected = testing::expectedFrame(folder.file("f" + std::to_string(i) + ".jpg"));
         for (auto& byte : expected) {
             byte = static_cast<std::uint8_t>(byte / 2);
         }
         EXPECT_EQ(movie.frames[static_cast<std::size_t>(i)], expected) << "frame " << i;
     }
+}
+
+TEST(TemporaryBitmap, ASecondWriteFromTheSameFolderIsRefusedAndTheFirstIsWhatALoneWriteGives) {
+    ScratchFolder folder;
+    for (int i = 0; i < 8; ++i) {
+        writeJpeg(folder.file("f" + std::to_string(i) + ".jpg"), 64, 48, i * 11);
+    }
+    const std::string lone = folder.file("lone.avi");
+    {
+        testing::ScriptedUser user(lone, 0);
+        testing::FakeWriterView view(folder.path().string());
+        aviwrite_Click(view, user.messages);
+        ASSERT_TRUE(user.messages.messages.empty());
+    }
+    // The first write is held before its fourth frame while a second one, of any codec, is tried.
+    const std::string first = folder.file("first.avi");
+    testing::ScriptedUser firstUser(first, 0);
+    testing::FakeWriterView firstView(folder.path().string());
+    std::promise<void> held;
+    std::promise<void> released;
+    firstView.onFrame = [&held, wait = released.get_future().share()](std::int32_t index) {
+        if (index == 3) {
+            held.set_value();
+            wait.wait();
+        }
+    };
+    std::thread firstWrite([&] { aviwrite_Click(firstView, firstUser.messages); });
+    held.get_future().wait();
+    for (const std::uint32_t handler : {0u, testing::fourcc("MJPC")}) {
+        const std::string second = folder.file("second" + std::to_string(handler) + ".avi");
+        testing::ScriptedUser secondUser(second, handler);
+        testing::FakeWriterView secondView(folder.path().string());
+        aviwrite_Click(secondView, secondUser.messages);
+        EXPECT_EQ(
+            secondUser.messages.texts(),
+            std::vector<std::string>{"This folder is in use by another movie write:\r\n" +
+                                     folder.path().string() + "\r\nTry again once that movie is finished."});
+        EXPECT_FALSE(std::filesystem::exists(second));
+    }
+    released.set_value();
+    firstWrite.join();
+    EXPECT_TRUE(firstUser.messages.messages.empty());
+    const std::vector<std::string> checksums = testing::frameChecksums(lone);
+    EXPECT_EQ(checksums.size(), 8u);
+    EXPECT_EQ(testing::frameChecksums(first), checksums);
+    // Nothing but the movies, the frames and the temporary bitmap is left.
+    std::size_t files = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder.path())) {
+        ++files;
+    }
+    EXPECT_EQ(files, 8u + 3u);
 }
 
 }  // namespace
