@@ -72,8 +72,8 @@ TEST(CopyingEntry, PutsTheRecordedJpegsInAsTheyAreAndEncodesOnlyTheFailingOnesAn
             writeJpeg(damaged, 80, 60, 21);
         } else if (damage.rfind("cjpeg", 0) == 0) {
             // The same picture, made again by another encoder in another kind of JPEG.
-            runCommand("djpeg -pnm '" + damaged + "' > '" + damaged + ".ppm' && " + damage + " '" +
-                                damaged + ".ppm' > '" + damaged + "' && rm '" + damaged + ".ppm'");
+            runCommand("djpeg -pnm '" + damaged + "' > '" + damaged + ".ppm' && " + damage + " '" + damaged +
+                       ".ppm' > '" + damaged + "' && rm '" + damaged + ".ppm'");
         } else if (damage.rfind("convert", 0) == 0) {
             runCommand("convert '" + damaged + "' " + damage.substr(8) + " '" + damaged + "'");
         }
@@ -116,7 +116,7 @@ TEST(CopyingEntry, PutsTheRecordedJpegsInAsTheyAreAndEncodesOnlyTheFailingOnesAn
         // Every frame decodes in both FFmpeg and GStreamer, without a word.
         EXPECT_EQ(runCommand("ffmpeg -nostdin -v error -i '" + output + "' -f null -"), "");
         EXPECT_EQ(runCommand("gst-launch-1.0 -q filesrc location='" + output +
-                                      "' ! avidemux ! jpegdec ! fakesink || echo failed"),
+                             "' ! avidemux ! jpegdec ! fakesink || echo failed"),
                   "");
         // Bit-exact: the movie decodes to what the JPEG files decode to, the frame encoded anew aside.
         const std::vector<std::string> inMovie = frameChecksums(output);
