@@ -65,8 +65,7 @@ Message noPicture(const std::string& entryText, WindowHandle window) {
 }
 
 Message bitmapNotSaved(const std::string& path, const std::string& reason) {
-    return {"Failed to save the frame " + shortenedForBox(path) + ": " + reason +
-                ". The recording stops.",
+    return {"Failed to save the frame " + shortenedForBox(path) + ": " + reason + ". The recording stops.",
             MessageIcon::Exclamation};
 }
 
