@@ -65,14 +65,20 @@ Message noPicture(const std::string& entryText, WindowHandle window) {
 }
 
 Message bitmapNotSaved(const std::string& path, const std::string& reason) {
-    return {"Failed to save the frame " + shortenedForBox(path) + ": " + reason +
-                ". The recording stops.",
+    return {"Failed to save the frame " + shortenedForBox(path) + ": " + reason + ". The recording stops.",
             MessageIcon::Exclamation};
 }
 
 Message lastFrameNumberReached(std::int32_t lastFrame) {
     return {"The recording has reached frame " + frameNumberText(lastFrame) +
                 ", the last frame number, and stops here. Reset starts the numbering at 0000000 again.",
+            MessageIcon::Information};
+}
+
+Message leftOutLateFrames(std::int64_t count) {
+    return {std::to_string(count) + (count == 1 ? " frame was" : " frames were") +
+                " left out: a frame before took so long that they could not be taken within half an "
+                "interval of their time.",
             MessageIcon::Information};
 }
 
