@@ -46,6 +46,7 @@ class CommandLineRecordingView final : public RecordingView {
     bool keepWindowOnTop() override { return options_.keepOnTop; }
     void showFrame(const Picture&) override {}
     void paintPreview() override {}
+    bool hasPreview() override { return false; }
     void setFrameCountText(const std::string& text) override {
         ++stored_;
         progressLine(stdout, "frame " + text);
