@@ -4,6 +4,8 @@
 
 #include <chrono>
 #include <cstdio>
+#include <ctime>
+#include <optional>
 #include <string_view>
 
 #include "app/cli_commands.h"
@@ -13,6 +15,8 @@
 #include "platform/termination.h"
 #include "recording/discovery.h"
 #include "recording/recording.h"
+#include "recording/recording_messages.h"
+#include "recording/tick_schedule.h"
 
 namespace skorva {
 namespace {
@@ -42,6 +46,7 @@ class CommandLineRecordingView final : public RecordingView {
     bool keepWindowOnTop() override { return options_.keepOnTop; }
     void showFrame(const Picture&) override {}
     void paintPreview() override {}
+    bool hasPreview() override { return false; }
     void setFrameCountText(const std::string& text) override {
         ++stored_;
         progressLine(stdout, "frame " + text);
@@ -64,16 +69,19 @@ class CommandLineRecordingView final : public RecordingView {
     std::int64_t stored_ = 0;
 };
 
-// Waits until `until`, or less when SIGINT or SIGTERM comes.
+// Waits until `until`, or less when SIGINT or SIGTERM comes. To the microsecond: a wait cut to whole
+// milliseconds would start a tick up to one early.
 void waitUntil(std::chrono::steady_clock::time_point until) {
     for (;;) {
         const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
+            std::chrono::duration_cast<std::chrono::nanoseconds>(until - std::chrono::steady_clock::now());
         if (left.count() <= 0 || terminationRequested()) {
             return;
         }
+        const timespec timeout{static_cast<time_t>(left.count() / 1'000'000'000),
+                               static_cast<long>(left.count() % 1'000'000'000)};
         pollfd request{terminationRequestFd(), POLLIN, 0};
-        ::poll(&request, 1, static_cast<int>(left.count()));
+        ::ppoll(&request, 1, &timeout, nullptr);
     }
 }
 
@@ -124,9 +132,12 @@ int recordViewer(const RecordOptions& options) {
     }
     std::printf("%s/%s\n", options.outputFolder.c_str(), recording.recordingFolder.c_str());
     std::fflush(stdout);
-    const auto begun = std::chrono::steady_clock::now();
-    const auto interval = std::chrono::milliseconds(options.intervalMs);
-    for (std::int64_t tick = 0;; ++tick) {
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point begun = Clock::now();
+    // The first tick sets up what the recording needs of the viewer (its own pixels, keeping it on top)
+    // and may wait for the viewer to repaint: the others keep time from its end.
+    std::optional<TickSchedule> schedule;
+    for (;;) {
         recording.tick();
         // The recording stops itself, with its message, when a frame cannot be had or stored.
         if (!view.timerEnabled()) {
@@ -135,7 +146,11 @@ int recordViewer(const RecordOptions& options) {
         if ((options.frames && view.stored() >= *options.frames) || terminationRequested()) {
             break;
         }
-        const auto next = begun + interval * (tick + 1);
+        const Clock::time_point now = Clock::now();
+        if (!schedule) {
+            schedule.emplace(now, std::chrono::milliseconds(options.intervalMs));
+        }
+        const Clock::time_point next = schedule->next(now);
         if (options.durationMs && next - begun >= std::chrono::milliseconds(*options.durationMs)) {
             break;
         }
@@ -146,6 +161,9 @@ int recordViewer(const RecordOptions& options) {
     }
     recording.stop();
     endProgress();
+    if (schedule && schedule->skipped() > 0) {
+        messages.note(leftOutLateFrames(schedule->skipped()));
+    }
     return 0;
 }
 

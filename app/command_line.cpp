@@ -46,7 +46,7 @@ constexpr const char* kHelp =
     "    --no-keep-on-top    do not keep the webcam window on top\n"
     "    --frames N          end after N frames\n"
     "    --duration SECONDS  end after this long\n"
-    "    --interval MS       time between frames, 100 to 60000 (1000)\n"
+    "    --interval MS       time between frames, 33 (30 a second) to 60000 (1000)\n"
     "  write-movie  Joins the JPEG frames of FOLDER into a movie as \"Write Avi\" does: name order, the "
     "frame\n"
     "               rate held to 1..30, each re-encoded frame through FOLDER/tmp.bmp. Progress on "
@@ -146,9 +146,9 @@ int runRecord(int argc, char** argv) {
         options.durationMs = static_cast<std::int64_t>(seconds * 1000);
     }
     if (parser.isSet(interval)) {
-        const auto milliseconds = wholeNumber(parser.value(interval), 100, 60000);
+        const auto milliseconds = wholeNumber(parser.value(interval), 33, 60000);
         if (!milliseconds) {
-            return badArguments("--interval takes 100 to 60000 milliseconds", kRecordUsage);
+            return badArguments("--interval takes 33 to 60000 milliseconds", kRecordUsage);
         }
         options.intervalMs = static_cast<std::int32_t>(*milliseconds);
     }

@@ -311,6 +311,10 @@ void Form1::paintPreview() {
     }
 }
 
+bool Form1::hasPreview() {
+    return true;
+}
+
 void Form1::setFrameCountText(const std::string& text) {
     Text1->setText(QString::fromStdString(text));
 }

@@ -140,6 +140,7 @@ class Form1 : public QWidget, private RecordingView, private FolderChooserView {
     bool keepWindowOnTop() override;
     void showFrame(const Picture& picture) override;
     void paintPreview() override;
+    bool hasPreview() override;
     void setFrameCountText(const std::string& text) override;
     void setSizeClassCaption(std::string_view caption) override;
     void setTimerInterval(std::int32_t milliseconds) override;

@@ -183,8 +183,9 @@ void Recording::storeFrame(const ViewerEntry& entry, const Rect& outer, const Gr
         section.CreateFromPicture(picture);
         // The writer replaces an existing frame of this name only with a complete new file.
         // The preview is painted on this core while the frame is encoded on the other.
-        const Status saved =
-            SaveJPG(section, basePath + ".jpg", kJpegQuality, [this] { view_.paintPreview(); });
+        const Status saved = view_.hasPreview() ? SaveJPG(section, basePath + ".jpg", kJpegQuality,
+                                                          [this] { view_.paintPreview(); })
+                                                : SaveJPG(section, basePath + ".jpg", kJpegQuality);
         if (!saved) {
             stopWith(saved.message(), messages);
             return;

@@ -75,4 +75,11 @@ Message lastFrameNumberReached(std::int32_t lastFrame) {
             MessageIcon::Information};
 }
 
+Message leftOutLateFrames(std::int64_t count) {
+    return {std::to_string(count) + (count == 1 ? " frame was" : " frames were") +
+                " left out: a frame before took so long that they could not be taken within half an "
+                "interval of their time.",
+            MessageIcon::Information};
+}
+
 }  // namespace skorva

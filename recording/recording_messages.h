@@ -29,5 +29,7 @@ Message noPicture(const std::string& entryText, WindowHandle window);
 Message bitmapNotSaved(const std::string& path, const std::string& reason);
 // The last seven-digit frame number has been written.
 Message lastFrameNumberReached(std::int32_t lastFrame);
+// A recording that keeps its own time left out `count` frames whose time a slow frame had taken.
+Message leftOutLateFrames(std::int64_t count);
 
 }  // namespace skorva

@@ -31,6 +31,9 @@ class RecordingView {
     virtual void showFrame(const Picture& picture) = 0;
     // Paints Image1 at once.
     virtual void paintPreview() = 0;
+    // Whether there is a preview to paint while a frame is encoded. Without one the encoding stays on the
+    // tick's own core: handing it to a second costs more than it saves when nothing runs meanwhile.
+    virtual bool hasPreview() = 0;
     // Text1: the number of the frame last stored.
     virtual void setFrameCountText(const std::string& text) = 0;
     // Label5: "Small" or "Large".

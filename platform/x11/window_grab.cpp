@@ -26,10 +26,31 @@ constexpr int kDeepestFrame = 16;
 
 }  // namespace
 
+WindowGrabber::Questions WindowGrabber::ask(xcb_window_t window) const {
+    xcb_connection_t* c = connection_.get();
+    const bool known = current_ && current_->client == window;
+    return {window, requestOuterRect(connection_, window), xcb_query_tree(c, window),
+            xcb_get_geometry(c, known ? current_->frame : window), known};
+}
+
+void WindowGrabber::discard(const Questions& questions) const {
+    x11::discard(connection_, questions.outer);
+    xcb_discard_reply(connection_.get(), questions.tree.sequence);
+    xcb_discard_reply(connection_.get(), questions.frameGeometry.sequence);
+}
+
 Picture WindowGrabber::grab(xcb_window_t window, std::int32_t left, std::int32_t top, std::int32_t width,
-                            std::int32_t height, bool* notRepainted) {
+                            std::int32_t height, bool* notRepainted, std::optional<Questions> asked) {
     if (notRepainted != nullptr) {
         *notRepainted = false;
+    }
+    // Questions asked of another window, or of a frame no longer the one followed, or that the grab will
+    // not read, are given up.
+    if (asked &&
+        (asked->window != window || asked->ofKnownFrame != (current_ && current_->client == window) ||
+         width <= 0 || height <= 0 || connection_.broken())) {
+        discard(*asked);
+        asked.reset();
     }
     if (width <= 0 || height <= 0) {
         return Picture::fromPixels(0, 0, 0, PixelFormat::Bgrx32, {});
@@ -43,19 +64,19 @@ Picture WindowGrabber::grab(xcb_window_t window, std::int32_t left, std::int32_t
     xcb_connection_t* c = connection_.get();
     // A window resized between the frame's size and the read is read once more.
     for (int attempt = 0; attempt < 2; ++attempt) {
-        // What the grab needs, asked at once: the window's place, its parent, and the frame found before.
-        const OuterRectRequest outerRequest = requestOuterRect(connection_, window);
-        const xcb_query_tree_cookie_t treeCookie = xcb_query_tree(c, window);
-        const bool known = current_ && current_->client == window;
-        const xcb_get_geometry_cookie_t frameCookie = xcb_get_geometry(c, known ? current_->frame : window);
+        // What the grab needs, asked at once (or ahead): the window's place, its parent, and the frame
+        // found before.
+        const Questions questions = attempt == 0 && asked ? *asked : ask(window);
+        const bool known = questions.ofKnownFrame;
         Rect outer{0, 0, 0, 0};
         Rect client{0, 0, 0, 0};
-        const bool exists = outerRectReply(connection_, outerRequest, outer, &client);
+        const bool exists = outerRectReply(connection_, questions.outer, outer, &client);
         xcb_generic_error_t* rawError = nullptr;
-        Reply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c, treeCookie, &rawError));
+        Reply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c, questions.tree, &rawError));
         ErrorPtr treeError(rawError);
         rawError = nullptr;
-        Reply<xcb_get_geometry_reply_t> frameGeometry(xcb_get_geometry_reply(c, frameCookie, &rawError));
+        Reply<xcb_get_geometry_reply_t> frameGeometry(
+            xcb_get_geometry_reply(c, questions.frameGeometry, &rawError));
         ErrorPtr frameError(rawError);
         if (!exists || !tree || treeError) {
             return {};

@@ -16,6 +16,7 @@
 #include "core/types.h"
 #include "platform/x11/image_reader.h"
 #include "platform/x11/screen_grab.h"
+#include "platform/x11/window_state.h"
 #include "platform/x11/x11_connection.h"
 
 namespace skorva::x11 {
@@ -28,10 +29,25 @@ class WindowGrabber {
     WindowGrabber(const WindowGrabber&) = delete;
     WindowGrabber& operator=(const WindowGrabber&) = delete;
 
+    // What a grab asks of the window before it reads: its place, its parent, and the geometry of the frame
+    // found before. Asked ahead, they go to the server together with other questions of the moment.
+    struct Questions {
+        xcb_window_t window = XCB_WINDOW_NONE;
+        OuterRectRequest outer;
+        xcb_query_tree_cookie_t tree{};
+        xcb_get_geometry_cookie_t frameGeometry{};
+        // The geometry asked is that of the frame found before (otherwise the window's own).
+        bool ofKnownFrame = false;
+    };
+    // Asks them for the next grab of `window` (not XCB_WINDOW_NONE); the grab, or discard(), takes the
+    // answers.
+    Questions ask(xcb_window_t window) const;
+    void discard(const Questions& questions) const;
+
     // See Desktop::grabWindow. Throws PlatformError (numbers in x11_errors.h) when neither the window nor
-    // the screen can be read.
+    // the screen can be read. `asked`: the questions asked ahead for it, answered here in any case.
     Picture grab(xcb_window_t window, std::int32_t left, std::int32_t top, std::int32_t width,
-                 std::int32_t height, bool* notRepainted);
+                 std::int32_t height, bool* notRepainted, std::optional<Questions> asked = std::nullopt);
     // Removes the redirect; the next grab starts anew.
     void end();
 

@@ -41,17 +41,22 @@ class X11Desktop final : public Desktop {
     }
 
     // The capture tick asks, of one window and in this order, whether it is minimised, to keep it on
-    // top and for its outer rectangle. All three questions go to the server with the first, so that the
-    // tick waits for one round trip instead of three; the answers are used only while nothing has been
-    // done to the window in between. They are the server's as of the first question, a few microseconds
-    // earlier than asking one by one: a window that closes meanwhile is found gone by the grab or the
-    // next tick, as one that closes just after the questions always was.
+    // top and for its outer rectangle, and then grabs it. All these questions, the grab's own first ones
+    // too, go to the server with the first, so that the tick waits for one round trip instead of four
+    // before the read of the pixels; the answers are used only while nothing has been done to the window
+    // in between. They are the server's as of the first question, a few microseconds earlier than asking
+    // one by one: a window that closes meanwhile is found gone by the read or the next tick, as one that
+    // closes just after the questions always was.
     bool isIconic(WindowHandle window) override {
         dropAhead();
         const x11::IconicRequest iconic = x11::requestIconic(connection_, window);
         if (window != XCB_WINDOW_NONE) {
-            ahead_ = Ahead{window, x11::requestKeepOnTop(connection_, window), true,
-                           x11::requestOuterRect(connection_, window)};
+            ahead_ = Ahead{.window = window,
+                           .keepOnTop = x11::requestKeepOnTop(connection_, window),
+                           .keepOnTopPending = true,
+                           .outerRect = x11::requestOuterRect(connection_, window),
+                           .outerRectPending = true,
+                           .grab = windowGrabber_.ask(window)};
         }
         return x11::iconicReply(connection_, iconic);
     }
@@ -83,16 +88,17 @@ class X11Desktop final : public Desktop {
     }
 
     bool windowRect(WindowHandle window, Rect& rect) override {
-        if (!ahead_ || ahead_->window != window) {
+        if (!ahead_ || ahead_->window != window || !ahead_->outerRectPending) {
             dropAhead();
             return x11::outerRect(connection_, window, rect);
         }
-        const x11::OuterRectRequest outer = ahead_->outerRect;
         if (ahead_->keepOnTopPending) {
             x11::discard(connection_, ahead_->keepOnTop);
+            ahead_->keepOnTopPending = false;
         }
-        ahead_.reset();
-        return x11::outerRectReply(connection_, outer, rect);
+        // The grab's questions stay for the grab that follows.
+        ahead_->outerRectPending = false;
+        return x11::outerRectReply(connection_, ahead_->outerRect, rect);
     }
 
     Picture grabScreen(std::int32_t left, std::int32_t top, std::int32_t width,
@@ -103,8 +109,13 @@ class X11Desktop final : public Desktop {
 
     Picture grabWindow(WindowHandle window, std::int32_t left, std::int32_t top, std::int32_t width,
                        std::int32_t height, bool* notRepainted) override {
+        std::optional<x11::WindowGrabber::Questions> asked;
+        if (ahead_ && ahead_->window == window) {
+            asked = ahead_->grab;
+            ahead_->grabPending = false;
+        }
         dropAhead();
-        return windowGrabber_.grab(window, left, top, width, height, notRepainted);
+        return windowGrabber_.grab(window, left, top, width, height, notRepainted, asked);
     }
 
     void endWindowGrabs() override {
@@ -122,12 +133,15 @@ class X11Desktop final : public Desktop {
     }
 
   private:
-    // The questions sent ahead for one window.
+    // The questions sent ahead for one window, each until it is answered.
     struct Ahead {
         WindowHandle window;
         x11::KeepOnTopRequest keepOnTop;
         bool keepOnTopPending;
         x11::OuterRectRequest outerRect;
+        bool outerRectPending;
+        x11::WindowGrabber::Questions grab;
+        bool grabPending = true;
     };
 
     void dropAhead() {
@@ -137,7 +151,12 @@ class X11Desktop final : public Desktop {
         if (ahead_->keepOnTopPending) {
             x11::discard(connection_, ahead_->keepOnTop);
         }
-        x11::discard(connection_, ahead_->outerRect);
+        if (ahead_->outerRectPending) {
+            x11::discard(connection_, ahead_->outerRect);
+        }
+        if (ahead_->grabPending) {
+            windowGrabber_.discard(ahead_->grab);
+        }
         ahead_.reset();
     }
 

@@ -1,8 +1,13 @@
-// The X11 desktop sends the tick's three questions about a window (minimised? keep it on top, outer
-// rectangle) together with the first. The answers must be those the questions get one by one, whatever
-// happens to the window between them and whichever of them the tick leaves out.
+// The X11 desktop sends the tick's questions about a window (minimised? keep it on top, outer rectangle,
+// and the grab's own before it reads the pixels) together with the first. The answers must be those the
+// questions get one by one, whatever happens to the window between them and whichever of them the tick
+// leaves out.
 
 #include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
 
 #include "platform/x11/x11_desktop.h"
 #include "tests/x11/x11_test_support.h"
@@ -80,6 +85,105 @@ TEST_F(TickQuestionsTest, AnswersAskedAheadMatchTheQuestionsAskedAlone) {
     EXPECT_TRUE(sameRect(untouched, Rect{1, 2, 3, 4}));
     EXPECT_FALSE(desktop_->isIconic(bob));
     EXPECT_FALSE(desktop_->windowRect(bob, untouched));
+}
+
+// The same pixels, and a picture with pixels at all.
+bool samePicture(const Picture& a, const Picture& b) {
+    if (a.isNull() || b.isNull() || a.width() <= 0 || a.height() <= 0 || a.width() != b.width() ||
+        a.height() != b.height()) {
+        return false;
+    }
+    for (int y = 0; y < a.height(); ++y) {
+        for (int x = 0; x < a.width(); ++x) {
+            if (rgbAt(a, x, y) != rgbAt(b, x, y)) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+TEST_F(TickQuestionsTest, GrabsAfterTheQuestionsAskedAheadShowWhatAGrabAskedAloneShows) {
+    FixtureProcess fixture(
+        {"x=100 y=100 w=368 h=385 title=Webcam for bob", "x=520 y=100 w=368 h=385 title=Webcam for eve"});
+    ASSERT_EQ(fixture.windows().size(), 2u);
+    const WindowHandle bob = fixture.windows()[0];
+    const WindowHandle eve = fixture.windows()[1];
+    // The video area of a large viewer, counted from the outer rectangle.
+    const auto grab = [&](WindowHandle window) {
+        bool notRepainted = false;
+        Picture picture = desktop_->grabWindow(window, 25, 50, 320, 240, &notRepainted);
+        EXPECT_FALSE(notRepainted);
+        return picture;
+    };
+    // Asked alone: each grab asks its own questions.
+    const Picture bobAlone = grab(bob);
+    const Picture eveAlone = grab(eve);
+    ASSERT_FALSE(bobAlone.isNull());
+    ASSERT_FALSE(eveAlone.isNull());
+
+    // The tick's orders, each with the window the grab then reads; every grab must show what a grab
+    // asked alone showed, whichever window the grabber followed before.
+    Rect rect{0, 0, 0, 0};
+    struct Order {
+        const char* what;
+        std::function<void()> questions;
+        WindowHandle grabbed;
+    };
+    const std::vector<Order> orders = {
+        {"the whole tick",
+         [&] {
+             (void)desktop_->isIconic(bob);
+             (void)desktop_->keepOnTop(bob);
+             (void)desktop_->windowRect(bob, rect);
+         },
+         bob},
+        {"without keeping on top",
+         [&] {
+             (void)desktop_->isIconic(bob);
+             (void)desktop_->windowRect(bob, rect);
+         },
+         bob},
+        {"straight after the first question", [&] { (void)desktop_->isIconic(bob); }, bob},
+        {"another question in between",
+         [&] {
+             (void)desktop_->isIconic(bob);
+             (void)desktop_->windowTitle(eve);
+             (void)desktop_->windowRect(bob, rect);
+         },
+         bob},
+        {"the other window grabbed after the questions",
+         [&] {
+             (void)desktop_->isIconic(bob);
+             (void)desktop_->windowRect(bob, rect);
+         },
+         eve},
+        {"the other window's whole tick",
+         [&] {
+             (void)desktop_->isIconic(eve);
+             (void)desktop_->keepOnTop(eve);
+             (void)desktop_->windowRect(eve, rect);
+         },
+         eve},
+    };
+    for (int round = 0; round < 20; ++round) {
+        for (const Order& order : orders) {
+            SCOPED_TRACE(std::string(order.what) + ", round " + std::to_string(round));
+            order.questions();
+            ASSERT_TRUE(samePicture(grab(order.grabbed), order.grabbed == bob ? bobAlone : eveAlone));
+        }
+    }
+    // The replies given up have not disturbed the answers that follow them.
+    EXPECT_EQ(desktop_->windowTitle(bob), "Webcam for bob");
+    EXPECT_TRUE(samePicture(grab(bob), bobAlone));
+
+    // A window that has gone: the grab after the questions gives no picture, and fails no later grab.
+    fixture.stop();
+    EXPECT_FALSE(desktop_->isIconic(bob));
+    EXPECT_FALSE(desktop_->windowRect(bob, rect));
+    EXPECT_TRUE(grab(bob).isNull());
+    EXPECT_FALSE(desktop_->isIconic(eve));
+    EXPECT_TRUE(grab(eve).isNull());
 }
 
 }  // namespace

@@ -133,12 +133,17 @@ std::string display() {
     return value == nullptr ? std::string() : value;
 }
 
+// FFmpeg decodes the frame without a word.
+bool decodesCleanly(const fs::path& frame) {
+    return testing::runCommand("ffmpeg -nostdin -v error -i '" + frame.string() + "' -f null -").empty();
+}
+
 TEST(CommandLine, BadArgumentsExitWithTwoAndAUsageLine) {
     const std::vector<std::vector<std::string>> cases = {
         {"record"},
         {"record", "--title", "bob", "--window-id", "0x1"},
         {"record", "--title", "bob", "--frames", "3", "--duration", "2"},
-        {"record", "--title", "bob", "--interval", "50"},
+        {"record", "--title", "bob", "--interval", "32"},
         {"record", "--window-id", "nine"},
         {"record", "--title", "bob", "--colour"},
         {"write-movie", "folder"},
@@ -172,6 +177,26 @@ TEST(CommandLine, BadArgumentsExitWithTwoAndAUsageLine) {
         EXPECT_NE(help.out.find(documented), std::string::npos) << documented;
     }
     EXPECT_EQ(run({"--version"}).out.rfind("skorva ", 0), 0u);
+}
+
+TEST(CommandLine, RecordTakesAnIntervalOf33To60000Milliseconds) {
+    const std::pair<const char*, bool> cases[] = {
+        {"32", false}, {"33", true}, {"60000", true}, {"60001", false}};
+    for (const auto& [interval, taken] : cases) {
+        SCOPED_TRACE(interval);
+        // Without a display an interval taken gets as far as looking for the X server.
+        const Ended ended = run({"record", "--title", "bob", "--interval", interval});
+        if (taken) {
+            EXPECT_EQ(ended.exitCode, 1);
+            EXPECT_EQ(ended.err, "skorva: no X display answers: DISPLAY is not set\n");
+        } else {
+            EXPECT_EQ(ended.exitCode, 2);
+            EXPECT_EQ(
+                ended.err.rfind("skorva: --interval takes 33 to 60000 milliseconds\nUsage: skorva record", 0),
+                0u)
+                << ended.err;
+        }
+    }
 }
 
 TEST(CommandLine, WithoutADisplayListAndRecordSaySoAndWriteMovieWritesEveryCodec) {
@@ -308,9 +333,7 @@ TEST_F(CommandLineX11, ListAndRecordFindTheViewerAndStoreWholeFramesUntilTheCoun
     EXPECT_EQ(testing::fileNames(output.path() / folders[0]),
               (std::vector<std::string>{"bob0000000.jpg", "bob0000001.jpg", "bob0000002.jpg"}));
     for (const std::string& frame : testing::fileNames(output.path() / folders[0])) {
-        EXPECT_EQ(testing::runCommand("ffmpeg -nostdin -v error -i '" +
-                                      (output.path() / folders[0] / frame).string() + "' -f null -"),
-                  "");
+        EXPECT_TRUE(decodesCleanly(output.path() / folders[0] / frame)) << frame;
     }
 
     // Ended by SIGINT after its second frame: every frame it stored is whole, and it says it is done.
@@ -329,10 +352,40 @@ TEST_F(CommandLineX11, ListAndRecordFindTheViewerAndStoreWholeFramesUntilTheCoun
     EXPECT_GE(frames.size(), 2u);
     for (const std::string& frame : frames) {
         EXPECT_EQ(frame.find(".tmp"), std::string::npos);
-        EXPECT_EQ(testing::runCommand("ffmpeg -nostdin -v error -i '" +
-                                      (interrupted.path() / recording[0] / frame).string() + "' -f null -"),
-                  "");
+        EXPECT_TRUE(decodesCleanly(interrupted.path() / recording[0] / frame)) << frame;
     }
+}
+
+TEST_F(CommandLineX11, RecordAtThirtyFramesASecondStoresEveryTicksFrameInOrder) {
+    FixtureProcess fixture({"x=10 y=10 w=368 h=385 moving title=Webcam for bob"});
+    ASSERT_EQ(fixture.windows().size(), 1u);
+    ASSERT_TRUE(testing::eventually([&] {
+        const ScopedServices installed(Services{.desktop = desktop_.get()});
+        return findViewerWindows().size() == 1;
+    }));
+    ScratchFolder output("skorva-cli-33ms");
+    const Ended recorded = run(
+        {"record", "--title", "for bob", "--frames", "40", "--interval", "33", "-o", output.path().string()},
+        display());
+    EXPECT_EQ(recorded.exitCode, 0) << recorded.err;
+    const std::vector<std::string> folders = output.entries();
+    ASSERT_EQ(folders.size(), 1u);
+    std::string said = output.file(folders[0]) + "\n";
+    std::vector<std::string> expected;
+    for (int frame = 0; frame < 40; ++frame) {
+        said += "frame " + std::to_string(frame) + "\n";
+        char name[32];
+        std::snprintf(name, sizeof name, "bob%07d.jpg", frame);
+        expected.push_back(name);
+    }
+    EXPECT_EQ(recorded.out, said);
+    EXPECT_EQ(testing::fileNames(output.path() / folders[0]), expected);
+    // Decoded as one numbered sequence, as a movie is made of them: every frame whole, none missing.
+    EXPECT_EQ(
+        testing::runCommand("ffprobe -v error -count_frames -show_entries stream=width,height,nb_read_frames "
+                            "-of csv=p=0 '" +
+                            (output.path() / folders[0] / "bob%07d.jpg").string() + "'"),
+        "320,240,40\n");
 }
 
 }  // namespace
