@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <numeric>
 
 #include "platform/jpeg/jpeg_markers.h"
 
@@ -20,6 +21,25 @@ bool startsFrame(std::uint8_t marker) {
 // Markers that stand alone, with no length after them.
 bool standsAlone(std::uint8_t marker) {
     return marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7);
+}
+
+// Divides the components' factors by their common divisor, across and down alike.
+void reduceSampling(JpegFrameHeader& header) {
+    const int count = std::min(header.components, 4);
+    int across = 0;
+    int down = 0;
+    for (int component = 0; component < count; ++component) {
+        across = std::gcd(across, header.sampling[component] >> 4);
+        down = std::gcd(down, header.sampling[component] & 0x0F);
+    }
+    if (across == 0 || down == 0) {
+        return;  // a factor of 0: nothing to divide, and no reader takes such a file
+    }
+    for (int component = 0; component < count; ++component) {
+        const int factors = header.sampling[component];
+        header.sampling[component] =
+            static_cast<std::uint8_t>((factors >> 4) / across << 4 | (factors & 0x0F) / down);
+    }
 }
 
 bool begins(std::span<const std::uint8_t> data, const char* text) {
@@ -99,6 +119,7 @@ std::optional<JpegFrameHeader> readJpegFrameHeader(std::span<const std::uint8_t>
                 header.ids[component] = data[6 + 3 * component];
                 header.sampling[component] = data[7 + 3 * component];
             }
+            reduceSampling(header);
             return header;
         }
     }

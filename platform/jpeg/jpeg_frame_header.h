@@ -16,10 +16,12 @@ struct JpegFrameHeader {
     int width = 0;
     int height = 0;
     int components = 0;
-    std::array<std::uint8_t, 4> ids{};       // of the first four components
-    std::array<std::uint8_t, 4> sampling{};  // horizontal factor in the high four bits, vertical in the low
-    int adobeTransform = -1;                 // the Adobe marker's colour transform; -1 without one
-    bool jfif = false;                       // a JFIF marker: the components are YCbCr
+    std::array<std::uint8_t, 4> ids{};  // of the first four components
+    // Horizontal factor in the high four bits, vertical in the low, each divided by what all components'
+    // share: 1x2 for every component samples as 1x1 does (every component at full resolution).
+    std::array<std::uint8_t, 4> sampling{};
+    int adobeTransform = -1;  // the Adobe marker's colour transform; -1 without one
+    bool jfif = false;        // a JFIF marker: the components are YCbCr
 
     // Grey, or three components of luma and chroma (not RGB, not CMYK or YCCK).
     bool greyOrYCbCr() const;

@@ -21,6 +21,7 @@ TEST(CopyingEntry, PutsTheRecordedJpegsInAsTheyAreAndEncodesOnlyTheFailingOnesAn
         const char* damage;  // of f3.jpg: "", "truncated", "header", "size", "no header", or the options that
                              // remake it ("cjpeg ..." or "convert ...")
         const char* why;     // what the closing note says of it; empty: no note
+        bool everyFrame = false;  // the damage is done to every frame, not only f3.jpg
     };
     const std::string otherKind =
         "of a kind not every player reads (progressive, arithmetic-coded, 12-bit, CMYK or RGB) or sampled "
@@ -36,6 +37,8 @@ TEST(CopyingEntry, PutsTheRecordedJpegsInAsTheyAreAndEncodesOnlyTheFailingOnesAn
         {"an RGB frame", "cjpeg -rgb", otherKind.c_str()},
         {"a frame sampled 4:4:4 among 4:2:0 ones", "cjpeg -sample 1x1", otherKind.c_str()},
         {"a CMYK frame", "convert -colorspace CMYK", otherKind.c_str()},
+        // FFmpeg's own Motion JPEG samples 4:4:4 as 1x2 for every component.
+        {"frames sampled 4:4:4 as 1x2", "cjpeg -sample 1x2,1x2,1x2", "", true},
     };
     constexpr char kStartOfFrame[] = {'\xFF', '\xC0'};
     for (const Case& each : cases) {
@@ -46,36 +49,38 @@ TEST(CopyingEntry, PutsTheRecordedJpegsInAsTheyAreAndEncodesOnlyTheFailingOnesAn
             frames.push_back(folder.file("f" + std::to_string(i) + ".jpg"));
             writeJpeg(frames.back(), 161, 120, i * 7);
         }
-        const std::string damaged = frames[3];
         const std::string damage = each.damage;
-        const std::vector<std::uint8_t> original = expectedFrame(damaged);
+        const std::vector<std::uint8_t> original = expectedFrame(frames[3]);
         const bool remade = damage.rfind("cjpeg", 0) == 0 || damage.rfind("convert", 0) == 0;
-        if (damage == "truncated") {
-            std::filesystem::resize_file(damaged, std::filesystem::file_size(damaged) / 2);
-        } else if (damage == "header" || damage == "no header") {
-            std::vector<char> bytes = fileBytes(damaged);
-            if (damage == "header") {
-                // The frame header's height is damaged: the size check fails, the decoder fills the rows
-                // that have no data.
-                const auto frameHeader =
-                    std::search(bytes.begin(), bytes.end(), kStartOfFrame, kStartOfFrame + 2);
-                ASSERT_NE(frameHeader, bytes.end());
-                frameHeader[5] = 0;
-                frameHeader[6] = static_cast<char>(200);
-            } else {
-                // Stray bytes where the first marker belongs: no decoder reads this file.
-                bytes.insert(bytes.begin() + 2, {'\x00', '\x11', '\x22'});
+        for (std::size_t i = each.everyFrame ? 0 : 3; i < (each.everyFrame ? frames.size() : 4); ++i) {
+            const std::string& damaged = frames[i];
+            if (damage == "truncated") {
+                std::filesystem::resize_file(damaged, std::filesystem::file_size(damaged) / 2);
+            } else if (damage == "header" || damage == "no header") {
+                std::vector<char> bytes = fileBytes(damaged);
+                if (damage == "header") {
+                    // The frame header's height is damaged: the size check fails, the decoder fills the rows
+                    // that have no data.
+                    const auto frameHeader =
+                        std::search(bytes.begin(), bytes.end(), kStartOfFrame, kStartOfFrame + 2);
+                    ASSERT_NE(frameHeader, bytes.end());
+                    frameHeader[5] = 0;
+                    frameHeader[6] = static_cast<char>(200);
+                } else {
+                    // Stray bytes where the first marker belongs: no decoder reads this file.
+                    bytes.insert(bytes.begin() + 2, {'\x00', '\x11', '\x22'});
+                }
+                std::ofstream(damaged, std::ios::binary | std::ios::trunc)
+                    .write(bytes.data(), static_cast<long>(bytes.size()));
+            } else if (damage == "size") {
+                writeJpeg(damaged, 80, 60, 21);
+            } else if (damage.rfind("cjpeg", 0) == 0) {
+                // The same picture, made again by another encoder in another kind of JPEG.
+                runCommand("djpeg -pnm '" + damaged + "' > '" + damaged + ".ppm' && " + damage + " '" +
+                           damaged + ".ppm' > '" + damaged + "' && rm '" + damaged + ".ppm'");
+            } else if (damage.rfind("convert", 0) == 0) {
+                runCommand("convert '" + damaged + "' " + damage.substr(8) + " '" + damaged + "'");
             }
-            std::ofstream(damaged, std::ios::binary | std::ios::trunc)
-                .write(bytes.data(), static_cast<long>(bytes.size()));
-        } else if (damage == "size") {
-            writeJpeg(damaged, 80, 60, 21);
-        } else if (damage.rfind("cjpeg", 0) == 0) {
-            // The same picture, made again by another encoder in another kind of JPEG.
-            runCommand("djpeg -pnm '" + damaged + "' > '" + damaged + ".ppm' && " + damage + " '" + damaged +
-                       ".ppm' > '" + damaged + "' && rm '" + damaged + ".ppm'");
-        } else if (damage.rfind("convert", 0) == 0) {
-            runCommand("convert '" + damaged + "' " + damage.substr(8) + " '" + damaged + "'");
         }
         const std::string output = folder.file("movie.avi");
         ScriptedUser user(output, copying);
@@ -123,7 +128,7 @@ TEST(CopyingEntry, PutsTheRecordedJpegsInAsTheyAreAndEncodesOnlyTheFailingOnesAn
         ASSERT_EQ(inMovie.size(), 6u);
         for (std::size_t i = 0; i < frames.size(); ++i) {
             const std::vector<std::string> inFile = frameChecksums(frames[i]);
-            if (damage.empty() || i != 3) {
+            if (why.empty() || i != 3) {
                 ASSERT_EQ(inFile.size(), 1u);
                 EXPECT_EQ(inMovie[i], inFile[0]) << "frame " << i;
             } else if (!inFile.empty()) {
