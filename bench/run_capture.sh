@@ -47,20 +47,6 @@ for size in 320x240 640x480 1920x1080; do
   grep -q "^$size " "$work/rects" || { echo "no viewer window with a $size video area" >&2; exit 1; }
 done
 
-# Ours, with the main window beside the viewers, and the tick's parts one by one; the other build's tick
-# takes turns with ours, so that both meet the same load. Each run reports its median frame; of five runs
-# the tables take the fastest, the one least disturbed by other work on a shared machine.
-runs=${SKORVA_BENCH_RUNS:-5}
-for run in $(seq "$runs"); do
-  SKORVA_BENCH_FORM_AT=2400,1100 "$bench" --benchmark_filter="${SKORVA_BENCH_FILTER:-.}" \
-    --benchmark_out="$work/ours$run.json" --benchmark_out_format=json >&2
-  echo '{"benchmarks": []}' >"$work/before$run.json"
-  if [ -n "${SKORVA_BENCH_BEFORE:-}" ]; then
-    SKORVA_BENCH_FORM_AT=2400,1100 "$SKORVA_BENCH_BEFORE" --benchmark_filter='BM_(CaptureTick|BareEncode)/' \
-      --benchmark_out="$work/before$run.json" --benchmark_out_format=json >&2
-  fi
-done
-
 # ffmpeg's CPU seconds (user + system) for a number of frames of one rectangle. Quantiser 6 gives
 # frames a little larger than ours at quality 70 (the table shows both sizes); the cursor is left out,
 # as the tick leaves it out.
@@ -73,14 +59,32 @@ ffmpeg_cpu() {
   awk '{ print $1 + $2 }' "$work/time"
 }
 
-# Per frame: the difference between a long and a short run, which takes out ffmpeg's start-up.
+# Per frame: the difference between a long and a short run, which takes out ffmpeg's start-up; measured in
+# every run, taking turns with ours, so that both sides give one figure a run and the tables compare medians.
+ffmpeg_run() {
+  local run=$1 size x y short long
+  for size in 320x240 640x480 1920x1080; do
+    read -r _ x y < <(grep "^$size " "$work/rects")
+    short=$(ffmpeg_cpu "$size" "$x" "$y" 20)
+    long=$(ffmpeg_cpu "$size" "$x" "$y" 220)
+    echo "$run $size $(echo "($long - $short) * 1000 / 200" | bc -l) $(stat -c %s "$work/ff0100.jpg")" >>"$work/ffmpeg"
+  done
+}
 : >"$work/ffmpeg"
-for size in 320x240 640x480 1920x1080; do
-  read -r _ x y < <(grep "^$size " "$work/rects")
-  short=$(ffmpeg_cpu "$size" "$x" "$y" 20)
-  long=$(ffmpeg_cpu "$size" "$x" "$y" 220)
-  bytes=$(stat -c %s "$work/ff0100.jpg")
-  echo "$size $(echo "($long - $short) * 1000 / 200" | bc -l) $bytes" >>"$work/ffmpeg"
+
+# Ours, with the main window beside the viewers, and the tick's parts one by one; the other build's tick
+# takes turns with ours, so that both meet the same load. Each run reports its median frame; of five runs
+# the tables take the fastest, the one least disturbed by other work on a shared machine.
+runs=${SKORVA_BENCH_RUNS:-5}
+for run in $(seq "$runs"); do
+  SKORVA_BENCH_FORM_AT=2400,1100 "$bench" --benchmark_filter="${SKORVA_BENCH_FILTER:-.}" \
+    --benchmark_out="$work/ours$run.json" --benchmark_out_format=json >&2
+  echo '{"benchmarks": []}' >"$work/before$run.json"
+  if [ -n "${SKORVA_BENCH_BEFORE:-}" ]; then
+    SKORVA_BENCH_FORM_AT=2400,1100 "$SKORVA_BENCH_BEFORE" --benchmark_filter='BM_(CaptureTick|BareEncode)/' \
+      --benchmark_out="$work/before$run.json" --benchmark_out_format=json >&2
+  fi
+  ffmpeg_run "$run"
 done
 
 python3 - "$work" "$runs" <<'EOF'
@@ -97,18 +101,26 @@ def best(name, size, runs=runs):
              if b.get("run_type") == "iteration" and b["name"].startswith(f"{name}/{width}/{height}/")]
     return min(times) if times else (float("nan"),) * 3
 
-ffmpeg = {}
+middle = lambda values: sorted(values)[len(values) // 2]
+ffmpeg_runs = {}
 for line in open(f"{work}/ffmpeg"):
-    size, cpu, size_bytes = line.split()
-    ffmpeg[size] = (float(cpu), int(size_bytes))
+    _, size, cpu, size_bytes = line.split()
+    ffmpeg_runs.setdefault(size, []).append((float(cpu), int(size_bytes)))
+ffmpeg = {size: (middle([cpu for cpu, _ in each]), each[0][1]) for size, each in ffmpeg_runs.items()}
 
-print(f"milliseconds per frame (median frame, fastest of {count} runs); CPU = the process's own, the X server's")
-print("copy of the pixels is not in it")
+print(f"milliseconds per frame (wall: median frame, fastest of {count} runs; CPU: the median of the runs' median")
+print("frames, ffmpeg's the median of as many runs' long-minus-short figures); CPU = the process's own, the X")
+print("server's copy of the pixels is not in it")
 print(f"{'grab':>10} {'tick wall':>10} {'tick CPU':>9} {'bare wall':>10} {'bare CPU':>9} {'ffmpeg CPU':>11}"
       f" {'tick/bare wall':>15} {'tick/ffmpeg CPU':>16} {'tick KiB':>9} {'ffmpeg KiB':>11}")
+def each_run(name, size, side=runs):
+    width, height = size.split("x")
+    return [b["cpu_median_ms"] for b in side
+            if b.get("run_type") == "iteration" and b["name"].startswith(f"{name}/{width}/{height}/")]
 for size in ("320x240", "640x480", "1920x1080"):
-    tick_wall, tick_cpu, tick_bytes = best("BM_CaptureTick", size)
-    bare_wall, bare_cpu, _ = best("BM_BareEncode", size)
+    tick_wall, _, tick_bytes = best("BM_CaptureTick", size)
+    bare_wall, _, _ = best("BM_BareEncode", size)
+    tick_cpu, bare_cpu = middle(each_run("BM_CaptureTick", size)), middle(each_run("BM_BareEncode", size))
     ff_cpu, ff_bytes = ffmpeg[size]
     print(f"{size:>10} {tick_wall:10.3f} {tick_cpu:9.3f} {bare_wall:10.3f} {bare_cpu:9.3f} {ff_cpu:11.3f}"
           f" {tick_wall / bare_wall:15.2f} {tick_cpu / ff_cpu:16.2f} {tick_bytes / 1024:9.1f} {ff_bytes / 1024:11.1f}")
@@ -116,17 +128,12 @@ print("targets at 640x480 and 1920x1080: tick/bare wall <= 1.5, tick/ffmpeg CPU 
 print()
 print("the tick's CPU against the bare encode's plus the grab's, each run's own (target <= 1.05)")
 print(f"{'grab':>10} {'tick CPU':>9} {'bare CPU':>9} {'grab CPU':>9} {'median ratio':>13} {'lowest':>7} {'highest':>8}")
-def each_run(name, size, side=runs):
-    width, height = size.split("x")
-    return [b["cpu_median_ms"] for b in side
-            if b.get("run_type") == "iteration" and b["name"].startswith(f"{name}/{width}/{height}/")]
 for size in ("320x240", "640x480", "1920x1080"):
     ticks, bares, grabs = each_run("BM_CaptureTick", size), each_run("BM_BareEncode", size), each_run("BM_Grab", size)
     if not (len(ticks) == len(bares) == len(grabs) == count):
         print(f"{size:>10} (not every run measured it)")
         continue
     ratios = sorted(t / (b + g) for t, b, g in zip(ticks, bares, grabs))
-    middle = lambda values: sorted(values)[len(values) // 2]
     print(f"{size:>10} {middle(ticks):9.3f} {middle(bares):9.3f} {middle(grabs):9.3f} {middle(ratios):13.2f}"
           f" {ratios[0]:7.2f} {ratios[-1]:8.2f}")
 
