@@ -93,6 +93,7 @@ OpenedFile openRegularFile(const std::string& path) {
     OpenedFile opened{UniqueFd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)), 0, {}};
     struct stat status {};
     if (!opened.fd || ::fstat(opened.fd.get(), &status) != 0) {
+        opened.error = errno;
         opened.failure = std::strerror(errno);
         return opened;
     }
@@ -102,6 +103,11 @@ OpenedFile openRegularFile(const std::string& path) {
     }
     opened.size = status.st_size;
     return opened;
+}
+
+bool isRegularFile(const std::string& path) {
+    struct stat status {};
+    return ::stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
 }
 
 }  // namespace skorva

@@ -39,7 +39,11 @@ struct OpenedFile {
     UniqueFd fd;
     std::int64_t size = 0;  // of the file that is open, not of whatever the name pointed at before
     std::string failure;    // empty when `fd` is open
+    int error = 0;          // errno of a failure; 0 when the name named no regular file
 };
+
+// True when `path` names a regular file (through links).
+bool isRegularFile(const std::string& path);
 
 // Opens `path` for reading when it names a regular file. Never waits on a FIFO or a device.
 OpenedFile openRegularFile(const std::string& path);

@@ -84,7 +84,8 @@ bool HeldFile::write(std::span<const std::uint8_t> bytes) {
         errno = EBADF;
         return false;
     }
-    if (!stillNamed()) {
+    replaced_ = !stillNamed();
+    if (replaced_) {
         errno = ESTALE;
         return false;
     }

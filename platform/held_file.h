@@ -24,8 +24,10 @@ class HeldFile {
     const std::string& failure() const { return failure_; }
 
     // Makes the file hold exactly `bytes`. Fails when the name no longer names the held file (another
-    // program replaced or removed it meanwhile): what is read back by name would not be what was written.
+    // program replaced or removed it meanwhile; replaced() then says so): what is read back by name would
+    // not be what was written. Otherwise errno says why it failed.
     bool write(std::span<const std::uint8_t> bytes);
+    bool replaced() const { return replaced_; }
 
   private:
     bool stillNamed() const;
@@ -33,6 +35,7 @@ class HeldFile {
     std::string path_;
     UniqueFd fd_;
     std::string failure_;
+    bool replaced_ = false;
 };
 
 }  // namespace skorva
