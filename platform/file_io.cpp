@@ -1,6 +1,7 @@
 #include "platform/file_io.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,27 +11,16 @@
 
 namespace skorva {
 
-UniqueFd::~UniqueFd() {
-    if (fd_ >= 0) {
-        const int saved = errno;
-        ::close(fd_);
-        errno = saved;
-    }
+bool closeDescriptor(int fd) {
+    return ::close(fd) == 0;
 }
 
-UniqueFd& UniqueFd::operator=(UniqueFd&& other) noexcept {
-    if (this != &other) {
-        UniqueFd old(fd_);
-        fd_ = other.fd_;
-        other.fd_ = -1;
-    }
-    return *this;
+bool lockWithoutWaiting(int fd) {
+    return ::flock(fd, LOCK_EX | LOCK_NB) == 0;
 }
 
-bool UniqueFd::close() {
-    const int fd = fd_;
-    fd_ = -1;
-    return fd < 0 || ::close(fd) == 0;
+bool truncateFile(int fd, std::int64_t size) {
+    return ::ftruncate(fd, static_cast<off_t>(size)) == 0;
 }
 
 namespace {

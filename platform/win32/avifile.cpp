@@ -10,7 +10,7 @@
 
 #include "platform/avi/codecs.h"
 #include "platform/avi/container.h"
-#include "platform/services.h"
+#include "platform/avi/save_options.h"
 #include "platform/win32/vfw_movie.h"
 
 extern "C" {
@@ -95,18 +95,6 @@ std::string AVIFileOpenErrorText() {
     return openFailure;
 }
 
-std::uint32_t mmioStringToFOURCC(const std::string& sz, std::uint32_t uFlags) {
-    std::uint32_t code = 0;
-    for (std::size_t i = 0; i < 4; ++i) {
-        char c = i < sz.size() ? sz[i] : ' ';
-        if ((uFlags & MMIO_TOUPPER) != 0 && c >= 'a' && c <= 'z') {
-            c = static_cast<char>(c - 'a' + 'A');
-        }
-        code |= static_cast<std::uint32_t>(static_cast<unsigned char>(c)) << (8 * i);
-    }
-    return code;
-}
-
 std::int32_t AVIFileCreateStream(PAVIFILE pfile, PAVISTREAM* ppavi, const AVISTREAMINFO* psi) {
     const std::shared_ptr<win32::VfwMovie> movie = movieOf(pfile);
     if (!movie || ppavi == nullptr || psi == nullptr) {
@@ -124,24 +112,7 @@ std::int32_t AVISaveOptions(WindowHandle hwnd, std::uint32_t uiFlags, std::int32
         !movieOf(ppavi[0])) {
         return 0;
     }
-    AVICOMPRESSOPTIONS chosen = *plpOptions[0];
-    const Codec* initial = findCodec(chosen.fccHandler);
-    chosen.fccHandler = initial != nullptr ? initial->fourcc : 0;
-    std::vector<OfferedCodec> offered;
-    for (const Codec& codec : codecsFor(Container::Avi)) {
-        offered.push_back(
-            OfferedCodec{codec.fourcc, codec.displayName, codec.goodFor, codec.hasQuality, codec.intraOnly});
-    }
-    if (!services().codecChooser->choose(hwnd, uiFlags, offered, notOfferedLine(Container::Avi), chosen)) {
-        return 0;
-    }
-    chosen.fccType = kStreamTypeVideo;
-    *plpOptions[0] = chosen;
-    return 1;
-}
-
-std::int32_t AVISaveOptionsFree(std::int32_t nStreams, AVICOMPRESSOPTIONS** plpOptions) {
-    return nStreams >= 0 && (nStreams == 0 || plpOptions != nullptr) ? AVIERR_OK : AVIERR_BADPARAM;
+    return chooseCompression(hwnd, uiFlags, Container::Avi, *plpOptions[0]) ? 1 : 0;
 }
 
 std::int32_t AVIMakeCompressedStream(PAVISTREAM* ppsCompressed, PAVISTREAM ppsSource,

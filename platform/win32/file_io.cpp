@@ -49,27 +49,19 @@ bool writeEvery(int fd, std::span<const std::uint8_t> bytes, const std::int64_t*
 
 }  // namespace
 
-UniqueFd::~UniqueFd() {
-    if (fd_ >= 0) {
-        const int saved = errno;
-        ::_close(fd_);
-        errno = saved;
-    }
+bool closeDescriptor(int fd) {
+    return ::_close(fd) == 0;
 }
 
-UniqueFd& UniqueFd::operator=(UniqueFd&& other) noexcept {
-    if (this != &other) {
-        UniqueFd old(fd_);
-        fd_ = other.fd_;
-        other.fd_ = -1;
-    }
-    return *this;
+bool lockWithoutWaiting(int fd) {
+    return win32::lockExclusively(win32::handleOf(fd));
 }
 
-bool UniqueFd::close() {
-    const int fd = fd_;
-    fd_ = -1;
-    return fd < 0 || ::_close(fd) == 0;
+bool truncateFile(int fd, std::int64_t size) {
+    FILE_END_OF_FILE_INFO end{};
+    end.EndOfFile.QuadPart = size;
+    return ::SetFileInformationByHandle(win32::handleOf(fd), FileEndOfFileInfo, &end, sizeof end) != 0 ||
+           win32::failed();
 }
 
 bool writeAll(int fd, std::span<const std::uint8_t> bytes) {

@@ -72,39 +72,15 @@ HeldFile::Result HeldFile::hold(const std::string& path) {
         if (!win32::plainFileOfOneName(opened)) {
             continue;  // a link took the name since it was looked at
         }
-        if (!win32::lockExclusively(file)) {
-            if (errno == EWOULDBLOCK) {
-                return Result::InUse;
+        if (const std::optional<Result> kept = keepLocked(std::move(held))) {
+            if (*kept != Result::Failed) {
+                return *kept;
             }
             break;
         }
-        fd_ = std::move(held);
-        // The holder before us may have replaced or removed the name just before letting go.
-        if (stillNamed()) {
-            return Result::Held;
-        }
-        fd_ = UniqueFd();
     }
     failure_ = std::strerror(errno != 0 ? errno : EBUSY);
     return Result::Failed;
-}
-
-bool HeldFile::write(std::span<const std::uint8_t> bytes) {
-    if (!fd_) {
-        errno = EBADF;
-        return false;
-    }
-    replaced_ = !stillNamed();
-    if (replaced_) {
-        return false;
-    }
-    // A longer file from a larger frame is cut to this one's length, so that readers see one frame.
-    FILE_END_OF_FILE_INFO end{};
-    end.EndOfFile.QuadPart = static_cast<LONGLONG>(bytes.size());
-    return writeAt(fd_.get(), 0, bytes) &&
-           (::SetFileInformationByHandle(win32::handleOf(fd_.get()), FileEndOfFileInfo, &end, sizeof end) !=
-                0 ||
-            win32::failed());
 }
 
 bool HeldFile::stillNamed() const {

@@ -5,15 +5,13 @@
 #include "platform/jpeg/jpeg_decoder.h"
 
 #include "platform/jpeg/jpeg_frame_header.h"
+#include "platform/jpeg/jpeg_scaling.h"
 #include "platform/win32/wic.h"
 
 namespace skorva {
 namespace {
 
 using win32::ComPtr;
-
-// The reduced scales offered: n/8 for n from 1 to 7, each side rounded up.
-constexpr int kEighths = 8;
 
 }  // namespace
 
@@ -32,17 +30,8 @@ std::optional<JpegSize> JpegHeaderReader::read(std::span<const std::uint8_t> jpe
 }
 
 JpegSize jpegScaleCovering(JpegSize declared, JpegSize cover) {
-    JpegSize best = declared;
-    for (int eighths = 1; eighths < kEighths; ++eighths) {
-        const JpegSize scaled{(declared.width * eighths + kEighths - 1) / kEighths,
-                              (declared.height * eighths + kEighths - 1) / kEighths};
-        if (scaled.width >= cover.width && scaled.height >= cover.height &&
-            static_cast<long long>(scaled.width) * scaled.height <
-                static_cast<long long>(best.width) * best.height) {
-            best = scaled;
-        }
-    }
-    return best;
+    static constexpr ScaleFraction kEighths[] = {{1, 8}, {2, 8}, {3, 8}, {4, 8}, {5, 8}, {6, 8}, {7, 8}};
+    return smallestScaleCovering(declared, cover, kEighths);
 }
 
 Status decodeJpegBgrx(std::span<const std::uint8_t> jpeg, std::uint8_t* pixels, int width, int pitch,

@@ -9,7 +9,8 @@ build=$(cd "$1" && pwd)
 skorva=$build/app/win32/skorva.exe
 fixture=$build/tests/win32/viewer_fixture.exe
 scratch=$(mktemp -d)
-export WINEPREFIX=$scratch/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# No offer to install Mono or Gecko, and no debugger for a program that crashes: it fails instead.
+export WINEPREFIX=$scratch/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
 wine=/usr/lib/wine/wine64
 fixtures=()
 cleanup() {
