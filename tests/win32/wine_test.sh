@@ -59,13 +59,14 @@ grep -qxF "$(printf '%s\tWebcam for bob' "$handle")" <<<"$listed" || fail "list 
 # record --frames 3: the folder on the first line, then three frames.
 out=$scratch/out
 mkdir -p "$out"
-recorded=$("$wine" "$skorva" record --title bob --frames 3 --interval 200 -o "$(windows "$out")" | tr -d '\r')
+recorded=$("$wine" "$skorva" record --title bob --frames 3 --interval 200 --bmp -o "$(windows "$out")" | tr -d '\r')
 folder=$(head -n 1 <<<"$recorded")
 folder=${folder#Z:}
 [ -d "$folder" ] || fail "record printed no folder: $recorded"
 mapfile -t frames < <(cd "$folder" && ls -- *.jpg)
+# With --bmp, a bitmap beside each JPEG frame.
 [ "${#frames[@]}" -eq 3 ] || fail "record stored ${#frames[@]} frames, not 3: ${frames[*]}"
-[ "$(ls -A "$folder" | wc -l)" -eq 3 ] || fail "the recording's folder holds more than its frames: $(ls -A "$folder")"
+[ "$(ls -A "$folder" | wc -l)" -eq 6 ] || fail "the recording's folder holds more than its frames: $(ls -A "$folder")"
 [ "$(ls -A "$out")" = "$(basename "$folder")" ] || fail "the recording left more in the output folder: $(ls -A "$out")"
 
 # Each frame shows the viewer's pixels: the grab starts 25 pixels in and 50 down from the outer corner
@@ -100,6 +101,8 @@ for frame in "${frames[@]}"; do
   size=$(ffprobe -v error -select_streams v -show_entries stream=width,height -of csv=p=0 "$folder/$frame")
   [ "$size" = "$grab_width,$grab_height" ] || fail "$frame is $size, not $grab_width,$grab_height"
   shows_viewer "$folder/$frame" 1 || fail "the frame does not show the viewer's pixels"
+  # The bitmap beside it holds the same grab, in the program's own bitmap format.
+  shows_viewer "$folder/${frame%.jpg}.bmp" 1 || fail "the bitmap of $frame does not show the viewer's pixels"
 done
 
 # write-movie: full frames, which FFmpeg decodes frame for frame into the viewer's pixels, the last one
@@ -125,7 +128,7 @@ ffmpeg -v error -i "$copy" -c copy -f image2 "$scratch/copied/%d.jpg"
 for i in 1 2 3; do
   cmp -s "$scratch/copied/$i.jpg" "$folder/${frames[$((i - 1))]}" || fail "copied frame $i is not the recorded file"
 done
-[ "$(ls -A "$folder" | grep -vc '\.jpg$')" -le 1 ] || fail "write-movie left files in the folder: $(ls -A "$folder")"
+[ "$(ls -A "$folder" | grep -vcE '\.(jpg|bmp)$')" -eq 0 ] || fail "write-movie left files in the folder: $(ls -A "$folder")"
 
 # An MP4 movie is refused on Windows with a reason, and leaves nothing.
 if "$wine" "$skorva" write-movie "$(windows "$folder")" -o "$(windows "$scratch/bob.mp4")" 2>"$scratch/mp4.err"; then
