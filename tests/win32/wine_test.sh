@@ -9,6 +9,8 @@ build=$(cd "$1" && pwd)
 skorva=$build/app/win32/skorva.exe
 fixture=$build/tests/win32/viewer_fixture.exe
 scratch=$(mktemp -d)
+# Wine hands a program its arguments through the Linux locale: a UTF-8 one, for the names below.
+export LC_ALL=C.UTF-8
 # No offer to install Mono or Gecko, and no debugger for a program that crashes: it fails instead.
 export WINEPREFIX=$scratch/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
 wine=/usr/lib/wine/wine64
@@ -49,17 +51,18 @@ open_viewer() {
   fail "the fixture viewer \"$1\" did not open"
 }
 
-open_viewer "Webcam for bob"
+# A title and folders beyond ASCII: the program speaks UTF-8 and Windows UTF-16.
+open_viewer "Webcam for bjørn"
 read -r _ handle _ left top right bottom _ client_x client_y <<<"$viewer_line"
 
 # list: the viewer's handle in hex, a tab, its title.
 listed=$("$wine" "$skorva" list | tr -d '\r')
-grep -qxF "$(printf '%s\tWebcam for bob' "$handle")" <<<"$listed" || fail "list shows no \"$handle<TAB>Webcam for bob\": $listed"
+grep -qxF "$(printf '%s\tWebcam for bjørn' "$handle")" <<<"$listed" || fail "list shows no \"$handle<TAB>Webcam for bjørn\": $listed"
 
 # record --frames 3: the folder on the first line, then three frames.
-out=$scratch/out
+out=$scratch/ünï
 mkdir -p "$out"
-recorded=$("$wine" "$skorva" record --title bob --frames 3 --interval 200 --bmp -o "$(windows "$out")" | tr -d '\r')
+recorded=$("$wine" "$skorva" record --title bjørn --frames 3 --interval 200 --bmp -o "$(windows "$out")" | tr -d '\r')
 folder=$(head -n 1 <<<"$recorded")
 folder=${folder#Z:}
 [ -d "$folder" ] || fail "record printed no folder: $recorded"
@@ -107,7 +110,7 @@ done
 
 # write-movie: full frames, which FFmpeg decodes frame for frame into the viewer's pixels, the last one
 # exactly as the program decoded it into the folder's tmp.bmp.
-movie=$scratch/bob.avi
+movie=$scratch/møvie.avi
 "$wine" "$skorva" write-movie "$(windows "$folder")" -o "$(windows "$movie")" --fps 5 2>/dev/null ||
   fail "write-movie of full frames failed"
 probe=$(ffprobe -v error -count_frames -select_streams v \
