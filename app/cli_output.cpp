@@ -1,11 +1,8 @@
 #include "app/cli_output.h"
 
 #include <cstdio>
-#include <cstdlib>
 
 #include <unistd.h>
-
-#include "platform/x11/x11_desktop.h"
 
 namespace skorva {
 
@@ -54,17 +51,6 @@ void StandardErrorSink::note(const Message& message) {
     const bool said = said_;
     show(message);
     said_ = said;
-}
-
-std::unique_ptr<Desktop> connectDesktop() {
-    std::unique_ptr<Desktop> desktop = makeX11Desktop();
-    if (!desktop) {
-        const char* display = std::getenv("DISPLAY");
-        sayError(display == nullptr || *display == '\0'
-                     ? std::string("no X display answers: DISPLAY is not set")
-                     : "no X display answers at DISPLAY=" + std::string(display));
-    }
-    return desktop;
 }
 
 }  // namespace skorva

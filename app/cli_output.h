@@ -31,7 +31,8 @@ void progressLine(std::FILE* stream, const std::string& text);
 // Ends a progress line left on a terminal.
 void endProgress();
 
-// The X11 desktop, or nothing, having said plainly that no X display answers.
+// The system's desktop, or nothing, having said plainly why there is none (on Linux: no X display
+// answers).
 std::unique_ptr<Desktop> connectDesktop();
 
 }  // namespace skorva

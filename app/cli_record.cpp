@@ -1,16 +1,13 @@
 // "skorva list" and "skorva record": the window's list and its recording, without the window.
 
-#include <poll.h>
-
 #include <chrono>
 #include <cstdio>
-#include <ctime>
 #include <optional>
 #include <string_view>
 
 #include "app/cli_commands.h"
 #include "app/cli_output.h"
-#include "app/locale_names.h"
+#include "app/system_locale.h"
 #include "platform/services.h"
 #include "platform/termination.h"
 #include "recording/discovery.h"
@@ -68,22 +65,6 @@ class CommandLineRecordingView final : public RecordingView {
     bool timerEnabled_ = false;
     std::int64_t stored_ = 0;
 };
-
-// Waits until `until`, or less when SIGINT or SIGTERM comes. To the microsecond: a wait cut to whole
-// milliseconds would start a tick up to one early.
-void waitUntil(std::chrono::steady_clock::time_point until) {
-    for (;;) {
-        const auto left =
-            std::chrono::duration_cast<std::chrono::nanoseconds>(until - std::chrono::steady_clock::now());
-        if (left.count() <= 0 || terminationRequested()) {
-            return;
-        }
-        const timespec timeout{static_cast<time_t>(left.count() / 1'000'000'000),
-                               static_cast<long>(left.count() % 1'000'000'000)};
-        pollfd request{terminationRequestFd(), POLLIN, 0};
-        ::ppoll(&request, 1, &timeout, nullptr);
-    }
-}
 
 std::optional<ViewerEntry> chosenViewer(const RecordOptions& options) {
     for (const ViewerEntry& entry : findViewerWindows()) {
@@ -154,7 +135,7 @@ int recordViewer(const RecordOptions& options) {
         if (options.durationMs && next - begun >= std::chrono::milliseconds(*options.durationMs)) {
             break;
         }
-        waitUntil(next);
+        waitForTermination(next);
         if (terminationRequested()) {
             break;
         }

@@ -10,6 +10,7 @@
 #include "app/cli_output.h"
 #include "movie/avi_writer.h"
 #include "movie/folder_frame_list.h"
+#include "platform/path_names.h"
 #include "platform/services.h"
 #include "platform/termination.h"
 
@@ -54,8 +55,7 @@ class NamedMovie final : public FileDialogs {
     explicit NamedMovie(std::string movie) : movie_(std::move(movie)) {}
     bool run(FileDialogKind, OpenFileName& record) override {
         record.file = movie_;
-        const auto slash = movie_.rfind('/');
-        record.fileTitle = slash == std::string::npos ? movie_ : movie_.substr(slash + 1);
+        record.fileTitle = movie_.substr(fileNameStart(movie_));
         return true;
     }
 

@@ -1,10 +1,10 @@
 #include "app/command_line.h"
 
-#include <QCommandLineParser>
-#include <QStringList>
 #include <cstdio>
 #include <string>
+#include <vector>
 
+#include "app/cli_arguments.h"
 #include "app/cli_commands.h"
 #include "dialogs/special_folders.h"
 #include "movie/frame_rate.h"
@@ -77,90 +77,71 @@ int badArguments(const std::string& what, const char* usage) {
     return kExitBadArguments;
 }
 
-// A whole number from `text` within [lowest, highest].
-std::optional<std::int64_t> wholeNumber(const QString& text, std::int64_t lowest, std::int64_t highest) {
-    bool ok = false;
-    const qlonglong value = text.toLongLong(&ok, 0);
-    if (!ok || value < lowest || value > highest) {
-        return std::nullopt;
-    }
-    return value;
-}
-
-QStringList argumentsAfterCommand(int argc, char** argv) {
-    QStringList arguments{QStringLiteral("skorva")};
-    for (int i = 2; i < argc; ++i) {
-        arguments << QString::fromLocal8Bit(argv[i]);
-    }
-    return arguments;
+std::vector<std::string> argumentsAfterCommand(int argc, char** argv) {
+    return std::vector<std::string>(argv + 2, argv + argc);
 }
 
 int runRecord(int argc, char** argv) {
-    QCommandLineParser parser;
-    const QCommandLineOption title(QStringLiteral("title"), {}, QStringLiteral("TEXT"));
-    const QCommandLineOption windowId(QStringLiteral("window-id"), {}, QStringLiteral("ID"));
-    const QCommandLineOption output(QStringList{QStringLiteral("o"), QStringLiteral("output")}, {},
-                                    QStringLiteral("FOLDER"));
-    const QCommandLineOption bmp(QStringLiteral("bmp"));
-    const QCommandLineOption noJpg(QStringLiteral("no-jpg"));
-    const QCommandLineOption noKeepOnTop(QStringLiteral("no-keep-on-top"));
-    const QCommandLineOption frames(QStringLiteral("frames"), {}, QStringLiteral("N"));
-    const QCommandLineOption duration(QStringLiteral("duration"), {}, QStringLiteral("SECONDS"));
-    const QCommandLineOption interval(QStringLiteral("interval"), {}, QStringLiteral("MS"));
-    parser.addOptions({title, windowId, output, bmp, noJpg, noKeepOnTop, frames, duration, interval});
+    CommandArguments parser({{{"title"}, true},
+                             {{"window-id"}, true},
+                             {{"o", "output"}, true},
+                             {{"bmp"}},
+                             {{"no-jpg"}},
+                             {{"no-keep-on-top"}},
+                             {{"frames"}, true},
+                             {{"duration"}, true},
+                             {{"interval"}, true}});
     if (!parser.parse(argumentsAfterCommand(argc, argv))) {
-        return badArguments(parser.errorText().toStdString(), kRecordUsage);
+        return badArguments(parser.errorText(), kRecordUsage);
     }
-    if (!parser.positionalArguments().isEmpty()) {
-        return badArguments("record takes no " + parser.positionalArguments().first().toStdString(),
-                            kRecordUsage);
+    if (!parser.positional().empty()) {
+        return badArguments("record takes no " + parser.positional().front(), kRecordUsage);
     }
     RecordOptions options;
-    if (parser.isSet(title) == parser.isSet(windowId)) {
+    if (parser.isSet("title") == parser.isSet("window-id")) {
         return badArguments("record needs --title or --window-id, one of them", kRecordUsage);
     }
-    if (parser.isSet(title)) {
-        options.title = parser.value(title).toStdString();
+    if (parser.isSet("title")) {
+        options.title = parser.value("title");
     } else {
-        const auto id = wholeNumber(parser.value(windowId), 1, 0xFFFFFFFF);
+        const auto id = wholeNumber(parser.value("window-id"), 1, 0xFFFFFFFF);
         if (!id) {
             return badArguments("--window-id takes a window handle, such as 0x1a00007", kRecordUsage);
         }
         options.windowId = static_cast<WindowHandle>(*id);
     }
-    if (parser.isSet(frames) && parser.isSet(duration)) {
+    if (parser.isSet("frames") && parser.isSet("duration")) {
         return badArguments("--frames and --duration cannot both end the recording", kRecordUsage);
     }
-    if (parser.isSet(frames)) {
-        options.frames = wholeNumber(parser.value(frames), 1, 10'000'000);
+    if (parser.isSet("frames")) {
+        options.frames = wholeNumber(parser.value("frames"), 1, 10'000'000);
         if (!options.frames) {
             return badArguments("--frames takes a number from 1", kRecordUsage);
         }
     }
-    if (parser.isSet(duration)) {
-        bool ok = false;
-        const double seconds = parser.value(duration).toDouble(&ok);
-        if (!ok || !(seconds > 0) || seconds > 1e9) {
+    if (parser.isSet("duration")) {
+        const double seconds = decimalNumber(parser.value("duration")).value_or(0);
+        if (!(seconds > 0) || seconds > 1e9) {
             return badArguments("--duration takes a number of seconds above 0", kRecordUsage);
         }
         options.durationMs = static_cast<std::int64_t>(seconds * 1000);
     }
-    if (parser.isSet(interval)) {
-        const auto milliseconds = wholeNumber(parser.value(interval), 33, 60000);
+    if (parser.isSet("interval")) {
+        const auto milliseconds = wholeNumber(parser.value("interval"), 33, 60000);
         if (!milliseconds) {
             return badArguments("--interval takes 33 to 60000 milliseconds", kRecordUsage);
         }
         options.intervalMs = static_cast<std::int32_t>(*milliseconds);
     }
-    options.outputFolder = parser.isSet(output) ? parser.value(output).toStdString() : defaultOutputFolder();
-    options.bmp = parser.isSet(bmp);
-    options.jpg = !parser.isSet(noJpg);
-    options.keepOnTop = !parser.isSet(noKeepOnTop);
+    options.outputFolder = parser.isSet("output") ? parser.value("output") : defaultOutputFolder();
+    options.bmp = parser.isSet("bmp");
+    options.jpg = !parser.isSet("no-jpg");
+    options.keepOnTop = !parser.isSet("no-keep-on-top");
     return recordViewer(options);
 }
 
 // The compressor a short name stands for.
-std::optional<std::uint32_t> codecNamed(const QString& name) {
+std::optional<std::uint32_t> codecNamed(const std::string& name) {
     const std::pair<const char*, std::uint32_t> names[] = {
         {"raw", 0},
         {"mjpeg", avi::makeFourcc("MJPG")},
@@ -170,7 +151,7 @@ std::optional<std::uint32_t> codecNamed(const QString& name) {
         {"ffv1", avi::makeFourcc("FFV1")},
     };
     for (const auto& [each, fourcc] : names) {
-        if (name == QLatin1String(each)) {
+        if (name == each) {
             return fourcc;
         }
     }
@@ -178,36 +159,33 @@ std::optional<std::uint32_t> codecNamed(const QString& name) {
 }
 
 int runWriteMovie(int argc, char** argv) {
-    QCommandLineParser parser;
-    const QCommandLineOption output(QStringList{QStringLiteral("o"), QStringLiteral("output")}, {},
-                                    QStringLiteral("MOVIE"));
-    const QCommandLineOption fps(QStringLiteral("fps"), {}, QStringLiteral("N"));
-    const QCommandLineOption codec(QStringLiteral("codec"), {}, QStringLiteral("NAME"));
-    const QCommandLineOption quality(QStringLiteral("quality"), {}, QStringLiteral("Q"));
-    const QCommandLineOption keyFrameEvery(QStringLiteral("key-frame-every"), {}, QStringLiteral("N"));
-    const QCommandLineOption dataRate(QStringLiteral("data-rate"), {}, QStringLiteral("KBPS"));
-    parser.addOptions({output, fps, codec, quality, keyFrameEvery, dataRate});
+    CommandArguments parser({{{"o", "output"}, true},
+                             {{"fps"}, true},
+                             {{"codec"}, true},
+                             {{"quality"}, true},
+                             {{"key-frame-every"}, true},
+                             {{"data-rate"}, true}});
     if (!parser.parse(argumentsAfterCommand(argc, argv))) {
-        return badArguments(parser.errorText().toStdString(), kWriteMovieUsage);
+        return badArguments(parser.errorText(), kWriteMovieUsage);
     }
-    if (parser.positionalArguments().size() != 1) {
+    if (parser.positional().size() != 1) {
         return badArguments("write-movie takes one folder of frames", kWriteMovieUsage);
     }
-    if (!parser.isSet(output)) {
+    if (!parser.isSet("output")) {
         return badArguments("write-movie needs -o MOVIE", kWriteMovieUsage);
     }
     WriteMovieOptions options;
-    options.folder = parser.positionalArguments().first().toStdString();
-    options.movie = parser.value(output).toStdString();
+    options.folder = parser.positional().front();
+    options.movie = parser.value("output");
     const std::optional<avi::Container> container = avi::containerOfExtension(options.movie);
     if (!container) {
         return badArguments("MOVIE must end in .avi, .mp4 or .mkv", kWriteMovieUsage);
     }
-    if (parser.isSet(fps)) {
-        options.frameRate = parser.value(fps).toStdString();
+    if (parser.isSet("fps")) {
+        options.frameRate = parser.value("fps");
     }
-    if (parser.isSet(codec)) {
-        const auto fourcc = codecNamed(parser.value(codec));
+    if (parser.isSet("codec")) {
+        const auto fourcc = codecNamed(parser.value("codec"));
         if (!fourcc) {
             return badArguments("--codec takes raw, mjpeg, mjpeg-copy, mpeg4, h264 or ffv1",
                                 kWriteMovieUsage);
@@ -223,15 +201,15 @@ int runWriteMovie(int argc, char** argv) {
                                 chosen->displayName + ". " + avi::notOfferedLine(*container),
                             kWriteMovieUsage);
     }
-    if (parser.isSet(quality)) {
-        const auto chosen = wholeNumber(parser.value(quality), 1, 100);
+    if (parser.isSet("quality")) {
+        const auto chosen = wholeNumber(parser.value("quality"), 1, 100);
         if (!chosen) {
             return badArguments("--quality takes 1 to 100", kWriteMovieUsage);
         }
         options.quality = static_cast<std::uint32_t>(*chosen) * 100;
     }
-    if (parser.isSet(keyFrameEvery)) {
-        const auto every = wholeNumber(parser.value(keyFrameEvery), 1, 9999);
+    if (parser.isSet("key-frame-every")) {
+        const auto every = wholeNumber(parser.value("key-frame-every"), 1, 9999);
         if (!every) {
             return badArguments("--key-frame-every takes 1 to 9999 frames", kWriteMovieUsage);
         }
@@ -242,8 +220,8 @@ int runWriteMovie(int argc, char** argv) {
         options.keyFrameEvery =
             static_cast<std::uint32_t>(kSecondsBetweenKeyFrames * frameRateFromText(options.frameRate));
     }
-    if (parser.isSet(dataRate)) {
-        const auto kilobytes = wholeNumber(parser.value(dataRate), 1, 1000000);
+    if (parser.isSet("data-rate")) {
+        const auto kilobytes = wholeNumber(parser.value("data-rate"), 1, 1000000);
         if (!kilobytes) {
             return badArguments("--data-rate takes 1 to 1000000 KB a second", kWriteMovieUsage);
         }

@@ -6,6 +6,7 @@
 
 #include "dialogs/special_folders.h"
 #include "platform/message_box.h"
+#include "platform/path_names.h"
 #include "platform/services.h"
 
 namespace skorva {
@@ -144,10 +145,10 @@ bool cFileDlg::ExistFile(const std::string& sSpec) {
 }
 
 std::string cFileDlg::VBGetFileTitle(const std::string& sFile) {
-    if (sFile.empty() || sFile.back() == '/' || sFile.find('\0') != std::string::npos) {
+    if (sFile.empty() || fileNameStart(sFile) == sFile.size() || sFile.find('\0') != std::string::npos) {
         return {};
     }
-    std::string title = sFile.substr(sFile.rfind('/') + 1);
+    std::string title = sFile.substr(fileNameStart(sFile));
     if (title == "." || title == ".." || title.size() >= kMaxFile) {
         return {};
     }

@@ -1,13 +1,12 @@
 #include "dialogs/special_folders.h"
 
-#include <unistd.h>
-
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <system_error>
 
 #include "platform/executable_folder.h"
+#include "platform/user_folders.h"
 
 namespace skorva {
 namespace {
@@ -27,7 +26,7 @@ bool isFolder(const std::string& path) {
 }
 
 bool isWritableFolder(const std::string& path) {
-    return isFolder(path) && ::access(path.c_str(), W_OK | X_OK) == 0;
+    return mayWriteInto(path);
 }
 
 // Drops closing slashes so that "$HOME/" names the home folder itself; "/" stays.
@@ -180,6 +179,10 @@ std::string specialFolderPath(std::int32_t id) {
 std::string defaultOutputFolder(const std::string& programFolder, const XdgEnvironment& env) {
     if (isWritableFolder(programFolder)) {
         return programFolder;
+    }
+    // Where the system itself names the videos folder (Windows' known folder), that is the one.
+    if (const std::string known = systemVideosFolder(); !known.empty() && isWritableFolder(known)) {
+        return known;
     }
     // The videos folder of the user-dirs file, else ~/Videos, made when missing. Not the shell's answer
     // for a missing ~/Videos, the home folder itself, where the recordings would lie among the user's

@@ -3,8 +3,9 @@
 namespace skorva {
 
 // One build for every x86-64 machine: the loader picks the widest vector unit the processor has (the
-// shuffle the 4-to-3 byte step needs came with SSSE3).
-#if defined(__x86_64__) && defined(__GNUC__)
+// shuffle the 4-to-3 byte step needs came with SSSE3). Only an ELF loader can pick (an indirect function);
+// elsewhere the default build serves.
+#if defined(__x86_64__) && defined(__GNUC__) && defined(__ELF__)
 #define SKORVA_VECTOR_CLONES __attribute__((target_clones("avx2", "ssse3", "default")))
 #else
 #define SKORVA_VECTOR_CLONES

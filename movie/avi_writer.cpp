@@ -1,13 +1,13 @@
 #include "movie/avi_writer.h"
 
-#include <sys/stat.h>
-
 #include <cstdint>
 #include <exception>
+#include <filesystem>
 #include <memory>
 #include <new>
 #include <optional>
 #include <span>
+#include <system_error>
 #include <utility>
 #include <vector>
 
@@ -387,8 +387,10 @@ class AviWrite {
 
     // After a failed write: which frames the movie kept and where it is.
     std::string whatIsLeft(const MovieFileEnd& end) const {
-        struct stat status {};
-        const bool targetStands = ::lstat(outputPath_.c_str(), &status) == 0;
+        // Whatever stands at the name counts, a link too, not what it points at.
+        std::error_code unknown;
+        const bool targetStands =
+            std::filesystem::exists(std::filesystem::symlink_status(outputPath_, unknown));
         const std::string unchanged = kLineBreak + outputPath_ + " is as it was.";
         if (end.savedAs.empty()) {
             // Only an AVI movie can be cut back to the frames written before the failure.

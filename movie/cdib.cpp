@@ -1,9 +1,5 @@
 #include "movie/cdib.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -50,29 +46,24 @@ Status cDib::CreateFromFile(const std::string& sFile) {
         return Status::failure("File is not a supported bitmap format:" + std::string(kLineBreak) + sFile,
                                MessageIcon::Information);
     };
-    struct stat status {};
-    if (::stat(sFile.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) {
+    if (!isRegularFile(sFile)) {
         return absent();
     }
-    // Without blocking: a FIFO that took the name since the test above must not hang the program.
-    const UniqueFd file(::open(sFile.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-    if (!file) {
-        if (errno == EACCES) {
+    // Without blocking: a FIFO that took the name since the test above must not hang the program. The
+    // length is the open file's, not that of whatever the name pointed at a moment ago.
+    const OpenedFile opened = openRegularFile(sFile);
+    if (!opened.failure.empty()) {
+        if (opened.error == 0) {
+            return absent();
+        }
+        if (opened.error == EACCES) {
             return Status::failure("File is locked - cannot access:" + std::string(kLineBreak) + sFile,
                                    MessageIcon::Critical);
         }
-        return Status::failure(std::strerror(errno), MessageIcon::Information);
+        return Status::failure(opened.failure, MessageIcon::Information);
     }
-
-    // The length of the file that is open now, not of whatever the name pointed at a moment ago.
-    struct stat opened {};
-    if (::fstat(file.get(), &opened) != 0) {
-        return Status::failure(std::strerror(errno), MessageIcon::Information);
-    }
-    if (!S_ISREG(opened.st_mode)) {
-        return absent();
-    }
-    const std::int64_t fileLength = opened.st_size;
+    const UniqueFd& file = opened.fd;
+    const std::int64_t fileLength = opened.size;
 
     std::uint8_t headerBytes[kBitmapFileHeaderSize + kBitmapInfoHeaderSize] = {};
     if (!readBlock(file.get(), 0, headerBytes, kBitmapFileHeaderSize)) {

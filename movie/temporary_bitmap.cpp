@@ -21,8 +21,8 @@ Status TemporaryBitmap::write(std::span<const std::uint8_t> file) {
         }
     }
     if (!file_.write(file)) {
-        return Status::failure(errno == ESTALE ? "Another program replaced the file during the write"
-                                               : std::strerror(errno));
+        return Status::failure(file_.replaced() ? "Another program replaced the file during the write"
+                                                : std::strerror(errno));
     }
     return {};
 }

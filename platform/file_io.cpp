@@ -1,6 +1,7 @@
 #include "platform/file_io.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,27 +11,16 @@
 
 namespace skorva {
 
-UniqueFd::~UniqueFd() {
-    if (fd_ >= 0) {
-        const int saved = errno;
-        ::close(fd_);
-        errno = saved;
-    }
+bool closeDescriptor(int fd) {
+    return ::close(fd) == 0;
 }
 
-UniqueFd& UniqueFd::operator=(UniqueFd&& other) noexcept {
-    if (this != &other) {
-        UniqueFd old(fd_);
-        fd_ = other.fd_;
-        other.fd_ = -1;
-    }
-    return *this;
+bool lockWithoutWaiting(int fd) {
+    return ::flock(fd, LOCK_EX | LOCK_NB) == 0;
 }
 
-bool UniqueFd::close() {
-    const int fd = fd_;
-    fd_ = -1;
-    return fd < 0 || ::close(fd) == 0;
+bool truncateFile(int fd, std::int64_t size) {
+    return ::ftruncate(fd, static_cast<off_t>(size)) == 0;
 }
 
 namespace {
@@ -93,6 +83,7 @@ OpenedFile openRegularFile(const std::string& path) {
     OpenedFile opened{UniqueFd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)), 0, {}};
     struct stat status {};
     if (!opened.fd || ::fstat(opened.fd.get(), &status) != 0) {
+        opened.error = errno;
         opened.failure = std::strerror(errno);
         return opened;
     }
@@ -102,6 +93,11 @@ OpenedFile openRegularFile(const std::string& path) {
     }
     opened.size = status.st_size;
     return opened;
+}
+
+bool isRegularFile(const std::string& path) {
+    struct stat status {};
+    return ::stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
 }
 
 }  // namespace skorva

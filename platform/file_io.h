@@ -28,6 +28,9 @@ class UniqueFd {
     int fd_;
 };
 
+// Closes a descriptor of the system's C library; false with errno on failure.
+bool closeDescriptor(int fd);
+
 // Writes every byte. On false, errno tells why (a write that makes no progress counts as a full disk).
 bool writeAll(int fd, std::span<const std::uint8_t> bytes);
 
@@ -39,10 +42,22 @@ struct OpenedFile {
     UniqueFd fd;
     std::int64_t size = 0;  // of the file that is open, not of whatever the name pointed at before
     std::string failure;    // empty when `fd` is open
+    int error = 0;          // errno of a failure; 0 when the name named no regular file
 };
+
+// True when `path` names a regular file (through links).
+bool isRegularFile(const std::string& path);
 
 // Opens `path` for reading when it names a regular file. Never waits on a FIFO or a device.
 OpenedFile openRegularFile(const std::string& path);
+
+// Locks the open file for this holder alone, without waiting: false with errno EWOULDBLOCK while another
+// holder (in this process or another) has it. The lock covers none of the file's bytes and goes when the
+// file is closed.
+bool lockWithoutWaiting(int fd);
+
+// Makes the open file exactly `size` bytes long; false with errno.
+bool truncateFile(int fd, std::int64_t size);
 
 // Reads up to `into.size()` bytes from `offset`: the number read, fewer only where the file ends, or -1
 // with errno.

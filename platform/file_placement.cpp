@@ -1,8 +1,6 @@
 #include "platform/file_placement.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include "platform/path_names.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -11,7 +9,6 @@
 namespace skorva {
 namespace {
 
-constexpr int kCreateAttempts = 16;
 constexpr int kBesideAttempts = 1000;
 // The longest name a Linux file system takes, in bytes.
 constexpr std::size_t kLongestName = 255;
@@ -28,8 +25,7 @@ std::string randomSuffix() {
 }
 
 std::string::size_type nameStart(const std::string& path) {
-    const auto slash = path.rfind('/');
-    return slash == std::string::npos ? 0 : slash + 1;
+    return fileNameStart(path);
 }
 
 }  // namespace
@@ -39,42 +35,6 @@ std::string temporaryNameFor(const std::string& path) {
     std::string name = path.substr(0, start);
     name.append(".").append(path, start, std::string::npos).append(".tmp-").append(randomSuffix());
     return name;
-}
-
-int createFileBeside(const std::string& path, std::string& created) {
-    if (nameStart(path) == path.size()) {
-        errno = ENOENT;
-        return -1;
-    }
-    // Our own O_EXCL loop rather than mkstemp, whose files are 0600: the file must get the permissions of
-    // any other file the user makes.
-    for (int attempt = 0; attempt < kCreateAttempts; ++attempt) {
-        const std::string candidate = temporaryNameFor(path);
-        const int fd = ::open(candidate.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-        if (fd >= 0) {
-            created = candidate;
-            return fd;
-        }
-        if (errno != EEXIST) {
-            return -1;
-        }
-    }
-    return -1;
-}
-
-bool renameWithoutReplacing(const std::string& from, const std::string& to) {
-    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
-        return true;
-    }
-    if (errno != EINVAL && errno != ENOSYS) {
-        return false;
-    }
-    // A file system without the flag: a second name that cannot replace anything, then the first goes.
-    if (::link(from.c_str(), to.c_str()) != 0) {
-        return false;
-    }
-    ::unlink(from.c_str());
-    return true;
 }
 
 std::string moveBeside(const std::string& from, const std::string& target, const std::string& label) {

@@ -1,7 +1,6 @@
 #include "platform/held_file.h"
 
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -61,35 +60,15 @@ HeldFile::Result HeldFile::hold(const std::string& path) {
         if (!plainFileOfOneName(status)) {
             continue;
         }
-        if (::flock(file.get(), LOCK_EX | LOCK_NB) != 0) {
-            if (errno == EWOULDBLOCK) {
-                return Result::InUse;
+        if (const std::optional<Result> kept = keepLocked(std::move(file))) {
+            if (*kept != Result::Failed) {
+                return *kept;
             }
             break;
         }
-        fd_ = std::move(file);
-        // The holder before us may have replaced or removed the name just before letting go: a lock on a
-        // file of no name holds nothing.
-        if (stillNamed()) {
-            return Result::Held;
-        }
-        fd_ = UniqueFd();
     }
     failure_ = std::strerror(errno != 0 ? errno : EBUSY);
     return Result::Failed;
-}
-
-bool HeldFile::write(std::span<const std::uint8_t> bytes) {
-    if (!fd_) {
-        errno = EBADF;
-        return false;
-    }
-    if (!stillNamed()) {
-        errno = ESTALE;
-        return false;
-    }
-    // A longer file from a larger frame is cut to this one's length, so that readers see one frame.
-    return writeAt(fd_.get(), 0, bytes) && ::ftruncate(fd_.get(), static_cast<off_t>(bytes.size())) == 0;
 }
 
 bool HeldFile::stillNamed() const {

@@ -5,6 +5,7 @@
 // closed or the process ends, however it ends.
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -24,15 +25,22 @@ class HeldFile {
     const std::string& failure() const { return failure_; }
 
     // Makes the file hold exactly `bytes`. Fails when the name no longer names the held file (another
-    // program replaced or removed it meanwhile): what is read back by name would not be what was written.
+    // program replaced or removed it meanwhile; replaced() then says so): what is read back by name would
+    // not be what was written. Otherwise errno says why it failed. One for both systems; how a name is
+    // checked is each system's.
     bool write(std::span<const std::uint8_t> bytes);
+    bool replaced() const { return replaced_; }
 
   private:
     bool stillNamed() const;
+    // Locks the opened `file` and keeps it while its name is still ours: Held, InUse, Failed (errno says
+    // why), or nothing when the name changed meanwhile and the caller should try again.
+    std::optional<Result> keepLocked(UniqueFd file);
 
     std::string path_;
     UniqueFd fd_;
     std::string failure_;
+    bool replaced_ = false;
 };
 
 }  // namespace skorva

@@ -1,6 +1,7 @@
 #include "platform/termination.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -53,6 +54,20 @@ bool terminationRequested() {
 
 int terminationRequestFd() {
     return pipeEnds[0];
+}
+
+void waitForTermination(std::chrono::steady_clock::time_point until) {
+    for (;;) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::nanoseconds>(until - std::chrono::steady_clock::now());
+        if (left.count() <= 0 || terminationRequested()) {
+            return;
+        }
+        const timespec timeout{static_cast<time_t>(left.count() / 1'000'000'000),
+                               static_cast<long>(left.count() % 1'000'000'000)};
+        pollfd request{terminationRequestFd(), POLLIN, 0};
+        ::ppoll(&request, 1, &timeout, nullptr);
+    }
 }
 
 }  // namespace skorva

@@ -10,6 +10,7 @@
 #include "imaging/dib_section.h"
 #include "imaging/picture_files.h"
 #include "imaging/save_jpg.h"
+#include "platform/local_time.h"
 #include "platform/services.h"
 #include "recording/capture_geometry.h"
 #include "recording/keep_on_top.h"
@@ -23,13 +24,6 @@ constexpr std::int32_t kCaptureIntervalMs = 1000;
 constexpr std::int32_t kJpegQuality = 70;
 // Frame numbers have seven digits.
 constexpr std::int32_t kLastFrameNumber = 9'999'999;
-
-std::tm localTimeNow() {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    return local;
-}
 
 // The sink of one tick: the capture timer stops before a box opens.
 class TimerStoppingSink final : public MessageSink {

@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds and runs every test: the whole suite under a private Xvfb with a
-# window manager, the demonstration end to end and the Debian package, the bitmap readers under
-# libFuzzer, then every test but the long ones again under AddressSanitizer and UndefinedBehaviorSanitizer.
+# window manager, the demonstration end to end and the Debian package, the Windows program under Wine, the
+# bitmap readers under libFuzzer, then every test but the long ones again under AddressSanitizer and
+# UndefinedBehaviorSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash scripts/install-deps.sh
+bash scripts/install-windows-deps.sh
 jobs=$(nproc)
 
 # Tests that may be skipped here, each as "Suite.Name: the reason". A skipped test is a test that did not
@@ -40,6 +41,12 @@ run_tests build/test
 bash tests/e2e/demo_test.sh build/test
 # The Debian package, unpacked into a scratch root and started there.
 bash tests/package/deb_test.sh build/test
+
+# The Windows program: cross-built with mingw-w64, then its shared layers' unit tests and its command line
+# against a fixture viewer window, under Wine in a fresh prefix on a private Xvfb with openbox.
+SKORVA_WINDOWS_TESTS=ON SKORVA_JOBS="$jobs" bash scripts/build-windows.sh >/dev/null
+# A hung Wine program fails the step instead of the whole run.
+timeout 600 bash scripts/with-xvfb.sh bash tests/win32/wine_test.sh build/windows
 
 # The bitmap readers under libFuzzer for about 30 seconds each, the file model and the header reader below
 # it, starting from their seed corpora (copied, so that the inputs they find stay out of the source tree).

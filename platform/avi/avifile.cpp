@@ -1,6 +1,5 @@
 #include "platform/avi/avifile.h"
 
-#include <cctype>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -9,7 +8,7 @@
 #include "platform/avi/avi_handles.h"
 #include "platform/avi/codecs.h"
 #include "platform/avi/container.h"
-#include "platform/services.h"
+#include "platform/avi/save_options.h"
 
 extern "C" {
 #include <libavutil/log.h>
@@ -76,16 +75,6 @@ std::string AVIFileOpenErrorText() {
     return openFailure;
 }
 
-std::uint32_t mmioStringToFOURCC(const std::string& sz, std::uint32_t uFlags) {
-    char code[4] = {' ', ' ', ' ', ' '};
-    for (std::size_t i = 0; i < 4 && i < sz.size(); ++i) {
-        const char c = sz[i];
-        code[i] =
-            (uFlags & MMIO_TOUPPER) != 0 ? static_cast<char>(std::toupper(static_cast<unsigned char>(c))) : c;
-    }
-    return makeFourcc({code[0], code[1], code[2], code[3], '\0'});
-}
-
 std::int32_t AVIFileCreateStream(PAVIFILE pfile, PAVISTREAM* ppavi, const AVISTREAMINFO* psi) {
     if (ppavi == nullptr || psi == nullptr) {
         return AVIERR_BADPARAM;
@@ -131,27 +120,7 @@ std::int32_t AVISaveOptions(WindowHandle hwnd, std::uint32_t uiFlags, std::int32
         container = stream->file->movie->container();
     }
     // The dialog runs its own event loop: no lock is held while it is up.
-    AVICOMPRESSOPTIONS chosen = *plpOptions[0];
-    // The dialog knows codes by the codec they stand for: an alias names its codec.
-    const Codec* initial = findCodec(chosen.fccHandler);
-    chosen.fccHandler = initial != nullptr ? initial->fourcc : 0;
-    std::vector<OfferedCodec> offered;
-    // Only what the movie's container can hold is offered; a line says what is left out.
-    for (const Codec& codec : codecsFor(container)) {
-        offered.push_back(
-            OfferedCodec{codec.fourcc, codec.displayName, codec.goodFor, codec.hasQuality, codec.intraOnly});
-    }
-    if (!services().codecChooser->choose(hwnd, uiFlags, offered, notOfferedLine(container), chosen)) {
-        return 0;
-    }
-    chosen.fccType = kVids;
-    *plpOptions[0] = chosen;
-    return 1;
-}
-
-std::int32_t AVISaveOptionsFree(std::int32_t nStreams, AVICOMPRESSOPTIONS** plpOptions) {
-    // The options hold no memory of the library's own.
-    return nStreams >= 0 && (nStreams == 0 || plpOptions != nullptr) ? AVIERR_OK : AVIERR_BADPARAM;
+    return chooseCompression(hwnd, uiFlags, container, *plpOptions[0]) ? 1 : 0;
 }
 
 std::int32_t AVIMakeCompressedStream(PAVISTREAM* ppsCompressed, PAVISTREAM ppsSource,

@@ -1,5 +1,6 @@
 #include "platform/jpeg/jpeg_decoder.h"
 
+#include "platform/jpeg/jpeg_scaling.h"
 #include "platform/jpeg/turbojpeg_handle.h"
 
 #include <cstddef>
@@ -49,22 +50,13 @@ std::optional<JpegSize> JpegHeaderReader::read(std::span<const std::uint8_t> jpe
 }
 
 JpegSize jpegScaleCovering(JpegSize declared, JpegSize cover) {
-    JpegSize best = declared;
     int count = 0;
     const tjscalingfactor* factors = tjGetScalingFactors(&count);
+    std::vector<ScaleFraction> scales;
     for (int i = 0; factors != nullptr && i < count; ++i) {
-        const tjscalingfactor factor = factors[i];
-        if (factor.num >= factor.denom) {
-            continue;
-        }
-        const JpegSize scaled{TJSCALED(declared.width, factor), TJSCALED(declared.height, factor)};
-        if (scaled.width >= cover.width && scaled.height >= cover.height &&
-            static_cast<long long>(scaled.width) * scaled.height <
-                static_cast<long long>(best.width) * best.height) {
-            best = scaled;
-        }
+        scales.push_back({factors[i].num, factors[i].denom});
     }
-    return best;
+    return smallestScaleCovering(declared, cover, scales);
 }
 
 Status decodeJpegBgrx(std::span<const std::uint8_t> jpeg, std::uint8_t* pixels, int width, int pitch,

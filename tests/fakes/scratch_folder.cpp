@@ -1,17 +1,24 @@
 #include "tests/fakes/scratch_folder.h"
 
 #include <algorithm>
-#include <cstdlib>
+#include <random>
 #include <stdexcept>
 
 namespace skorva::testing {
 
 ScratchFolder::ScratchFolder(const std::string& prefix) {
-    std::string pattern = (std::filesystem::temp_directory_path() / (prefix + "-XXXXXX")).string();
-    if (::mkdtemp(pattern.data()) == nullptr) {
-        throw std::runtime_error("cannot make a scratch folder");
+    // A new folder of a random name, made by us alone, as mkdtemp makes one, on every system.
+    std::random_device random;
+    for (int attempt = 0; path_.empty(); ++attempt) {
+        const auto candidate =
+            std::filesystem::temp_directory_path() / (prefix + "-" + std::to_string(random() % 1000000000u));
+        std::error_code error;
+        if (std::filesystem::create_directory(candidate, error)) {
+            path_ = candidate;
+        } else if (error || attempt > 100) {
+            throw std::runtime_error("cannot make a scratch folder");
+        }
     }
-    path_ = pattern;
     // Readable by all, as a folder the user makes: some tests drop root in a child that must reach it.
     std::filesystem::permissions(
         path_, std::filesystem::perms::owner_all | std::filesystem::perms::group_read |

@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "imaging/replace_file.h"
+#include "platform/file_placement.h"
 #include "tests/fakes/message_recorder.h"
 #include "tests/imaging/imaging_test_support.h"
 

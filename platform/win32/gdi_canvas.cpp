@@ -1,0 +1,80 @@
+#include "platform/win32/gdi_canvas.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+namespace skorva::win32 {
+
+GdiCanvas::GdiCanvas(std::int32_t width, std::int32_t height) : width_(width), height_(height) {
+    if (width <= 0 || height <= 0) {
+        return;
+    }
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;  // top-down rows, as a picture stores them
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    dc_ = ::CreateCompatibleDC(nullptr);
+    void* bits = nullptr;
+    bitmap_ = dc_ != nullptr ? ::CreateDIBSection(dc_, &info, DIB_RGB_COLORS, &bits, nullptr, 0) : nullptr;
+    if (bitmap_ != nullptr) {
+        previous_ = ::SelectObject(dc_, bitmap_);
+        bits_ = static_cast<std::uint8_t*>(bits);
+    }
+}
+
+GdiCanvas::~GdiCanvas() {
+    if (previous_ != nullptr) {
+        ::SelectObject(dc_, previous_);
+    }
+    if (bitmap_ != nullptr) {
+        ::DeleteObject(bitmap_);
+    }
+    if (dc_ != nullptr) {
+        ::DeleteDC(dc_);
+    }
+}
+
+void GdiCanvas::fill(std::uint8_t value) {
+    ::GdiFlush();
+    std::memset(bits_, value, static_cast<std::size_t>(stride()) * static_cast<std::size_t>(height_));
+}
+
+bool GdiCanvas::differsFrom(std::uint8_t value) const {
+    ::GdiFlush();
+    const std::uint8_t* end = bits_ + static_cast<std::size_t>(stride()) * static_cast<std::size_t>(height_);
+    const std::uint8_t* begin = bits_;
+    return std::any_of(begin, end, [value](std::uint8_t byte) { return byte != value; });
+}
+
+Picture GdiCanvas::crop(std::int32_t left, std::int32_t top, std::int32_t width, std::int32_t height) const {
+    ::GdiFlush();
+    const std::int32_t pictureStride = width * 4;
+    std::vector<std::uint8_t> pixels(static_cast<std::size_t>(pictureStride) *
+                                     static_cast<std::size_t>(height));
+    // Black and opaque where the canvas has nothing.
+    for (std::size_t at = 3; at < pixels.size(); at += 4) {
+        pixels[at] = 0xFF;
+    }
+    const std::int32_t firstX = std::max(0, -left);
+    const std::int32_t lastX = std::min(width, width_ - left);
+    for (std::int32_t y = std::max(0, -top); y < std::min(height, height_ - top) && firstX < lastX; ++y) {
+        const std::uint8_t* from = bits_ +
+                                   static_cast<std::size_t>(top + y) * static_cast<std::size_t>(stride()) +
+                                   static_cast<std::size_t>(left + firstX) * 4;
+        std::uint8_t* to = pixels.data() +
+                           static_cast<std::size_t>(y) * static_cast<std::size_t>(pictureStride) +
+                           static_cast<std::size_t>(firstX) * 4;
+        for (std::int32_t x = firstX; x < lastX; ++x, from += 4, to += 4) {
+            to[0] = from[0];
+            to[1] = from[1];
+            to[2] = from[2];
+        }
+    }
+    return Picture::fromPixels(width, height, pictureStride, PixelFormat::Bgrx32, std::move(pixels));
+}
+
+}  // namespace skorva::win32

@@ -1,0 +1,33 @@
+#include "platform/win32/wide_text.h"
+
+#include <windows.h>
+
+namespace skorva::win32 {
+
+std::wstring widen(const std::string& utf8) {
+    if (utf8.empty()) {
+        return {};
+    }
+    const int length =
+        ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(length), L'\0');
+    ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), length);
+    return wide;
+}
+
+std::string narrow(const wchar_t* wide, std::size_t length) {
+    if (length == 0) {
+        return {};
+    }
+    const int size =
+        ::WideCharToMultiByte(CP_UTF8, 0, wide, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<std::size_t>(size), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, wide, static_cast<int>(length), utf8.data(), size, nullptr, nullptr);
+    return utf8;
+}
+
+std::string narrow(const std::wstring& wide) {
+    return narrow(wide.data(), wide.size());
+}
+
+}  // namespace skorva::win32
