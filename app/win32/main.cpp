@@ -1,16 +1,17 @@
 // Starts the Windows program: the command that the command line names, with its arguments taken as the
-// system gives them (UTF-16, whatever the console's code page) and handed on as UTF-8.
+// system gives them (UTF-16, whatever the console's code page) and handed on as UTF-8; without a command,
+// the main window.
 
 #include <windows.h>
 
 #include <shellapi.h>
 
-#include <cstdio>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "app/command_line.h"
+#include "app/win32/window_main.h"
 #include "platform/termination.h"
 #include "platform/win32/wide_text.h"
 
@@ -33,9 +34,5 @@ int main() {
     if (const std::optional<int> exitCode = skorva::runCommandLine(count, argv.data())) {
         return *exitCode;
     }
-    std::fputs(
-        "skorva: the Windows program has no window yet: give it a command, list, record or write-movie "
-        "(skorva --help says more)\n",
-        stderr);
-    return skorva::kExitBadArguments;
+    return skorva::runWindow();
 }
