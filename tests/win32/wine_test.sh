@@ -3,7 +3,8 @@
 # gives a private one with openbox): the shared layers' unit tests built for Windows, then the command
 # line against a fixture viewer window: list shows it, record stores JPEG frames of its pixels,
 # write-movie makes AVI movies that FFmpeg decodes frame for frame, and a viewer closed mid-recording
-# ends the recording with its message. Usage: wine_test.sh BUILD_FOLDER (of scripts/build-windows.sh).
+# ends the recording with its message; then the main window (wine_window_test.sh).
+# Usage: wine_test.sh BUILD_FOLDER (of scripts/build-windows.sh).
 set -euo pipefail
 build=$(cd "$1" && pwd)
 skorva=$build/app/win32/skorva.exe
@@ -148,4 +149,7 @@ status=0
 [ "$status" -eq 1 ] || fail "a closed viewer ended the recording with exit code $status"
 grep -q 'gave no picture: it seems to be closed or too small. The recording stops.' "$scratch/closed.err" ||
   fail "a closed viewer was not said: $(cat "$scratch/closed.err")"
+
+# The main window, driven as a user drives it.
+source "$(dirname "$0")/wine_window_test.sh"
 echo "Windows program under Wine: all checks passed in $(($(date +%s) - started)) s"
