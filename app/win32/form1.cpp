@@ -9,6 +9,7 @@
 #include "app/win32/form1_ids.h"
 #include "app/win32/picture_painter.h"
 #include "dialogs/special_folders.h"
+#include "platform/message_box.h"
 #include "platform/win32/wide_text.h"
 #include "recording/discovery.h"
 
@@ -149,6 +150,11 @@ void Form1::command(int control, int notification) {
                 return reset_Click();
             case IDC_OPENDIR:
                 return opendir_Click();
+            case IDC_AVIWRITE:
+                // The window's movie write (its dialogs, a writing thread, its progress) is still to come.
+                return MsgBox(
+                    "Write Avi is not in the Windows window yet: use skorva write-movie from a console.",
+                    MessageIcon::Information);
             case IDCANCEL:
                 // Escape in a dialog means Cancel; this window has nothing to cancel and stays open.
                 return;
