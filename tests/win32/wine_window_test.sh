@@ -20,6 +20,11 @@ windows_of_program() {
   xdotool search --onlyvisible --pid "$window_pid" --name "^$window_title\$" 2>/dev/null || true
 }
 
+# dialogs_of_program: the program's visible windows other than the main window, whatever their titles.
+dialogs_of_program() {
+  xdotool search --onlyvisible --pid "$window_pid" 2>/dev/null | grep -vx "$main_window" || true
+}
+
 # boxes_of_program: the program's windows other than the main window (its message boxes).
 boxes_of_program() { windows_of_program | grep -vx "$main_window" || true; }
 
@@ -57,7 +62,8 @@ fixtures=()
 app=$scratch/app
 mkdir -p "$app"
 cp "$skorva" "$app/"
-SKORVA_PRINT_CONTROLS=1 "$wine" "$app/skorva.exe" >"$scratch/window.out" 2>"$scratch/window.err" &
+# Started in the scratch folder: a recording that missed the program's folder lands there, not elsewhere.
+(cd "$scratch" && SKORVA_PRINT_CONTROLS=1 exec "$wine" "$app/skorva.exe" >"$scratch/window.out" 2>"$scratch/window.err") &
 window_pid=$!
 main_window=
 for _ in $(seq 300); do
@@ -66,6 +72,24 @@ for _ in $(seq 300); do
   sleep 0.1
 done
 [ -n "$main_window" ] || fail "the window \"$window_title\" did not open: $(cat "$scratch/window.err")"
+
+# The folder chooser, cancelled: the box holds the program's folder again, where the recording below goes
+# (an empty box would put it beside the scratch folder's other files instead).
+click opendir
+chooser=
+for _ in $(seq 100); do
+  chooser=$(dialogs_of_program | head -n 1)
+  [ -n "$chooser" ] && break
+  sleep 0.1
+done
+[ -n "$chooser" ] || fail "the diskette button opened no folder chooser"
+activate "$chooser"
+xdotool key Escape
+for _ in $(seq 50); do
+  [ -z "$(dialogs_of_program)" ] && break
+  sleep 0.1
+done
+[ -z "$(dialogs_of_program)" ] || fail "Escape did not close the folder chooser"
 
 # Refresh List finds a viewer opened after the window; its first entry, Start, three frames, Stop.
 open_viewer "Webcam for dora"
