@@ -41,7 +41,7 @@ void printControlPlaces(HWND window) {
     for (const Named& named :
          {Named{"List1", IDC_LIST1}, Named{"Command1", IDC_COMMAND1}, Named{"Start", IDC_START},
           Named{"btstop", IDC_BTSTOP}, Named{"pause", IDC_PAUSE}, Named{"reset", IDC_RESET},
-          Named{"opendir", IDC_OPENDIR}, Named{"aviwrite", IDC_AVIWRITE}}) {
+          Named{"opendir", IDC_OPENDIR}, Named{"aviwrite", IDC_AVIWRITE}, Named{"cbbmp", IDC_CBBMP}}) {
         RECT place{};
         ::GetWindowRect(::GetDlgItem(window, named.id), &place);
         ::MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&place), 2);

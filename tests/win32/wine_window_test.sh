@@ -98,6 +98,7 @@ grab_width=$((right - left - 50))
 grab_height=$((bottom - top - 170))
 click Command1
 select_first_viewer
+click cbbmp
 click Start
 recorded=
 for _ in $(seq 150); do
@@ -115,7 +116,26 @@ for frame in "$recorded"/*.jpg; do
   size=$(ffprobe -v error -select_streams v -show_entries stream=width,height -of csv=p=0 "$frame")
   [ "$size" = "$grab_width,$grab_height" ] || fail "$frame is $size, not $grab_width,$grab_height"
   shows_viewer "$frame" 1 || fail "the window's frame $frame does not show the viewer's pixels"
+  # Save as BMP was ticked: a bitmap of the same grab beside each frame.
+  shows_viewer "${frame%.jpg}.bmp" 1 || fail "the bitmap of $frame does not show the viewer's pixels"
 done
+
+# Reset, then Start again: a second folder whose frames are numbered from 0000000 again; Pause stops it.
+click reset
+click Start
+again=
+for _ in $(seq 150); do
+  again=$(find "$app" -mindepth 1 -maxdepth 1 -type d -not -path "$recorded" | head -n 1)
+  [ -n "$again" ] && [ "$(frames_in "$again")" -ge 1 ] && break
+  sleep 0.1
+done
+[ -n "$again" ] || fail "the second Start made no recording folder"
+click pause
+sleep 1.5
+count=$(frames_in "$again")
+sleep 1.5
+[ "$(frames_in "$again")" -eq "$count" ] || fail "Pause did not stop the recording"
+find "$again" -name '*0000000.jpg' | grep -q . || fail "after Reset the frames do not start at 0000000: $(ls "$again")"
 
 # A viewer closed mid-recording: the program's message box, and Return closes it.
 end_viewers
