@@ -63,7 +63,7 @@ app=$scratch/app
 mkdir -p "$app"
 cp "$skorva" "$app/"
 # Started in the scratch folder: a recording that missed the program's folder lands there, not elsewhere.
-(cd "$scratch" && SKORVA_PRINT_CONTROLS=1 exec "$wine" "$app/skorva.exe" >"$scratch/window.out" 2>"$scratch/window.err") &
+(cd "$scratch" && SKORVA_PRINT_CONTROLS=1 exec "$wine" "$app/skorva.exe" >window.out 2>window.err) &
 window_pid=$!
 main_window=
 for _ in $(seq 300); do
