@@ -25,8 +25,27 @@ dialogs_of_program() {
   xdotool search --onlyvisible --pid "$window_pid" 2>/dev/null | grep -vx "$main_window" || true
 }
 
-# boxes_of_program: the program's windows other than the main window (its message boxes).
-boxes_of_program() { windows_of_program | grep -vx "$main_window" || true; }
+# await_dialog SECONDS WHAT: waits for a window of the program beside the main window; sets dialog.
+await_dialog() {
+  dialog=
+  for _ in $(seq $(($1 * 10))); do
+    dialog=$(dialogs_of_program | head -n 1)
+    [ -n "$dialog" ] && return 0
+    sleep 0.1
+  done
+  fail "$2"
+}
+
+# answer_dialog KEY WHAT: sends KEY to the dialog and waits until the program shows no dialog.
+answer_dialog() {
+  activate "$dialog"
+  xdotool key "$1"
+  for _ in $(seq 50); do
+    [ -z "$(dialogs_of_program)" ] && return 0
+    sleep 0.1
+  done
+  fail "$2"
+}
 
 # activate WINDOW: brings it to the front; keys and clicks sent sooner are lost (Wine).
 activate() {
@@ -76,20 +95,8 @@ done
 # The folder chooser, cancelled: the box holds the program's folder again, where the recording below goes
 # (an empty box would put it beside the scratch folder's other files instead).
 click opendir
-chooser=
-for _ in $(seq 100); do
-  chooser=$(dialogs_of_program | head -n 1)
-  [ -n "$chooser" ] && break
-  sleep 0.1
-done
-[ -n "$chooser" ] || fail "the diskette button opened no folder chooser"
-activate "$chooser"
-xdotool key Escape
-for _ in $(seq 50); do
-  [ -z "$(dialogs_of_program)" ] && break
-  sleep 0.1
-done
-[ -z "$(dialogs_of_program)" ] || fail "Escape did not close the folder chooser"
+await_dialog 10 "the diskette button opened no folder chooser"
+answer_dialog Escape "Escape did not close the folder chooser"
 
 # Refresh List finds a viewer opened after the window; its first entry, Start, three frames, Stop.
 open_viewer "Webcam for dora"
@@ -144,23 +151,12 @@ open_viewer "Webcam for erin" --close-after 2500
 click Command1
 select_first_viewer
 click Start
-box=
-for _ in $(seq 150); do
-  box=$(boxes_of_program | head -n 1)
-  [ -n "$box" ] && break
-  sleep 0.1
-done
-[ -n "$box" ] || fail "a closed viewer gave no message box"
+await_dialog 15 "a closed viewer gave no message box"
+[ "$(xdotool getwindowname "$dialog")" = "$window_title" ] || fail "the box is not titled \"$window_title\""
 # The box's text is a child control that xdotool cannot read (and Wine's copy of a box by Ctrl+C does not
 # reach the X clipboard): the box is known by its owner and caption; its text is the recording's, which
 # the command line's check above reads.
-activate "$box"
-xdotool key Return
-for _ in $(seq 50); do
-  [ -z "$(boxes_of_program)" ] && break
-  sleep 0.1
-done
-[ -z "$(boxes_of_program)" ] || fail "Return did not close the message box"
+answer_dialog Return "Return did not close the message box"
 
 # Closing the window ends the program.
 activate "$main_window"
