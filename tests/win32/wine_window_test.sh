@@ -63,13 +63,13 @@ click() {
   xdotool mousemove --window "$main_window" $(((l + r) / 2)) $(((t + b) / 2)) click 1
 }
 
-# select_first_viewer: a click on the list's first entry.
+# select_first_viewer [CLICKS]: a click (or a double click: 2) on the list's first entry.
 select_first_viewer() {
   local place
   place=$(tr -d '\r' <"$scratch/window.out" | awk '$1 == "control" && $2 == "List1" { print $3, $4 }')
   read -r l t <<<"$place"
   activate "$main_window"
-  xdotool mousemove --window "$main_window" $((l + 20)) $((t + 8)) click 1
+  xdotool mousemove --window "$main_window" $((l + 20)) $((t + 8)) click --repeat "${1:-1}" --delay 80 1
 }
 
 # frames_in FOLDER: how many JPEG frames the folder holds.
@@ -144,13 +144,13 @@ sleep 1.5
 [ "$(frames_in "$again")" -eq "$count" ] || fail "Pause did not stop the recording"
 find "$again" -name '*0000000.jpg' | grep -q . || fail "after Reset the frames do not start at 0000000: $(ls "$again")"
 
-# A viewer closed mid-recording: the program's message box, and Return closes it.
+# A double click on an entry starts its recording; a viewer closed mid-recording gives the program's
+# message box, and Return closes it.
 end_viewers
 fixtures=()
 open_viewer "Webcam for erin" --close-after 2500
 click Command1
-select_first_viewer
-click Start
+select_first_viewer 2
 await_dialog 15 "a closed viewer gave no message box"
 [ "$(xdotool getwindowname "$dialog")" = "$window_title" ] || fail "the box is not titled \"$window_title\""
 # The box's text is a child control that xdotool cannot read (and Wine's copy of a box by Ctrl+C does not
