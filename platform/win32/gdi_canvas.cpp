@@ -43,11 +43,25 @@ void GdiCanvas::fill(std::uint8_t value) {
     std::memset(bits_, value, static_cast<std::size_t>(stride()) * static_cast<std::size_t>(height_));
 }
 
-bool GdiCanvas::differsFrom(std::uint8_t value) const {
+bool GdiCanvas::drawnOver(std::int32_t left, std::int32_t top, std::int32_t width, std::int32_t height,
+                          std::uint8_t value) const {
     ::GdiFlush();
-    const std::uint8_t* end = bits_ + static_cast<std::size_t>(stride()) * static_cast<std::size_t>(height_);
-    const std::uint8_t* begin = bits_;
-    return std::any_of(begin, end, [value](std::uint8_t byte) { return byte != value; });
+    const std::int32_t firstColumn = std::max(left, 0);
+    const std::int32_t endColumn = std::min(left + width, width_);
+    const std::int32_t firstRow = std::max(top, 0);
+    const std::int32_t endRow = std::min(top + height, height_);
+    if (firstColumn >= endColumn || firstRow >= endRow) {
+        return false;  // nothing of the rectangle on the canvas: nothing was drawn for it
+    }
+    for (std::int32_t y = firstRow; y < endRow; ++y) {
+        const std::uint8_t* row = bits_ + static_cast<std::size_t>(y) * static_cast<std::size_t>(stride());
+        for (std::int32_t x = firstColumn; x < endColumn; ++x) {
+            if (row[4 * x + 3] == value) {
+                return false;
+            }
+        }
+    }
+    return true;
 }
 
 Picture GdiCanvas::crop(std::int32_t left, std::int32_t top, std::int32_t width, std::int32_t height) const {

@@ -27,8 +27,11 @@ class GdiCanvas {
 
     // Fills every byte with `value`.
     void fill(std::uint8_t value);
-    // True when some byte differs from `value`: something was drawn over a fill.
-    bool differsFrom(std::uint8_t value) const;
+    // True when every pixel of the rectangle at (left, top) that lies on the canvas was drawn over a fill of
+    // `value`: its fourth byte, which GDI leaves 0, no longer holds it. A window that draws its frame but
+    // not its inside leaves the inside as filled.
+    bool drawnOver(std::int32_t left, std::int32_t top, std::int32_t width, std::int32_t height,
+                   std::uint8_t value) const;
 
     // The canvas's rectangle at (left, top), `width` x `height`, as a picture; what lies outside the canvas
     // is black. Pixels come out opaque (GDI leaves the fourth byte 0).

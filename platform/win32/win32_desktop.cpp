@@ -14,8 +14,8 @@ namespace {
 
 // How long a restored or raised viewer may take to paint before the grab goes on without it.
 constexpr UINT kRepaintWaitMs = 500;
-// What PrintWindow is checked against: GDI leaves every pixel's fourth byte 0, so a canvas still holding
-// this byte everywhere was not drawn on.
+// What PrintWindow is checked against: GDI leaves every pixel's fourth byte 0, so a pixel of the grab that
+// still holds this byte was not drawn, and the screen serves instead.
 constexpr std::uint8_t kUntouched = 0xA5;
 
 HWND hwndOf(WindowHandle window) {
@@ -151,7 +151,7 @@ class Win32Desktop final : public Desktop {
         if (canvas.valid()) {
             canvas.fill(kUntouched);
             if (::PrintWindow(hwndOf(window), canvas.dc(), PW_RENDERFULLCONTENT) &&
-                canvas.differsFrom(kUntouched)) {
+                canvas.drawnOver(left, top, width, height, kUntouched)) {
                 return canvas.crop(left, top, width, height);
             }
         }

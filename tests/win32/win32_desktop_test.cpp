@@ -20,7 +20,15 @@ constexpr int kWidth = 200;
 constexpr int kHeight = 150;
 constexpr std::uint32_t kSeed = 47;
 
+// Marks a window that answers PrintWindow with a frame and nothing inside it, as a window that draws its
+// inside only on the screen does.
+constexpr wchar_t kFrameOnly[] = L"SkorvaFrameOnly";
+
 LRESULT CALLBACK paintFixture(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_PRINT && ::GetPropW(window, kFrameOnly) != nullptr) {
+        ::PatBlt(reinterpret_cast<HDC>(wParam), 0, 0, 4, 4, BLACKNESS);
+        return 0;
+    }
     if (message != WM_PAINT) {
         return ::DefWindowProcW(window, message, wParam, lParam);
     }
@@ -140,34 +148,50 @@ TEST(Win32Desktop, KeepOnTopLastsUntilTheEndAndAWindowOnTopBeforeStaysSo) {
 }
 
 TEST(Win32Desktop, AMinimisedWindowIsRestoredAndGrabbedWithItsPixelsAndTheScreenIsBlackBeyondItsEdge) {
-    OwnWindow window(L"Webcam for erin");
-    const std::unique_ptr<Desktop> desktop = makeWin32Desktop();
-    ::ShowWindow(window.hwnd(), SW_MINIMIZE);
-    OwnWindow::pump();
-    EXPECT_TRUE(desktop->isIconic(window.handle()));
-    ASSERT_TRUE(desktop->restoreWindow(window.handle()));
-    EXPECT_FALSE(desktop->isIconic(window.handle()));
-    desktop->keepOnTop(window.handle());
-
-    // The client area, 20 pixels in: the window manager maps and paints it in its own time, so the grab is
-    // asked again until it shows the picture or a deadline passes.
-    RECT outer{};
-    ::GetWindowRect(window.hwnd(), &outer);
-    POINT client{20, 20};
-    ::ClientToScreen(window.hwnd(), &client);
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    int wrong = -1;
-    while (wrong != 0 && std::chrono::steady_clock::now() < deadline) {
+    for (const bool frameOnly : {false, true}) {
+        SCOPED_TRACE(frameOnly ? "PrintWindow draws only a frame" : "PrintWindow left to the default");
+        OwnWindow window(L"Webcam for erin");
+        if (frameOnly) {
+            ::SetPropW(window.hwnd(), kFrameOnly, window.hwnd());
+        }
+        const std::unique_ptr<Desktop> desktop = makeWin32Desktop();
+        ::ShowWindow(window.hwnd(), SW_MINIMIZE);
         OwnWindow::pump();
-        const Picture grabbed = desktop->grabWindow(window.handle(), client.x - outer.left,
-                                                    client.y - outer.top, 60, 40, nullptr);
-        ASSERT_EQ(grabbed.width(), 60);
-        ASSERT_EQ(grabbed.height(), 40);
-        wrong = wrongPixels(grabbed, 20, 20);
+        EXPECT_TRUE(desktop->isIconic(window.handle()));
+        ASSERT_TRUE(desktop->restoreWindow(window.handle()));
+        EXPECT_FALSE(desktop->isIconic(window.handle()));
+        desktop->keepOnTop(window.handle());
+
+        // The client area, 20 pixels in: the window manager maps and paints it in its own time, so the grab
+        // is asked again until it shows the picture or a deadline passes.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        int wrong = -1;
+        while (wrong != 0 && std::chrono::steady_clock::now() < deadline) {
+            OwnWindow::pump();
+            // The window manager carries out the minimise in its own time, which may come after the
+            // restore and minimise the window again: as the tick does at every frame, a minimised window
+            // is restored before the grab.
+            if (desktop->isIconic(window.handle())) {
+                ASSERT_TRUE(desktop->restoreWindow(window.handle()));
+            }
+            RECT outer{};
+            ::GetWindowRect(window.hwnd(), &outer);
+            POINT client{20, 20};
+            ::ClientToScreen(window.hwnd(), &client);
+            const Picture grabbed = desktop->grabWindow(window.handle(), client.x - outer.left,
+                                                        client.y - outer.top, 60, 40, nullptr);
+            ASSERT_EQ(grabbed.width(), 60);
+            ASSERT_EQ(grabbed.height(), 40);
+            wrong = wrongPixels(grabbed, 20, 20);
+        }
+        EXPECT_EQ(wrong, 0);
+        if (frameOnly) {
+            ::RemovePropW(window.hwnd(), kFrameOnly);
+        }
     }
-    EXPECT_EQ(wrong, 0);
 
     // Across the screen's top-left corner: the size asked for, black where there is no screen.
+    const std::unique_ptr<Desktop> desktop = makeWin32Desktop();
     const Picture corner = desktop->grabScreen(-10, -10, 30, 30);
     ASSERT_EQ(corner.width(), 30);
     ASSERT_EQ(corner.height(), 30);
